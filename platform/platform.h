@@ -1,0 +1,85 @@
+// What the show expects of the operating system: window, display, sound,
+// time, periodic tasks and debug strings.  Two backends implement it: `sdl`
+// (the real thing) and `virtual` (deterministic, no real time).  Portable
+// code calls only these functions; platform_use_* picks the backend.
+#pragma once
+
+#include <cstdint>
+
+// ---- window ---------------------------------------------------------------
+
+enum class platform_event {
+    none,        // nothing waiting
+    close,       // the window system asks the window to close
+    key_escape,  // Escape went down
+    key_other,   // any other key went down
+    other,       // anything else (expose, focus, ...)
+};
+
+// Creates the show's one window (not yet visible).  False with a reason on failure.
+bool platform_window_create(const char* title);
+// Takes at most one event off the queue without waiting.
+platform_event platform_poll_event();
+void platform_window_destroy();
+void platform_show_cursor(bool visible);
+
+// ---- display --------------------------------------------------------------
+
+struct platform_display_mode {
+    int width;        // the picture: 320 x 240, or 640 x 480 at scale 2
+    int height;
+    int depth;        // 15 (RGB555), 16 (RGB565), 24 (RGB24) or 32 (XRGB8888)
+    bool fullscreen;  // desktop mode with the picture scaled up keeping 4:3
+};
+
+// Switches to the mode; on failure returns false and says why in `why`.
+bool platform_display_open(const platform_display_mode& mode, char* why, int why_size);
+// Gives the back buffer's memory and its pitch in bytes.
+bool platform_display_lock(uint8_t** pixels, int* pitch);
+bool platform_display_unlock();
+// Shows the back buffer, waiting for the display.
+bool platform_display_flip();
+void platform_display_close();
+
+// ---- sound ----------------------------------------------------------------
+
+// A looping buffer that plays at 44,100 Hz, 16-bit stereo.
+constexpr uint32_t platform_sound_buffer_bytes = 65536;
+constexpr int platform_sound_rate = 44100;
+
+// Opens the buffer (silent, not yet playing).  Where no sound device can be
+// had, a silent device takes its place whose play cursor still runs in real
+// time; `silent` then says so.  False only when not even that works.
+bool platform_sound_open(bool* silent);
+// Byte offset (0..65,535) of what is playing now.
+uint32_t platform_sound_play_cursor();
+// Direct access to the ring's bytes; the caller writes spans that have played.
+uint8_t* platform_sound_buffer();
+void platform_sound_play();
+void platform_sound_close();
+
+// ---- time and tasks -------------------------------------------------------
+
+// Milliseconds since some fixed moment; wraps at 2^32.
+uint32_t platform_ticks_ms();
+void platform_sleep_ms(uint32_t ms);
+
+// A task runs `tick` every `period_ms` on a thread of its own (at high
+// priority when asked) until it is stopped.  The virtual backend runs it
+// from its scheduler instead, in virtual time.
+struct platform_task;
+using platform_tick_fn = void (*)();
+platform_task* platform_task_start(platform_tick_fn tick, uint32_t period_ms, bool high_priority);
+// Asks the task to stop and waits at most `timeout_ms` for its last tick to
+// end.  True when it has ended; a task that has not is never freed.
+bool platform_task_stop(platform_task* task, uint32_t timeout_ms);
+
+// ---- debug ----------------------------------------------------------------
+
+// One line for whoever is watching (standard error).
+void platform_debug_string(const char* text);
+
+// ---- backends -------------------------------------------------------------
+
+struct platform_backend;
+void platform_use(const platform_backend* backend);
