@@ -1,0 +1,30 @@
+// Precalculation: the shared buffers and the fixed order that fills them (portable).
+#include "director/precalc.h"
+
+#include "shell/display.h"
+#include "shell/memory.h"
+
+uint32_t* screen_pixels = nullptr;
+uint32_t* work_a = nullptr;
+uint32_t* texture_slots[texture_slot_count] = {};
+image screen_image = {};
+image work_a_image = {};
+uint8_t* zoom_tables = nullptr;
+
+void precalc_all()
+{
+    screen_pixels = display_frame_buffer();
+    work_a = static_cast<uint32_t*>(mem_alloc(size_t(screen_width) * screen_height * 4));
+    for (auto& slot : texture_slots)
+        slot = static_cast<uint32_t*>(mem_alloc(texture_size * texture_size * 4));
+    screen_image = {screen_width, screen_height, screen_pixels};
+    work_a_image = {screen_width, screen_height, work_a};
+    // procedural textures: slots 0 to 4
+    // texture atlas: slots 5 to 23 and 25
+    // font
+    zoom_tables = static_cast<uint8_t*>(mem_alloc(256));
+    // 3D objects and slot 24
+    // polar tables and the zoomer's warp grids
+    // lens tables
+    // captions and slots 26 to 28
+}

@@ -1,0 +1,85 @@
+// oddball-tool build-data: writes data/ from content/, or checks that it is up to date (portable).
+#include "tools/command.h"
+#include "tools/data_builder.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+data_builder* builder_list = nullptr;
+
+std::vector<uint8_t> read_bytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+int build_data(int argc, char** argv)
+{
+    std::string root = ".";
+    bool check = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--check"))
+            check = true;
+        else if (!std::strcmp(argv[i], "--root") && i + 1 < argc)
+            root = argv[++i];
+        else
+            return tool_usage_error("build-data: unexpected argument '%s'", argv[i]);
+    }
+    namespace fs = std::filesystem;
+    fs::path content = fs::path(root) / "content";
+    fs::path data = fs::path(root) / "data";
+    if (!fs::is_directory(content))
+        return tool_fail("build-data: no content/ folder under '%s'", root.c_str());
+
+    std::vector<data_block_out> blocks;
+    for (data_builder* b = builder_list; b; b = b->next) {
+        std::fprintf(stderr, "build-data: %s\n", b->name);
+        if (!b->build(content.string(), blocks))
+            return 1;
+    }
+    int stale = 0;
+    for (const data_block_out& block : blocks) {
+        fs::path path = data / block.name;
+        if (check) {
+            if (!fs::exists(path) || read_bytes(path) != block.bytes) {
+                std::fprintf(stderr, "oddball-tool: build-data --check: data/%s differs from what content/ builds\n",
+                             block.name.c_str());
+                ++stale;
+            }
+            continue;
+        }
+        fs::path temporary = path;
+        temporary += ".tmp";
+        {
+            std::ofstream out(temporary, std::ios::binary);
+            out.write(reinterpret_cast<const char*>(block.bytes.data()), std::streamsize(block.bytes.size()));
+            if (!out)
+                return tool_fail("build-data: cannot write %s", temporary.c_str());
+        }
+        fs::rename(temporary, path);
+        std::printf("data/%s: %zu bytes\n", block.name.c_str(), block.bytes.size());
+    }
+    if (check && !stale)
+        std::printf("data/ is up to date (%zu blocks)\n", blocks.size());
+    return stale ? 1 : 0;
+}
+
+}  // namespace
+
+data_builder_registrar::data_builder_registrar(data_builder* builder)
+{
+    data_builder** at = &builder_list;
+    while (*at && std::strcmp((*at)->name, builder->name) < 0)
+        at = &(*at)->next;
+    builder->next = *at;
+    *at = builder;
+}
+
+ODDBALL_TOOL_COMMAND(build_data, "build-data", "[--check] [--root DIR]",
+                     "writes data/ from content/; --check fails when data/ is not what content/ builds",
+                     build_data);
