@@ -17,12 +17,11 @@ inline uint32_t pixel_splat(uint32_t byte)
 // Per lane (a x b) >> 8.
 inline uint32_t pixel_mul(uint32_t a, uint32_t b)
 {
-    uint32_t result = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        uint32_t product = ((a >> shift) & 0xFF) * ((b >> shift) & 0xFF);
-        result |= (product >> 8) << shift;
-    }
-    return result;
+    uint32_t blue = ((a & 0xFF) * (b & 0xFF)) >> 8;
+    uint32_t green = ((a >> 8 & 0xFF) * (b >> 8 & 0xFF)) >> 8;
+    uint32_t red = ((a >> 16 & 0xFF) * (b >> 16 & 0xFF)) >> 8;
+    uint32_t alpha = ((a >> 24) * (b >> 24)) >> 8;
+    return blue | green << 8 | red << 16 | alpha << 24;
 }
 
 // Per lane (c x factor) >> 8 with one factor (0..255) for all four lanes: two
