@@ -293,7 +293,7 @@ bool codec_encode(const codec_input* inputs, int count, uint32_t max_bytes, code
     if (length == 0 || length > codec_max_samples) {
         mem_free(starts);
         *error = length == 0 ? "there are no samples to code"
-                             : "the samples are too long for one stream (at most 16,777,216)";
+                             : "the samples are too long for one stream (at most 4,194,304)";
         return false;
     }
     work.length = uint32_t(length);

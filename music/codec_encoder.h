@@ -19,8 +19,9 @@ struct codec_input {
 // noise, which the filter bank spreads over 512 samples, reaches the other.
 constexpr uint32_t codec_input_gap = 480;
 
-// The most decoded samples one stream may hold.
-constexpr uint32_t codec_max_samples = 1u << 24;
+// The most decoded samples the encoder takes in one stream (four times the
+// music image; its working memory grows by about 20 bytes per sample).
+constexpr uint32_t codec_max_samples = 1u << 22;
 
 struct codec_encoding {
     uint8_t* stream = nullptr;   // from mem_alloc: the caller gives it back with mem_free
