@@ -176,7 +176,8 @@ uint32_t decode_sample_stream(codec_state* state, const uint8_t* stream, int8_t*
     }
 
     uint32_t size = uint32_t(emitted_size) - codec_delay_samples;
-    std::memcpy(output, emitted + codec_delay_samples, size);
+    if (size > 0)
+        std::memcpy(output, emitted + codec_delay_samples, size);
     mem_free(emitted);
     return size;
 }
