@@ -74,6 +74,8 @@ int32_t text_width(const char* text)
 
 void draw_glyph(int32_t g, image destination, int32_t pen)
 {
+    if (g < 0 || g >= font.glyph_count)
+        return;
     const glyph_entry& glyph = font.glyph_table[g];
     int64_t pixel_count = int64_t(destination.width) * destination.height;
     for (int32_t y = 0; y < font.glyph_height - 1; ++y)

@@ -69,6 +69,15 @@ struct sheet_item {
     image picture;  // already on grey
 };
 
+// The pictures of the contact sheet, given back however the command ends.
+struct sheet_items : std::vector<sheet_item> {
+    ~sheet_items()
+    {
+        for (sheet_item& item : *this)
+            image_release(item.picture);
+    }
+};
+
 // Lays the items out in rows on one grey sheet, each under its label.
 image contact_sheet(const std::vector<sheet_item>& items)
 {
@@ -115,20 +124,18 @@ int write_captions(int argc, char** argv)
 
     precalc_all();
 
-    std::vector<sheet_item> items;
+    sheet_items items;
     image sheet = font_sheet_picture();
-    if (!write_png((dir / "font_sheet.png").string(), sheet))
+    bool sheet_written = write_png((dir / "font_sheet.png").string(), sheet);
+    items.push_back({"font sheet", double_size(sheet)});
+    if (!sheet_written)
         return 1;
-    image big_sheet = image_copy(sheet);
-    big_sheet = double_size(big_sheet);
-    items.push_back({"font sheet", big_sheet});
-    image_release(sheet);
 
     for (int k = 0; k < 6; ++k) {
         image frame = on_grey(caption_table[9 + k]);
+        items.push_back({"title " + std::to_string(k), frame});
         if (!write_png((dir / ("title_frame_" + std::to_string(k) + ".png")).string(), frame))
             return 1;
-        items.push_back({"title " + std::to_string(k), frame});
     }
     int written = 0;
     for (int slot = 0; slot < caption_slot_count; ++slot) {
@@ -136,19 +143,20 @@ int write_captions(int argc, char** argv)
         if (!caption.pixels || (slot >= 9 && slot <= 14))
             continue;
         image shown = on_grey(caption);
+        items.push_back({std::to_string(slot), shown});
         char name[32];
         std::snprintf(name, sizeof name, "caption_%03d.png", slot);
         if (!write_png((dir / name).string(), shown))
             return 1;
-        items.push_back({std::to_string(slot), shown});
         ++written;
     }
     image overview = contact_sheet(items);
-    if (!write_png((dir / "contact_sheet.png").string(), overview))
-        return 1;
-    std::printf("%s: font_sheet.png, 6 title frames, %d captions, contact_sheet.png (%dx%d)\n", argv[1], written,
-                overview.width, overview.height);
-    return 0;
+    bool ok = write_png((dir / "contact_sheet.png").string(), overview);
+    if (ok)
+        std::printf("%s: font_sheet.png, 6 title frames, %d captions, contact_sheet.png (%dx%d)\n", argv[1],
+                    written, overview.width, overview.height);
+    image_release(overview);
+    return ok ? 0 : 1;
 }
 
 }  // namespace

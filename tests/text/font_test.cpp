@@ -174,6 +174,9 @@ TEST(DrawText, StaysInsideAnImageTooSmallForTheText)
     image small = {6, 5, buffer.data() + 100};
     std::fill(small.pixels, small.pixels + 30, 0u);
     draw_text("ODDBALL", small);
+    draw_glyph(-1, small, 0);   // no such glyphs: nothing drawn
+    draw_glyph(72, small, 0);
+    draw_glyph(1000, small, 0);
     for (int p = 0; p < 100; ++p)
         EXPECT_EQ(buffer[p], 0xDEADBEEFu) << p;
     for (int p = 130; p < 200; ++p)
