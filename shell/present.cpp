@@ -8,30 +8,27 @@
 
 namespace {
 
-// The surface's rows may sit at any byte offset (depth 24), so stores go
-// through memcpy, which compiles to a plain store.
-struct store_rgb555 {
+// Each depth's rule in two halves: the converted value, computed once per
+// source pixel, and its store, done once or four times.  Rows may sit at any
+// byte offset (depth 24, odd pitches), so word stores go through memcpy,
+// which compiles to a plain store.
+struct depth_15 {
     static constexpr int bytes = 2;
-    static void put(uint8_t* at, uint32_t p)
-    {
-        uint16_t value = pixel_to_rgb555(p);
-        std::memcpy(at, &value, 2);
-    }
+    static uint16_t convert(uint32_t p) { return pixel_to_rgb555(p); }
+    static void store(uint8_t* at, uint16_t value) { std::memcpy(at, &value, 2); }
 };
 
-struct store_rgb565 {
+struct depth_16 {
     static constexpr int bytes = 2;
-    static void put(uint8_t* at, uint32_t p)
-    {
-        uint16_t value = pixel_to_rgb565(p);
-        std::memcpy(at, &value, 2);
-    }
+    static uint16_t convert(uint32_t p) { return pixel_to_rgb565(p); }
+    static void store(uint8_t* at, uint16_t value) { std::memcpy(at, &value, 2); }
 };
 
-// Depth 24: red, green, blue at increasing addresses.
-struct store_rgb24 {
+// Red, green, blue at increasing addresses.
+struct depth_24 {
     static constexpr int bytes = 3;
-    static void put(uint8_t* at, uint32_t p)
+    static uint32_t convert(uint32_t p) { return p; }
+    static void store(uint8_t* at, uint32_t p)
     {
         at[0] = uint8_t(p >> 16);
         at[1] = uint8_t(p >> 8);
@@ -39,23 +36,25 @@ struct store_rgb24 {
     }
 };
 
-struct store_xrgb8888 {
+// The whole word, top byte included.
+struct depth_32 {
     static constexpr int bytes = 4;
-    static void put(uint8_t* at, uint32_t p) { std::memcpy(at, &p, 4); }
+    static uint32_t convert(uint32_t p) { return p; }
+    static void store(uint8_t* at, uint32_t value) { std::memcpy(at, &value, 4); }
 };
 
-template <typename store>
+template <typename rule>
 void convert_rows(const uint32_t* frame, int32_t width, int32_t height, uint8_t* surface, int32_t pitch)
 {
     for (int32_t y = 0; y < height; ++y) {
         uint8_t* row = surface + std::ptrdiff_t(y) * pitch;
         const uint32_t* source = frame + std::ptrdiff_t(y) * width;
         for (int32_t x = 0; x < width; ++x)
-            store::put(row + x * store::bytes, source[x]);
+            rule::store(row + x * rule::bytes, rule::convert(source[x]));
     }
 }
 
-template <typename store>
+template <typename rule>
 void convert_rows_doubled(const uint32_t* frame, int32_t width, int32_t height, uint8_t* surface, int32_t pitch)
 {
     for (int32_t y = 0; y < height; ++y) {
@@ -63,22 +62,24 @@ void convert_rows_doubled(const uint32_t* frame, int32_t width, int32_t height, 
         uint8_t* lower = upper + pitch;
         const uint32_t* source = frame + std::ptrdiff_t(y) * width;
         for (int32_t x = 0; x < width; ++x) {
-            // Convert once into the first of the four, then copy its bytes.
-            uint8_t* at = upper + 2 * x * store::bytes;
-            store::put(at, source[x]);
-            std::memcpy(at + store::bytes, at, store::bytes);
-            std::memcpy(lower + 2 * x * store::bytes, at, 2 * store::bytes);
+            auto value = rule::convert(source[x]);
+            uint8_t* top = upper + 2 * x * rule::bytes;
+            uint8_t* bottom = lower + 2 * x * rule::bytes;
+            rule::store(top, value);
+            rule::store(top + rule::bytes, value);
+            rule::store(bottom, value);
+            rule::store(bottom + rule::bytes, value);
         }
     }
 }
 
-template <typename store>
+template <typename rule>
 void convert(const uint32_t* frame, int32_t width, int32_t height, bool doubled, uint8_t* surface, int32_t pitch)
 {
     if (doubled)
-        convert_rows_doubled<store>(frame, width, height, surface, pitch);
+        convert_rows_doubled<rule>(frame, width, height, surface, pitch);
     else
-        convert_rows<store>(frame, width, height, surface, pitch);
+        convert_rows<rule>(frame, width, height, surface, pitch);
 }
 
 }  // namespace
@@ -87,10 +88,10 @@ void present_convert(const uint32_t* frame, int32_t width, int32_t height, int32
                      uint8_t* surface, int32_t pitch)
 {
     switch (depth) {
-    case 15: convert<store_rgb555>(frame, width, height, doubled, surface, pitch); break;
-    case 16: convert<store_rgb565>(frame, width, height, doubled, surface, pitch); break;
-    case 24: convert<store_rgb24>(frame, width, height, doubled, surface, pitch); break;
-    case 32: convert<store_xrgb8888>(frame, width, height, doubled, surface, pitch); break;
+    case 15: convert<depth_15>(frame, width, height, doubled, surface, pitch); break;
+    case 16: convert<depth_16>(frame, width, height, doubled, surface, pitch); break;
+    case 24: convert<depth_24>(frame, width, height, doubled, surface, pitch); break;
+    case 32: convert<depth_32>(frame, width, height, doubled, surface, pitch); break;
     default: break;
     }
 }
