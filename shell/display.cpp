@@ -65,7 +65,6 @@ int display_setup(int32_t width, int32_t height)
         return setup_failed();
     // mem_alloc ends the program when memory runs out, so this cannot come back null.
     display.frame_buffer = static_cast<uint32_t*>(mem_alloc(size_t(width) * size_t(height) * 4));
-    display.frames_presented = 0;
     return 0;
 }
 
@@ -87,7 +86,6 @@ void display_present()
     }
     if (!platform_display_flip())
         platform_debug_string("FrontBuffer->Flip() Failed!");
-    ++display.frames_presented;
 }
 
 void display_release()

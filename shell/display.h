@@ -18,7 +18,6 @@ struct display_state {
     int32_t present_doubled = 0;     // 1 at scale 2
     bool display_open = false;       // the platform's display is set up
     uint32_t* frame_buffer = nullptr;  // present_width x present_height pixels 0x00RRGGBB
-    uint32_t frames_presented = 0;   // display_present calls since set-up
     char failure[256] = {};          // why the last set-up failed
 };
 extern display_state display;
