@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,6 +56,7 @@ bool xvfb_server::start(std::string* error)
     }
     pid = fork();
     if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);  // no server outlives a test program that ended abruptly
         close(fds[0]);
         int null = open("/dev/null", O_RDWR);
         dup2(null, 0);
@@ -104,6 +106,7 @@ bool background_program::start(const std::vector<std::string>& argv, const std::
 {
     pid = fork();
     if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         for (const std::string& assignment : environment)
             putenv(const_cast<char*>(assignment.c_str()));
         int null = open("/dev/null", O_RDWR);
