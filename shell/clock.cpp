@@ -3,6 +3,7 @@
 
 #include <atomic>
 
+#include "music/player.h"
 #include "platform/platform.h"
 
 clock_state show_clock;
@@ -77,6 +78,11 @@ void timer_sample(uint8_t sync, uint16_t position_word)
     }
 }
 
+
+void timer_callback()
+{
+    timer_sample(player_sync_value(), player_position());
+}
 
 void update_clock()
 {
