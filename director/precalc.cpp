@@ -1,6 +1,7 @@
 // Precalculation: the shared buffers and the fixed order that fills them (portable).
 #include "director/precalc.h"
 
+#include "engine3d/mesh.h"
 #include "shell/display.h"
 #include "shell/memory.h"
 
@@ -23,7 +24,7 @@ void precalc_all()
     // texture atlas: slots 5 to 23 and 25
     // font
     zoom_tables = static_cast<uint8_t*>(mem_alloc(256));
-    // 3D objects and slot 24
+    setup_objects();  // 3D objects and slot 24
     // polar tables and the zoomer's warp grids
     // lens tables
     // captions and slots 26 to 28
