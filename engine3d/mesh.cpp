@@ -43,12 +43,13 @@ void compute_normals(const vec3* points, const face* faces, int32_t face_count, 
         const vec3 n = {float((double(e1.y) * e2.z - double(e1.z) * e2.y) * 0.03125),
                         float((double(e1.z) * e2.x - double(e1.x) * e2.z) * 0.03125),
                         float((double(e1.x) * e2.y - double(e1.y) * e2.x) * 0.03125)};
-        // Each square is rounded to an integer before the sum.  The sum is kept
-        // in 64 bits: a face larger than about 1,480,000 square units would
-        // overflow 32 bits and get no usable normal at all.
-        const int64_t squares = std::llrint(double(n.x) * n.x) + std::llrint(double(n.y) * n.y) +
-                                std::llrint(double(n.z) * n.z);
-        const float length = float(std::sqrt(double(squares)));
+        // Each square is rounded to an integer before the sum.  The integers
+        // are summed in double precision, exactly for any face of the show: a
+        // 32-bit sum would overflow for faces above about 740,000 square units
+        // and leave them without a usable normal.
+        const double squares = std::nearbyint(double(n.x) * n.x) + std::nearbyint(double(n.y) * n.y) +
+                               std::nearbyint(double(n.z) * n.z);
+        const float length = float(std::sqrt(squares));
         face_normals[f] = length == 0.0f ? vec3{0, 0, 0} : scaled_to_256(n.x, n.y, n.z, length);
     }
     // Each vertex sums the normals of its faces in face order, in single precision.

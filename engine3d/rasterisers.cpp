@@ -75,7 +75,8 @@ triangle_setup set_up_triangle(triangle_vertex a, triangle_vertex b, triangle_ve
     // The split point on the long edge at the middle row, divisions towards zero.
     triangle_vertex d = z;
     if (t.y != z.y) {
-        const int64_t rows = int64_t(m.y) - t.y, span = int64_t(z.y) - t.y;
+        // Exact in 128 bits for any corners; the show's own stay far inside 32.
+        const __int128 rows = int64_t(m.y) - t.y, span = int64_t(z.y) - t.y;
         d.x = int32_t(t.x + rows * (int64_t(z.x) - t.x) / span);
         d.y = m.y;
         d.u = int32_t(t.u + (int64_t(z.u) - t.u) * rows / span);
@@ -253,9 +254,14 @@ void draw_line_subtractive(uint32_t* destination, uint32_t colour, float x0, flo
         subtract_at(destination, x + (steep ? 1 : 0), y + (steep ? 0 : 1), colour, f);
         const int64_t before = minor >> 16;
         minor += step;
-        if ((minor >> 16) != before)
-            (steep ? x += column_move : y += row_move);
-        (steep ? y += row_move : x += column_move);
+        const bool minor_moved = (minor >> 16) != before;
+        if (steep) {
+            x += minor_moved ? column_move : 0;
+            y += row_move;
+        } else {
+            y += minor_moved ? row_move : 0;
+            x += column_move;
+        }
     }
 }
 

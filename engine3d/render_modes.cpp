@@ -94,8 +94,8 @@ void render_sprite_sphere(float t, uint32_t* destination)
     draw_vertex_sprites(sphere, destination);
 }
 
-void make_bump_envmap(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t* source, const uint32_t* light,
-                      uint32_t* destination)
+void make_bump_envmap_plain(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t* source, const uint32_t* light,
+                            uint32_t* destination)
 {
     // Indices wrap to their low eight bits; the heights are read mirrored.
     auto at = [](int64_t row, int64_t column) { return uint32_t(((row & 255) << 8) | (column & 255)); };
@@ -108,6 +108,29 @@ void make_bump_envmap(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t
             const uint32_t colour = source[at(int64_t(i) - b + gy, int64_t(256) - j - a + gx)];
             const uint32_t lit = light[at(int64_t(i) - d + gy, int64_t(256) - j - c + gx)];
             destination[(i << 8) | j] = add_saturate(colour, lit);
+        }
+    }
+}
+
+// Only the low eight bits of every index matter, so the offsets are taken
+// modulo 256 once and everything else is unsigned arithmetic on row pointers.
+void make_bump_envmap(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t* source, const uint32_t* light,
+                      uint32_t* destination)
+{
+    const uint32_t colour_column = (256u - uint32_t(a)) & 255, light_column = (256u - uint32_t(c)) & 255;
+    for (uint32_t i = 0; i < 256; ++i) {
+        const uint32_t* row = source + (i << 8);
+        const uint32_t* above = source + (((i - 1) & 255) << 8);
+        const uint32_t* below = source + (((i + 1) & 255) << 8);
+        const uint32_t colour_row = i - uint32_t(b), light_row = i - uint32_t(d);
+        uint32_t* out = destination + (i << 8);
+        for (uint32_t j = 0; j < 256; ++j) {
+            const uint32_t m = 255 - j;
+            const uint32_t gx = (row[m] >> 24) - (row[(m + 2) & 255] >> 24);
+            const uint32_t gy = (above[m] >> 24) - (below[m] >> 24);
+            const uint32_t colour = source[((colour_row + gy) & 255) << 8 | ((colour_column - j + gx) & 255)];
+            const uint32_t lit = light[((light_row + gy) & 255) << 8 | ((light_column - j + gx) & 255)];
+            out[j] = add_saturate(colour, lit);
         }
     }
 }

@@ -21,6 +21,9 @@ void render_sprite_sphere(float t, uint32_t* destination);
 // A, B move the colour, C, D the light.
 void make_bump_envmap(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t* source, const uint32_t* light,
                       uint32_t* destination);
+// The same texels by the literal per-texel rule; the tests compare the two.
+void make_bump_envmap_plain(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t* source, const uint32_t* light,
+                            uint32_t* destination);
 
 // Blackens the first and last row and column of a screen-sized frame.
 void clear_border(uint32_t* pixels);

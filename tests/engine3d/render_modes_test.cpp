@@ -131,6 +131,21 @@ TEST(MakeBumpEnvmap, FlatHeightsGiveTheMirroredShiftedSum)
     EXPECT_EQ(out[10 * 256 + 156] & 255, uint32_t(256 - 156));             // m = 99: flat
 }
 
+TEST(MakeBumpEnvmap, RowPointerVersionMatchesTheLiteralRule)
+{
+    std::mt19937 random(9);
+    std::vector<uint32_t> source(65536), light(65536), fast(65536), plain(65536);
+    for (int i = 0; i < 65536; ++i)
+        source[i] = random(), light[i] = random();
+    const int32_t offsets[][4] = {{0, 0, 0, 0}, {27, -44, -33, 12}, {INT32_MIN, INT32_MAX, -1, 256},
+                                  {1000001, -999999, 65537, -65535}};
+    for (const auto& o : offsets) {
+        make_bump_envmap(o[0], o[1], o[2], o[3], source.data(), light.data(), fast.data());
+        make_bump_envmap_plain(o[0], o[1], o[2], o[3], source.data(), light.data(), plain.data());
+        ASSERT_TRUE(fast == plain) << o[0];
+    }
+}
+
 TEST(ClearBorder, BlackensOnlyTheOutermostPixels)
 {
     std::vector<uint32_t> frame(320 * 240, 0xFFABCDEF);
@@ -166,6 +181,26 @@ TEST(RenderModes, GoldenFrames)
         s.draw(frame.data());
         EXPECT_EQ(hash_bytes(frame.data(), frame.size() * 4), s.hash) << s.name;
     }
+}
+
+// Times, amplitudes and spins the show never reaches still draw inside the frame.
+TEST(RenderModes, StayInsideTheFrameForAnyTime)
+{
+    ready_engine();
+    const int guard = 320 * 8;
+    std::vector<uint32_t> memory(320 * 240 + 2 * guard, 0x5A5A5A5A);
+    uint32_t* frame = memory.data() + guard;
+    const float nan = std::nanf(""), inf = INFINITY;
+    for (float t : {nan, inf, -inf, 1e30f, -1e30f, 3e9f, -123456.0f, 411775.0f}) {
+        render_blob(0, t, 0.5f, t, frame);
+        render_blob(1, 100, t, 10, frame);
+        render_blob(2, 100, 1e4f, t, frame);
+        render_wire_dots(t, frame);
+        render_wire_outline(t, frame);
+        render_sprite_sphere(t, frame);
+    }
+    for (int i = 0; i < guard; ++i)
+        ASSERT_TRUE(memory[i] == 0x5A5A5A5A && memory[memory.size() - 1 - i] == 0x5A5A5A5A) << i;
 }
 
 TEST(ToolCommands, InfoMeshesAndPreview3d)
