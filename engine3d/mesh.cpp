@@ -258,10 +258,14 @@ void build_edge_list(object3d& object, int32_t threshold)
         kept[kept_count++] = face_edge(object.faces[f], i % 3);
     }
     store_edges(object, kept, kept_count);
-    for (void* block : {static_cast<void*>(by_position), static_cast<void*>(point_of), static_cast<void*>(positions),
-                        static_cast<void*>(keys), static_cast<void*>(by_key), static_cast<void*>(group_start),
-                        static_cast<void*>(group_kept), static_cast<void*>(kept)})
-        mem_free(block);
+    mem_free(by_position);
+    mem_free(point_of);
+    mem_free(positions);
+    mem_free(keys);
+    mem_free(by_key);
+    mem_free(group_start);
+    mem_free(group_kept);
+    mem_free(kept);
 }
 
 void average_four_neighbours(const uint32_t* source, uint32_t* destination)

@@ -45,6 +45,8 @@ int32_t reciprocal_16(int64_t rows)
     return rows != 0 ? round_or_indefinite(65536.0 / double(rows)) : 65536;
 }
 
+// Both edges start at one corner; the upper half steps by h (L - T) per row,
+// the lower half (sign -1) by h x -(L - Z) with its negative h.
 edge_walk start_walk(const triangle_vertex& from, const triangle_vertex& left, const triangle_vertex& right,
                      int32_t h, int32_t sign)
 {

@@ -6,10 +6,12 @@
 #include <cmath>
 #include <map>
 #include <random>
+#include <set>
 
 #include "data/blocks.h"
 #include "director/precalc.h"
 #include "tests/engine3d/engine_support.h"
+#include "tests/support/helpers.h"
 
 namespace {
 
@@ -282,6 +284,32 @@ TEST(StoredMeshes, OutlineKeepsOutlinesAndExtrusionEdges)
     }
     EXPECT_EQ(across, 40);
     release_object(o);
+}
+
+TEST(StoredMeshes, SphereIsAGeodesicIcosahedron)
+{
+    object3d o{};
+    load_mesh(embedded_sphere_mesh_bin, o);
+    std::vector<std::set<int>> neighbours(size_t(o.vertex_count));
+    for (int f = 0; f < o.face_count; ++f) {
+        const face& fc = o.faces[f];
+        neighbours[size_t(fc.a)].insert({fc.b, fc.c});
+        neighbours[size_t(fc.b)].insert({fc.a, fc.c});
+        neighbours[size_t(fc.c)].insert({fc.a, fc.b});
+    }
+    int fives = 0, sixes = 0;
+    for (const auto& n : neighbours)
+        fives += n.size() == 5, sixes += n.size() == 6;
+    EXPECT_EQ(fives, 12);
+    EXPECT_EQ(sixes, 240);
+    release_object(o);
+}
+
+// data/ holds exactly what the generator makes from content/meshes/.
+TEST(StoredMeshes, AreWhatTheirParametersBuild)
+{
+    const command_result r = run_command(binary_path("oddball-tool") + " build-data --check --root " + source_path(""));
+    EXPECT_EQ(r.status, 0) << r.errors;
 }
 
 TEST(SetupObjects, AveragesSlot7IntoSlot24AndPutsItsBlueIntoSlot6Alpha)

@@ -116,7 +116,7 @@ TEST(DrawTexturedTriangle, ClippedWalkMatchesTheLiteralWalk)
     std::vector<uint32_t> texture(65536);
     for (auto& t : texture)
         t = random();
-    for (int round = 0; round < 1500; ++round) {
+    for (int round = 0; round < 700; ++round) {
         const int reach = round % 10 == 0 ? 1500 : round % 3 == 0 ? 600 : 200;
         auto coordinate = [&](int centre) { return centre + int(random() % (2 * reach + 1)) - reach; };
         triangle_vertex v[3];
