@@ -1,4 +1,4 @@
-// Generates the show's three meshes from their parameters and stores them in the engine's mesh format (tool code).
+// Generates the show's three meshes from their parameters and stores them in the engine's mesh format (portable; tool code).
 #pragma once
 
 #include <array>

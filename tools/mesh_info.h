@@ -1,4 +1,4 @@
-// Prints what the stored meshes hold: counts, extents, radii, feature edges (tool code).
+// Prints what the stored meshes hold: counts, extents, radii, feature edges (portable; tool code).
 #pragma once
 
 #include <cstdio>

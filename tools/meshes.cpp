@@ -1,4 +1,4 @@
-// The meshes' data builder (content/meshes/ to data/*_mesh.bin) and `oddball-tool info-meshes` (tool code).
+// The meshes' data builder (content/meshes/ to data/*_mesh.bin) and `oddball-tool info-meshes` (portable; tool code).
 #include <cfloat>
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,4 @@
-// oddball-tool preview-3d: one frame of a 3D render mode as a PNG, to look at (tool code).
+// oddball-tool preview-3d: one frame of a 3D render mode as a PNG, to look at (portable; tool code).
 #include <cstdlib>
 #include <cstring>
 #include <string>
