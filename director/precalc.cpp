@@ -2,6 +2,7 @@
 #include "director/precalc.h"
 
 #include "data/blocks.h"
+#include "engine3d/mesh.h"
 #include "shell/display.h"
 #include "shell/memory.h"
 #include "text/captions.h"
@@ -26,7 +27,7 @@ void precalc_all()
     // texture atlas: slots 5 to 23 and 25
     font_init(embedded_font_bin, 19, character_order, 100);
     zoom_tables = static_cast<uint8_t*>(mem_alloc(256));
-    // 3D objects and slot 24
+    setup_objects();  // 3D objects and slot 24
     // polar tables and the zoomer's warp grids
     // lens tables
     render_captions();  // and texture slots 25 to 28
