@@ -1,6 +1,8 @@
 // Precalculation: the shared buffers and the fixed order that fills them (portable).
 #include "director/precalc.h"
 
+#include "imaging/procedural.h"
+#include "imaging/tables.h"
 #include "shell/display.h"
 #include "shell/memory.h"
 
@@ -20,11 +22,14 @@ void precalc_all()
     screen_image = {screen_width, screen_height, screen_pixels};
     work_a_image = {screen_width, screen_height, work_a};
     // procedural textures: slots 0 to 4
+    make_procedural_textures();
     // texture atlas: slots 5 to 23 and 25
     // font
     zoom_tables = static_cast<uint8_t*>(mem_alloc(256));
     // 3D objects and slot 24
     // polar tables and the zoomer's warp grids
+    polar_tables();
     // lens tables
+    blob_table_setup();
     // captions and slots 26 to 28
 }
