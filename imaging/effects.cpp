@@ -1,9 +1,13 @@
-// Full-screen 2D effects: radial zoom feedback, lens blobs, bump refraction with its smear blur, row wave (portable).
+// Full-screen 2D effects: radial zoom feedback, lens blobs, bump refraction with its smear blur, row wave (portable; SSE2 where the compiler offers it).
 #include "imaging/effects.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "director/precalc.h"
 #include "imaging/effect_pixels.h"
@@ -29,33 +33,35 @@ int32_t blue_of(uint32_t pixel)
 
 }  // namespace
 
-void radial_zoom_feedback(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, float p, float q)
-{
-    constexpr int32_t w = frame_width, h = frame_height;
-    cx = std::clamp(cx, 2, w - 1);
-    cy = std::clamp(cy, 1, h - 1);
+namespace {
 
+void build_zoom_tables(float p, float q)
+{
     uint8_t* table_a = zoom_tables;
     uint8_t* table_b = zoom_tables + 128;
     for (int32_t i = 0; i < 128; ++i) {
         table_a[i] = uint8_t(round_clamped((i + 8) * 0.03125 * q + i * double(p), 0, 127));
         table_b[i] = uint8_t(round_clamped(i * (1.1 - p), 0, 127));
     }
+}
 
-    // From here every byte is 0..127, which keeps the sampling arithmetic
-    // within signed 16 bits.
-    for (int32_t i = 0; i < w * h; ++i)
-        buffer[i] = (buffer[i] >> 1) & 0x7F7F7F7Fu;
-
-    // Four passes, each walking outward from the centre; a sample lies
-    // between the pixel and the centre, so it reads what this call has
-    // already written nearer the centre.  Products in 64 bits: any step is safe.
-    auto position = [step](int32_t from, int32_t offset) {
+// The four passes, each walking outward from the centre; a sample lies
+// between the pixel and the centre, so it reads what this call has already
+// written nearer the centre.  Positions are held to 32 bits, so any step is
+// safe; with steps of 0..256 they never need it.
+template <typename Rule>
+void zoom_feedback_passes(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, Rule rule)
+{
+    constexpr int32_t w = frame_width, h = frame_height;
+    const bool small_step = step >= 0 && step <= 256;
+    auto position = [step, small_step](int32_t from, int32_t offset) {
+        if (small_step)
+            return from * 256 + offset * step;
         return int32_t(std::clamp<int64_t>(int64_t(from) * 256 + int64_t(offset) * step, INT32_MIN, INT32_MAX));
     };
-    auto update = [buffer](int32_t x, int32_t y, int32_t sx, int32_t sy) {
+    auto update = [buffer, rule](int32_t x, int32_t y, int32_t sx, int32_t sy) {
         uint32_t& pixel = buffer[y * w + x];
-        pixel = zoom_feedback_pixel(buffer, sx, sy, pixel, zoom_tables);
+        pixel = rule(buffer, sx, sy, pixel, zoom_tables);
     };
     for (int32_t y = cy - 1; y >= 0; --y) {  // upper left
         int32_t sy = position(cy - 1, y - (cy - 1));
@@ -77,9 +83,81 @@ void radial_zoom_feedback(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step
         for (int32_t x = cx; x < w; ++x)
             update(x, y, position(cx, x - cx), sy);
     }
+}
 
-    for (int32_t i = 0; i < w * h; ++i)
+#if defined(__SSE2__)
+// zoom_feedback_pixel with the interpolation in four 16-bit lanes (the
+// alpha lane is computed and dropped).  Only for samples inside the buffer,
+// which steps of 0..256 with the centre in range guarantee: the sample's
+// column and row are then 0..319 and 0..239, and on the last column or row
+// their fraction is 0.  Each neighbour is loaded on its own, since a wider
+// load over a pixel stored just before stalls the processor.
+inline uint32_t zoom_feedback_pixel_sse2(const uint32_t* buffer, int32_t sx, int32_t sy, uint32_t old,
+                                         const uint8_t* tables)
+{
+    int32_t ix = sx >> 8, fx = sx & 255, iy = sy >> 8, fy = sy & 255;
+    const uint32_t* p = buffer + iy * frame_width + ix;
+    int32_t right = ix < frame_width - 1 ? 1 : 0, down = iy < frame_height - 1 ? frame_width : 0;
+    const __m128i zero = _mm_setzero_si128();
+    // a and c in lanes 0..3 and 4..7 of one register, b and d of the other.
+    __m128i ac = _mm_unpacklo_epi8(
+        _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(p[0])), _mm_cvtsi32_si128(int(p[down]))), zero);
+    __m128i bd = _mm_unpacklo_epi8(
+        _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(p[right])), _mm_cvtsi32_si128(int(p[down + right]))), zero);
+    __m128i top_bottom =
+        _mm_add_epi16(_mm_slli_epi16(ac, 8), _mm_mullo_epi16(_mm_sub_epi16(bd, ac), _mm_set1_epi16(short(fx))));
+    __m128i bottom = _mm_unpackhi_epi64(top_bottom, top_bottom);
+    __m128i step = _mm_mullo_epi16(_mm_srai_epi16(_mm_sub_epi16(bottom, top_bottom), 8), _mm_set1_epi16(short(fy)));
+    __m128i sample = _mm_srai_epi16(_mm_add_epi16(top_bottom, step), 8);
+    // Samples of -1..127 plus 128 are the byte offsets into zoom_tables.
+    uint32_t at = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_add_epi16(sample, _mm_set1_epi16(128)), zero)));
+    uint32_t result = old & 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8) {
+        int32_t value = tables[old >> shift & 127] + tables[at >> shift & 255];
+        result |= uint32_t(value < 127 ? value : 127) << shift;
+    }
+    return result;
+}
+#endif
+
+void radial_zoom_feedback_with(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, float p, float q,
+                               bool plain)
+{
+    constexpr int32_t pixels = frame_width * frame_height;
+    cx = std::clamp(cx, 2, frame_width - 1);
+    cy = std::clamp(cy, 1, frame_height - 1);
+    build_zoom_tables(p, q);
+    // From here every byte is 0..127, which keeps the sampling arithmetic
+    // within signed 16 bits.
+    for (int32_t i = 0; i < pixels; ++i)
+        buffer[i] = (buffer[i] >> 1) & 0x7F7F7F7Fu;
+#if defined(__SSE2__)
+    if (!plain && step >= 0 && step <= 256)
+        zoom_feedback_passes(buffer, cx, cy, step, [](const uint32_t* b, int32_t sx, int32_t sy, uint32_t old,
+                                                      const uint8_t* t) {
+            return zoom_feedback_pixel_sse2(b, sx, sy, old, t);
+        });
+    else
+#endif
+        zoom_feedback_passes(buffer, cx, cy, step, [](const uint32_t* b, int32_t sx, int32_t sy, uint32_t old,
+                                                      const uint8_t* t) {
+            return zoom_feedback_pixel(b, sx, sy, old, t);
+        });
+    (void)plain;
+    for (int32_t i = 0; i < pixels; ++i)
         buffer[i] = (buffer[i] << 1) & 0xFEFEFEFEu;
+}
+
+}  // namespace
+
+void radial_zoom_feedback(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, float p, float q)
+{
+    radial_zoom_feedback_with(buffer, cx, cy, step, p, q, false);
+}
+
+void radial_zoom_feedback_plain(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, float p, float q)
+{
+    radial_zoom_feedback_with(buffer, cx, cy, step, p, q, true);
 }
 
 void lens_blobs(int32_t x, int32_t y, float z, int32_t u0, int32_t v0, const uint32_t* t1, const uint32_t* t2,

@@ -18,6 +18,9 @@
 // every call.  Column 0 is only halved and doubled.  The centre is held to
 // 2..319 x 1..239, where every pass has a row and a column.
 void radial_zoom_feedback(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, float p, float q);
+// The same with the plain per-pixel rule only: the reference the faster
+// version must match byte for byte.
+void radial_zoom_feedback_plain(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, float p, float q);
 
 // Magnifies texture t1 into d1 and t2 into d2 through one dome centred on the
 // screen pixel (x, y) at depth z: clears lens_depth, draw_blob, then lens_map

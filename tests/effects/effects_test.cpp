@@ -85,6 +85,24 @@ TEST(RadialZoomFeedback, TablesAndTheSampleBelowZero)
     EXPECT_EQ(zoom_feedback_pixel(buffer, 1, 255, 0x7F000000, zoom_tables), 0x7F151515u);
 }
 
+TEST(RadialZoomFeedback, FastVersionMatchesThePlainOne)
+{
+    prepare_effect_tables();
+    const int32_t centres[][2] = {{160, 120}, {2, 1}, {319, 239}, {2, 239}, {319, 1}, {57, 203}, {300, 20}};
+    const float ps[] = {0.0f, 0.05f, 0.1f, 0.21f, 0.45f};
+    uint32_t seed = 100;
+    for (auto [cx, cy] : centres)
+        for (int32_t step : {0, 1, 128, 248, 251, 255, 256})
+            for (float p : ps) {
+                float q = seed % 3 == 0 ? 2.0f : 0.0f;
+                auto fast = random_pixels(frame_pixels, ++seed);
+                auto plain = fast;
+                radial_zoom_feedback(fast.data(), cx, cy, step, p, q);
+                radial_zoom_feedback_plain(plain.data(), cx, cy, step, p, q);
+                ASSERT_EQ(fast, plain) << "centre " << cx << ", " << cy << " step " << step << " p " << p;
+            }
+}
+
 TEST(RadialZoomFeedback, GoldenFrames)
 {
     prepare_effect_tables();
