@@ -119,7 +119,7 @@ void build_zoomer_grid(int32_t a, int32_t b, int32_t c, int32_t d, int32_t e, in
         for (int32_t gx = 0; gx <= block_columns; ++gx) {
             int32_t px = std::min(8 * gx, frame_width - 1);
             int32_t pos = frame_width * 8 * gy + px;
-            int32_t ang = (angle_table[pos] + a) & 255;
+            int32_t ang = int32_t((angle_table[pos] + uint32_t(a)) & 255);  // wraps for any a
             int64_t z = rowz + zoomer_column_term[px];
             if (z == 0)
                 z = 1;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "director/precalc.h"
 #include "imaging/tables.h"
@@ -161,5 +162,22 @@ TEST(TiltedZoomer, GoldenFrames)
     EXPECT_EQ(frame_hash(frame.pixels()), "23fb8920287952bf");
     tilted_zoomer(2345.6f, 37.0f, texture_slots[4], frame.pixels());
     EXPECT_EQ(frame_hash(frame.pixels()), "726b913e2799e6b8");
+    EXPECT_TRUE(frame.guards_intact());
+}
+
+TEST(WarpEffects, OddInputsStayInsideTheirBuffers)
+{
+    prepare_effect_tables();
+    guarded_frame frame;
+    const float nan = std::numeric_limits<float>::quiet_NaN(), huge = 3.0e38f;
+    for (float t : {nan, huge, -huge, 1.0e12f, -77777.0f}) {
+        plasma_warp(t, texture_slots[1], frame.pixels());
+        tilted_zoomer(t, t, texture_slots[1], frame.pixels());
+        ASSERT_TRUE(frame.guards_intact()) << t;
+    }
+    for (int32_t v : {INT32_MIN, -70000, 65535, INT32_MAX})
+        build_zoomer_grid(v, v, v, v, v, v);
+    grid_expand_shaded(texture_slots[1], frame.pixels());
+    grid_expand(texture_slots[1], frame.pixels());
     EXPECT_TRUE(frame.guards_intact());
 }
