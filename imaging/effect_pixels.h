@@ -42,8 +42,8 @@ inline int32_t clamp_index(int32_t value, int32_t last)
 // The zoom feedback's new value of a pixel whose halved value is `old`, from
 // the sample at 8.8 position (sx, sy) of the 320 x 240 buffer as it stands.
 // tables: zoom_tables, A in bytes 0..127 applied to the old byte, B in bytes
-// 128..255 applied to the sample.  A sample of -1 reads the byte just before
-// B, which is A[127].  Alpha is kept.
+// 128..255 applied to the sample.  A sample of -1 (the shifts floor) counts
+// as 0, so it reads B[0] and never the byte before B.  Alpha is kept.
 //
 // The four pixels read are kept inside the buffer: a neighbour beyond the
 // last column or row is read from that column or row.  Inside the sampling
@@ -61,7 +61,7 @@ inline uint32_t zoom_feedback_pixel(const uint32_t* buffer, int32_t sx, int32_t 
     for (int shift = 0; shift < 24; shift += 8) {
         int32_t s = zoom_sample_byte(int32_t(pa >> shift & 255), int32_t(pb >> shift & 255),
                                      int32_t(pc >> shift & 255), int32_t(pd >> shift & 255), fx, fy);
-        int32_t value = tables[old >> shift & 127] + tables[128 + s];
+        int32_t value = tables[old >> shift & 127] + tables[128 + (s < 0 ? 0 : s)];
         result |= uint32_t(value < 127 ? value : 127) << shift;
     }
     return result;

@@ -109,11 +109,11 @@ inline uint32_t zoom_feedback_pixel_sse2(const uint32_t* buffer, int32_t sx, int
     __m128i bottom = _mm_unpackhi_epi64(top_bottom, top_bottom);
     __m128i step = _mm_mullo_epi16(_mm_srai_epi16(_mm_sub_epi16(bottom, top_bottom), 8), _mm_set1_epi16(short(fy)));
     __m128i sample = _mm_srai_epi16(_mm_add_epi16(top_bottom, step), 8);
-    // Samples of -1..127 plus 128 are the byte offsets into zoom_tables.
-    uint32_t at = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_add_epi16(sample, _mm_set1_epi16(128)), zero)));
+    // Packing to bytes saturates a sample of -1 to 0.
+    uint32_t samples = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(sample, zero)));
     uint32_t result = old & 0xFF000000u;
     for (int shift = 0; shift < 24; shift += 8) {
-        int32_t value = tables[old >> shift & 127] + tables[at >> shift & 255];
+        int32_t value = tables[old >> shift & 127] + tables[128 + (samples >> shift & 127)];
         result |= uint32_t(value < 127 ? value : 127) << shift;
     }
     return result;

@@ -202,7 +202,7 @@ def radial_zoom_feedback(buf, cx, cy, step, p, q):
             a, b, c, d = ((v >> k) & 255 for v in (pa, pb, pc, pd))
             top, bottom = 256 * a + (b - a) * fx, 256 * c + (d - c) * fx
             s = (top + ((bottom - top) >> 8) * fy) >> 8
-            new |= min(127, tables[(old >> k) & 255] + tables[128 + s]) << k
+            new |= min(127, tables[(old >> k) & 255] + tables[128 + max(s, 0)]) << k  # -1 reads B[0]
         buf[y * W + x] = new
 
     for y in range(cy - 1, -1, -1):
@@ -320,6 +320,9 @@ if __name__ == '__main__':
     print('radial 248', frame_hash(frame))
     radial_zoom_feedback(frame, 50, 200, 251, f32(0.2), 0.0)
     print('radial 251', frame_hash(frame))
+    frame = [pixel & 0x03030303 for pixel in mt19937(2, W * H)]
+    radial_zoom_feedback(frame, 100, 150, 248, f32(0.1), 2.0)
+    print('radial dark', frame_hash(frame))
 
     d1, d2, depth = mt19937(4, W * H), mt19937(5, W * H), [0] * (W * H)
     draw_blob(depth, 150.0, 100.0, -290.0)
