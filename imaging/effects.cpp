@@ -31,10 +31,6 @@ int32_t blue_of(uint32_t pixel)
     return int32_t(pixel & 255);
 }
 
-}  // namespace
-
-namespace {
-
 void build_zoom_tables(float p, float q)
 {
     uint8_t* table_a = zoom_tables;
@@ -283,6 +279,8 @@ int32_t row_wave_shift(float t, float amplitude, int32_t y)
 
 void row_wave(float t, float amplitude, image source, image destination)
 {
+    if (source.width <= 0 || destination.width <= 0 || !source.pixels || !destination.pixels)
+        return;
     int32_t rows = std::min(source.height, destination.height);
     for (int32_t y = 0; y < rows; ++y) {
         int32_t shift = row_wave_shift(t, amplitude, y);

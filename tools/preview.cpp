@@ -163,9 +163,9 @@ int preview(int argc, char** argv)
 
 }  // namespace
 
+// Slots the atlas and the captions fill are black until those steps exist;
+// such a slot is replaced by a procedural one, with a note on standard error.
 ODDBALL_TOOL_COMMAND(preview, "preview", "EFFECT TIME FILE.png",
-                     "renders one 2D effect alone onto a cleared 320 x 240 frame at TIME ms: plasma (slot 12), "
-                     "zoomer (slot 5), streaks (radial zoom feedback over the zoomer), lens (slots 27, 28), bump "
-                     "(smear blur and bump refraction, slots 7, 25, 16) or wave (row wave of a test card). A slot "
-                     "still black (atlas and captions not built yet) is replaced by a procedural one, with a note.",
+                     "one 2D effect alone on a cleared 320 x 240 frame at TIME ms, as PNG: plasma, zoomer, streaks, "
+                     "lens, bump or wave (slots not built yet are replaced by procedural ones)",
                      preview);
