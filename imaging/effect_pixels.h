@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "imaging/pixel_ops.h"
 #include "imaging/tables.h"
 
 // Texel of a 256 x 256 texture at 8.8 fixed-point coordinates (u, v), wrapping.
@@ -79,17 +80,6 @@ inline uint32_t lens_texel(const uint32_t* texture, int64_t dx, int64_t dy, int3
     return texture[(v & 255) * 256 + (u & 255)];
 }
 
-// Per-byte saturating sum of two pixels.
-inline uint32_t add_saturate(uint32_t p, uint32_t q)
-{
-    uint32_t result = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        uint32_t sum = (p >> shift & 255) + (q >> shift & 255);
-        result |= (sum > 255 ? 255 : sum) << shift;
-    }
-    return result;
-}
-
 // The bump refraction of pixel (x, y) with height gradient (gx, gy): a light
 // texel shifted by the gradient plus a surface texel shifted by half of it,
 // saturating.  The index sums wrap modulo 256, so any offsets are safe.
@@ -100,5 +90,5 @@ inline uint32_t bump_pixel(const uint32_t* surface, const uint32_t* light, int32
     uint32_t v1 = (uint32_t(y >> 1) - uint32_t(b) + uint32_t(gy) + 80) & 255;
     uint32_t u2 = (uint32_t(x) + uint32_t(gx >> 1) + uint32_t(c)) & 255;
     uint32_t v2 = (uint32_t(y) + uint32_t(gy >> 1) + uint32_t(d)) & 255;
-    return add_saturate(light[v1 * 256 + u1], surface[v2 * 256 + u2]);
+    return pixel_add_saturate(light[v1 * 256 + u1], surface[v2 * 256 + u2]);
 }
