@@ -1,6 +1,7 @@
 // Precalculation: the shared buffers and the fixed order that fills them (portable).
 #include "director/precalc.h"
 
+#include "atlas/atlas.h"
 #include "shell/display.h"
 #include "shell/memory.h"
 
@@ -21,6 +22,7 @@ void precalc_all()
     work_a_image = {screen_width, screen_height, work_a};
     // procedural textures: slots 0 to 4
     // texture atlas: slots 5 to 23 and 25
+    build_texture_atlas();
     // font
     zoom_tables = static_cast<uint8_t*>(mem_alloc(256));
     // 3D objects and slot 24
