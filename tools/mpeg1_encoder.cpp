@@ -294,8 +294,8 @@ bool decode_intra_picture(const std::vector<uint8_t>& stream, int filter_rows, p
             *error = "the picture has no pixels";
         else
             *error = "not an MPEG-1 intra picture (unsupported or damaged headers)";
-        if (bits_exhausted())
-            *error = "truncated stream: it ends inside its headers";
+        if (uint32_t(bit_reader.bit_position) >= bit_reader.bit_size * 8u)
+            *error = "truncated stream: it ends before its first slice";
         return false;
     }
     const int full_width = d.mb_width * 16, full_height = d.mb_height * 16;
@@ -307,7 +307,7 @@ bool decode_intra_picture(const std::vector<uint8_t>& stream, int filter_rows, p
     mpeg_decoder.planes = nullptr;
     if (result != mpeg_finished) {
         std::string where = "macroblock " + std::to_string(d.macroblock) + " of " + std::to_string(d.mb_total);
-        if (bits_exhausted())
+        if (uint32_t(bit_reader.bit_position) >= bit_reader.bit_size * 8u)
             *error = "truncated stream: it ends inside " + where;
         else if (result == mpeg_bad_slice)
             *error = "malformed stream: no slice start code before " + where;
