@@ -52,5 +52,6 @@ inline uint32_t bits_read1() { return bits_read(1); }
 // bits are 0x000001 (not consumed).  False when the stream ends first.
 bool next_start_code();
 
-// True once the reader has gone past the last byte (a truncated stream).
-inline bool bits_exhausted() { return uint32_t(bit_reader.bit_position) > bit_reader.bit_size * 8u; }
+// True once every bit of the stream has been read or skipped: a decode that
+// stops then has run out of stream (it was truncated).
+inline bool bits_exhausted() { return uint32_t(bit_reader.bit_position) >= bit_reader.bit_size * 8u; }

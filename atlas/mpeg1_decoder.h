@@ -1,5 +1,4 @@
-// The MPEG-1 intra-picture decoder that unpacks the texture atlas: headers, blocks, IDCT,
-// colour conversion and block-edge smoothing (portable).
+// The MPEG-1 intra-picture decoder that unpacks the texture atlas: headers, blocks, IDCT, colours, edge smoothing (portable).
 #pragma once
 
 #include <cstdint>

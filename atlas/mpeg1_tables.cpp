@@ -1,5 +1,5 @@
-// The fixed tables of MPEG-1 intra pictures (ISO/IEC 11172-2 Annex B and 2.4.4, DC sizes 9
-// to 11 from ISO/IEC 13818-2) and the direct-lookup tables derived from them at compile time (portable).
+// The fixed tables of MPEG-1 intra pictures and their direct-lookup forms, derived at compile time (portable).
+// Sources: ISO/IEC 11172-2 Annex B and 2.4.4; DC sizes 9 to 11 from ISO/IEC 13818-2 Tables B.12 and B.13.
 #include "atlas/mpeg1_tables.h"
 
 #include <cstddef>

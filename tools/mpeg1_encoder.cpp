@@ -122,6 +122,53 @@ int32_t quantise(double coefficient, int qscale, int weight)
     return coefficient < 0 ? -best : best;
 }
 
+// The samples the decoder makes of a block's levels.
+void decode_block(const int32_t levels[64], int qscale, int32_t out[64])
+{
+    int32_t coefficients[64];
+    coefficients[0] = levels[0] * 8;
+    for (int p = 1; p < 64; ++p) {
+        int32_t level = levels[mpeg_zigzag[p]];
+        int32_t v = reconstruct(std::abs(level), qscale, mpeg_default_intra_matrix[p]);
+        coefficients[mpeg_zigzag[p]] = level < 0 ? -v : v;
+    }
+    idct_column_pass(coefficients);
+    idct_row_pass(coefficients, out, 8);
+}
+
+// The centred luminance that brings a pixel's red, green and blue nearest
+// to the source (least squares over the channels that do not clip), given
+// the decoded chroma; `fallback` where every channel clips.
+double best_luminance(uint32_t pixel, int32_t cb, int32_t cr, double fallback)
+{
+    cb = std::clamp(cb, -512, 511);
+    cr = std::clamp(cr, -512, 511);
+    const int32_t terms[3] = {(11485 * cr) >> 13, ((-11 * cb) >> 5) + ((-2925 * cr) >> 12), (3629 * cb) >> 11};
+    const double source[3] = {double((pixel >> 16) & 255), double((pixel >> 8) & 255), double(pixel & 255)};
+    // Start from the plain mean, then leave out channels whose source sits at
+    // 0 or 255 and which the mean already pushes past that end.
+    double sum = 0;
+    for (int c = 0; c < 3; ++c)
+        sum += source[c] - 128 - terms[c];
+    double y = sum / 3;
+    for (int pass = 0; pass < 2; ++pass) {
+        double s = 0;
+        int n = 0;
+        for (int c = 0; c < 3; ++c) {
+            double value = y + 128 + terms[c];
+            bool clipped = (source[c] >= 255 && value >= 255) || (source[c] <= 0 && value <= 0);
+            if (!clipped) {
+                s += source[c] - 128 - terms[c];
+                ++n;
+            }
+        }
+        if (n == 0)
+            return fallback;
+        y = s / n;
+    }
+    return y;
+}
+
 class block_coder {
 public:
     block_coder()
@@ -253,24 +300,37 @@ bool encode_intra_picture(const picture& pic, int qscale, std::vector<uint8_t>* 
     const int mb_width = width / 16, mb_height = height / 16;
     for (int mb_y = 0; mb_y < mb_height; ++mb_y)
         for (int mb_x = 0; mb_x < mb_width; ++mb_x) {
-            out.put(1, 1);  // address increment 1
-            out.put(1, 1);  // intra, no quantiser change
-            for (int b = 0; b < 6; ++b) {
+            // Chroma first: once its decoded values are known, each luminance
+            // sample is chosen to bring red, green and blue nearest the source.
+            int32_t levels[6][64];
+            int32_t decoded_chroma[2][64];
+            for (int k = 0; k < 2; ++k) {
                 double samples[64];
                 for (int y = 0; y < 8; ++y)
                     for (int x = 0; x < 8; ++x) {
-                        if (b < 4) {
-                            int py = mb_y * 16 + (b >> 1) * 8 + y, px = mb_x * 16 + (b & 1) * 8 + x;
-                            samples[y * 8 + x] = luma[size_t(py) * width + px];
-                        } else {
-                            size_t at = size_t(mb_y * 8 + y) * (width / 2) + mb_x * 8 + x;
-                            samples[y * 8 + x] = b == 4 ? cb[at] : cr[at];
-                        }
+                        size_t at = size_t(mb_y * 8 + y) * (width / 2) + mb_x * 8 + x;
+                        samples[y * 8 + x] = k == 0 ? cb[at] : cr[at];
                     }
-                int32_t levels[64];
-                quantise_block(samples, qscale, levels);
+                quantise_block(samples, qscale, levels[4 + k]);
+                decode_block(levels[4 + k], qscale, decoded_chroma[k]);
+            }
+            for (int b = 0; b < 4; ++b) {
+                double samples[64];
+                for (int y = 0; y < 8; ++y)
+                    for (int x = 0; x < 8; ++x) {
+                        int py = mb_y * 16 + (b >> 1) * 8 + y, px = mb_x * 16 + (b & 1) * 8 + x;
+                        int chroma = ((b >> 1) * 4 + y / 2) * 8 + (b & 1) * 4 + x / 2;
+                        samples[y * 8 + x] = best_luminance(pic.pixels[size_t(py) * width + px],
+                                                            decoded_chroma[0][chroma], decoded_chroma[1][chroma],
+                                                            luma[size_t(py) * width + px]);
+                    }
+                quantise_block(samples, qscale, levels[b]);
+            }
+            out.put(1, 1);  // address increment 1
+            out.put(1, 1);  // intra, no quantiser change
+            for (int b = 0; b < 6; ++b) {
                 int component = b < 4 ? 0 : b - 3;
-                coder.write(out, levels, component, predictors[component]);
+                coder.write(out, levels[b], component, predictors[component]);
             }
         }
     out.start_code(0x000001B7);  // sequence end
@@ -294,7 +354,7 @@ bool decode_intra_picture(const std::vector<uint8_t>& stream, int filter_rows, p
             *error = "the picture has no pixels";
         else
             *error = "not an MPEG-1 intra picture (unsupported or damaged headers)";
-        if (uint32_t(bit_reader.bit_position) >= bit_reader.bit_size * 8u)
+        if (bits_exhausted())
             *error = "truncated stream: it ends before its first slice";
         return false;
     }
@@ -307,7 +367,7 @@ bool decode_intra_picture(const std::vector<uint8_t>& stream, int filter_rows, p
     mpeg_decoder.planes = nullptr;
     if (result != mpeg_finished) {
         std::string where = "macroblock " + std::to_string(d.macroblock) + " of " + std::to_string(d.mb_total);
-        if (uint32_t(bit_reader.bit_position) >= bit_reader.bit_size * 8u)
+        if (bits_exhausted())
             *error = "truncated stream: it ends inside " + where;
         else if (result == mpeg_bad_slice)
             *error = "malformed stream: no slice start code before " + where;

@@ -53,9 +53,10 @@ double psnr(const picture& a, const picture& b)
 
 class PictureTools : public testing::Test {
 protected:
-    static void SetUpTestSuite()
+    // Each test has its own folder: CTest runs them as parallel processes.
+    void SetUp() override
     {
-        dir_ = scratch_dir("atlas-picture-tools");
+        dir_ = scratch_dir(std::string("atlas-") + testing::UnitTest::GetInstance()->current_test_info()->name());
         ASSERT_EQ(run_command("ffmpeg -version").status, 0) << "ffmpeg is needed (./check installs it)";
         // The atlas painting, an ffmpeg test picture, and blocks of noise of
         // every strength (which make the encoders use codes of every length).
