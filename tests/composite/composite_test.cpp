@@ -8,9 +8,11 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "director/precalc.h"
+#include "platform/virtual/media_files.h"
 #include "tests/support/helpers.h"
 
 namespace {
@@ -283,6 +285,34 @@ TEST_F(TunnelTest, FramesMatchTheirGoldenHashes)
     std::fill(frame.begin(), frame.end(), 0x10203040u);
     rotozoom_add(-123.25f, 310.0f, 20000 / 5, -20000 / 4, 111, 77, 99, slots[11].data(), frame.data());
     EXPECT_EQ(hash_bytes(frame.data(), frame.size() * 4), "ee80f1107390d01a");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PreviewComposite, WritesAFramePictureAndRefusesBadArguments)
+{
+    const std::string dir = scratch_dir("preview_composite");
+    const std::string tool = binary_path("oddball-tool");
+    for (const char* name : {"rotozoom", "tunnel"}) {
+        const std::string file = dir + "/" + name + ".png";
+        const command_result result = run_command(tool + " preview-composite " + name + " 12345 " + file);
+        ASSERT_EQ(result.status, 0) << result.errors;
+        picture pic;
+        std::string error;
+        ASSERT_TRUE(png_read(file, &pic, &error)) << error;
+        EXPECT_EQ(pic.width, 320);
+        EXPECT_EQ(pic.height, 240);
+        EXPECT_TRUE(std::any_of(pic.pixels.begin(), pic.pixels.end(), [](uint32_t p) { return (p & 0xFFFFFF) != 0; }));
+    }
+    for (const char* arguments : {"spiral 100 x.png", "tunnel soon x.png", "tunnel -5 x.png", "tunnel 100"}) {
+        const command_result result = run_command(tool + " preview-composite " + arguments);
+        EXPECT_EQ(result.status, 2) << arguments;
+        EXPECT_NE(result.errors.find("preview-composite"), std::string::npos) << arguments;
+    }
+    const command_result result = run_command(tool + " preview-composite tunnel 100 " + dir + "/missing/x.png");
+    EXPECT_EQ(result.status, 1);
 }
 
 }  // namespace
