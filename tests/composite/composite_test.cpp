@@ -173,7 +173,7 @@ TEST(RotozoomAdd, WritesOnlyTheFrameForAnyCentreZoomOrOffset)
         for (int32_t cx : far)
             for (int32_t cy : far) {
                 guarded_frame frame(0x01020304);
-                rotozoom_add(45.0f, zoom, cx, -cy, cx, cy, 255, texture.data(), frame.pixels);
+                rotozoom_add(45.0f, zoom, cx, ~cy, cx, cy, 255, texture.data(), frame.pixels);
                 ASSERT_TRUE(frame.guards_intact()) << "zoom " << zoom << " centre " << cx << "," << cy;
             }
 }
