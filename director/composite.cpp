@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "director/precalc.h"
+#include "imaging/effects.h"
 #include "shell/display.h"
 #include "shell/maths.h"
 
@@ -27,6 +28,18 @@ int32_t step_to_int(double value)
         return INT32_MIN;
     if (value >= 2147483647.0)
         return INT32_MAX;
+    return round_to_int(value);
+}
+
+// nearest(value) for a value the formulas keep within low..high for any
+// finite input; an infinite input gives NaN, held at `low` so the
+// conversion stays defined.
+int32_t nearest_within(double value, int32_t low, int32_t high)
+{
+    if (!(value >= low))
+        return low;
+    if (value > high)
+        return high;
     return round_to_int(value);
 }
 
@@ -156,4 +169,27 @@ void rotozoom_tunnel(int32_t phase, uint32_t* destination, const int32_t* sequen
         rotozoom_add(layer.angle, layer.zoom, layer.u_off, layer.v_off, layer.cx, layer.cy, layer.brightness,
                      texture_slots[layer.slot], destination);
     }
+}
+
+void lens_feedback(float p0, float p1, float p2, const uint32_t* texture_a, const uint32_t* texture_b,
+                   uint32_t* scratch, uint32_t* destination)
+{
+    // The centre wanders over the middle of the frame on two beats each
+    // way: at most 0.4 of the frame from its middle, well inside the
+    // bounds the streaks need.
+    const double w = screen_width;
+    const double h = screen_height;
+    const int32_t cx = nearest_within(screen_width / 2 + 0.2 * w * real_cos(p0 * 0.003812428516965307) +
+                                          0.2 * w * real_sin(p0 * 0.012150668286755772),
+                                      screen_width / 2 - screen_width * 2 / 5, screen_width / 2 + screen_width * 2 / 5);
+    const int32_t cy = nearest_within(screen_height / 2 + 0.2 * h * real_sin(p0 * 0.004304778303917348) +
+                                          0.2 * h * real_cos(p0 * 0.009775171065493646),
+                                      screen_height / 2 - screen_height * 2 / 5,
+                                      screen_height / 2 + screen_height * 2 / 5);
+    const int32_t z = nearest_within(40 * real_sin(p2 * 0.0028129395218002813) - 290, -330, -250);
+    const double drift = static_cast<double>(p0) + p1;
+    const int32_t v_off = nearest_within(128 * real_sin(drift * 0.0021626297577854673), -128, 128);
+    const int32_t u_off = nearest_within(64 + 128 * real_cos(drift * 0.0028216704288939053), -64, 192);
+    lens_blobs(cx, cy, static_cast<float>(z), u_off, v_off, texture_a, texture_b, destination, scratch);
+    radial_zoom_feedback(destination, cx, cy, 248, 0.1f, 2.0f);
 }

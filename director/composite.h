@@ -25,6 +25,15 @@ void rotozoom_add(float angle, float zoom, int32_t u_off, int32_t v_off, int32_t
 // and out as they pass.
 void rotozoom_tunnel(int32_t phase, uint32_t* destination, const int32_t* sequence);
 
+// The lens with light streaks: one dome whose centre wanders with p0 and
+// whose texture offsets drift with p0 + p1 magnifies texture A into
+// `destination` and texture B into `scratch` (lens_blobs, depth from p2),
+// then light streaks out of the dome's centre in `destination`
+// (radial_zoom_feedback with step 248, p 0.1 and q 2).  Pixels outside the
+// dome keep what they had before the streaks.  Both buffers are frame-sized.
+void lens_feedback(float p0, float p1, float p2, const uint32_t* texture_a, const uint32_t* texture_b,
+                   uint32_t* scratch, uint32_t* destination);
+
 // ---- the parts, for tests and benchmarks ---------------------------------
 
 // The 8.8 steps of the texture coordinates (u, v): per pixel along a row

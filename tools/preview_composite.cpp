@@ -10,8 +10,11 @@
 
 #include "director/composite.h"
 #include "director/precalc.h"
+#include "imaging/blits.h"
+#include "imaging/tables.h"
 #include "platform/virtual/media_files.h"
 #include "shell/display.h"
+#include "shell/memory.h"
 #include "shell/maths.h"
 
 namespace {
@@ -84,6 +87,20 @@ void preview_tunnel(int32_t t, uint32_t* frame)
     rotozoom_tunnel(t / 2, frame, preview_sequence);
 }
 
+// The lens with its streaks as the layer scene draws it, without its sync
+// surges: the dome's picture (slot 27) streaked on the frame, plus the other
+// texture (slot 28) magnified in the scratch buffer, added on top.
+void preview_lens_feedback(int32_t t, uint32_t* frame)
+{
+    if (!zoom_tables)
+        zoom_tables = static_cast<uint8_t*>(mem_alloc(256));
+    blob_table_setup();
+    std::vector<uint32_t> scratch(size_t(screen_width) * screen_height, 0);
+    lens_feedback(static_cast<float>(t * 0.1923076923076923), 0.0f, static_cast<float>(t * 0.05), texture_slots[27],
+                  texture_slots[28], scratch.data(), frame);
+    add_image({screen_width, screen_height, scratch.data()}, {screen_width, screen_height, frame});
+}
+
 bool parse_time(const char* text, int32_t* t)
 {
     char* end = nullptr;
@@ -107,8 +124,10 @@ int preview_composite(int argc, char** argv)
         render = preview_rotozoom;
     else if (name == "tunnel")
         render = preview_tunnel;
+    else if (name == "lensfeedback")
+        render = preview_lens_feedback;
     else
-        return tool_usage_error("preview-composite: NAME must be rotozoom or tunnel, not '%s'", argv[1]);
+        return tool_usage_error("preview-composite: NAME must be rotozoom, tunnel or lensfeedback, not '%s'", argv[1]);
 
     std::vector<std::vector<uint32_t>> slots = fill_test_slots();
     picture frame;
@@ -127,4 +146,4 @@ int preview_composite(int argc, char** argv)
 }  // namespace
 
 ODDBALL_TOOL_COMMAND(preview_composite, "preview-composite", "NAME TIME FILE.png",
-                     "one frame of rotozoom or tunnel at TIME ms on test textures, as a PNG", preview_composite);
+                     "one frame of rotozoom, tunnel or lensfeedback at TIME ms on test textures, as a PNG", preview_composite);

@@ -12,7 +12,10 @@
 #include <vector>
 
 #include "director/precalc.h"
+#include "imaging/effects.h"
+#include "imaging/tables.h"
 #include "platform/virtual/media_files.h"
+#include "shell/memory.h"
 #include "tests/support/helpers.h"
 
 namespace {
@@ -291,11 +294,71 @@ TEST_F(TunnelTest, FramesMatchTheirGoldenHashes)
 
 namespace {
 
+// The lens needs the zoom tables and the dome, as precalculation leaves them.
+class LensFeedbackTest : public ::testing::Test {
+protected:
+    std::vector<uint32_t> texture_a = random_pixels(256 * 256, 20);
+    std::vector<uint32_t> texture_b = random_pixels(256 * 256, 21);
+    void SetUp() override
+    {
+        if (!zoom_tables)
+            zoom_tables = static_cast<uint8_t*>(mem_alloc(256));
+        blob_table_setup();
+    }
+};
+
+TEST_F(LensFeedbackTest, AtTimeZeroTheDomeSitsRightOfAndBelowTheMiddle)
+{
+    // p0 = p1 = p2 = 0: cx = 160 + 64, cy = 120 + 48, z = -290, u_off = 64 + 128, v_off = 0.
+    std::vector<uint32_t> scratch = random_pixels(width * height, 22);
+    std::vector<uint32_t> frame = random_pixels(width * height, 23);
+    std::vector<uint32_t> expected_scratch = scratch;
+    std::vector<uint32_t> expected_frame = frame;
+    lens_blobs(224, 168, -290.0f, 192, 0, texture_a.data(), texture_b.data(), expected_frame.data(),
+               expected_scratch.data());
+    radial_zoom_feedback(expected_frame.data(), 224, 168, 248, 0.1f, 2.0f);
+    lens_feedback(0.0f, 0.0f, 0.0f, texture_a.data(), texture_b.data(), scratch.data(), frame.data());
+    EXPECT_EQ(scratch, expected_scratch);
+    EXPECT_EQ(frame, expected_frame);
+    EXPECT_NE(scratch, random_pixels(width * height, 22));  // the dome was drawn
+}
+
+TEST_F(LensFeedbackTest, FixedInputsMatchTheirGoldenHashes)
+{
+    // Worked separately from the formulas: centre (51, 145) from 50.68 and
+    // 145.28, z = -306, u_off = 167, v_off = -17.
+    std::vector<uint32_t> scratch(width * height, 0);
+    std::vector<uint32_t> frame(width * height, 0);
+    std::vector<uint32_t> expected_scratch = scratch;
+    std::vector<uint32_t> expected_frame = frame;
+    lens_blobs(51, 145, -306.0f, 167, -17, texture_a.data(), texture_b.data(), expected_frame.data(),
+               expected_scratch.data());
+    radial_zoom_feedback(expected_frame.data(), 51, 145, 248, 0.1f, 2.0f);
+    lens_feedback(12345.6f, 789.0f, 4321.0f, texture_a.data(), texture_b.data(), scratch.data(), frame.data());
+    EXPECT_EQ(scratch, expected_scratch);
+    EXPECT_EQ(frame, expected_frame);
+    EXPECT_EQ(hash_bytes(frame.data(), frame.size() * 4), "4935380c9f35bdf7");
+    EXPECT_EQ(hash_bytes(scratch.data(), scratch.size() * 4), "2ecd57495f40406b");
+}
+
+TEST_F(LensFeedbackTest, WritesOnlyItsTwoBuffersForAnyPhase)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (float p : {0.0f, -1.0f, 1e7f, -1e30f, 1e30f, inf, -inf, nan}) {
+        guarded_frame scratch(0x11111111);
+        guarded_frame frame(0x22222222);
+        lens_feedback(p, p, p, texture_a.data(), texture_b.data(), scratch.pixels, frame.pixels);
+        ASSERT_TRUE(scratch.guards_intact()) << p;
+        ASSERT_TRUE(frame.guards_intact()) << p;
+    }
+}
+
 TEST(PreviewComposite, WritesAFramePictureAndRefusesBadArguments)
 {
     const std::string dir = scratch_dir("preview_composite");
     const std::string tool = binary_path("oddball-tool");
-    for (const char* name : {"rotozoom", "tunnel"}) {
+    for (const char* name : {"rotozoom", "tunnel", "lensfeedback"}) {
         const std::string file = dir + "/" + name + ".png";
         const command_result result = run_command(tool + " preview-composite " + name + " 12345 " + file);
         ASSERT_EQ(result.status, 0) << result.errors;
