@@ -53,9 +53,6 @@ void bench_rotozoom_rows_plain(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * 320 * 240);
 }
 
-const int32_t bench_sequence[37] = {6, 6, 6, 7, 6, 5, 7, 6, 7, 7, 7, 7, 9, 7, 9, 9, 9, 7, 5,
-                                    9, 9, 9, 9, 5, 9, 5, 5, 5, 9, 5, 6, 5, 5, 5, 5, 6, 5};
-
 // The whole tunnel: a clear and four layers (the farthest often dark).
 void bench_rotozoom_tunnel(benchmark::State& state)
 {
@@ -67,7 +64,7 @@ void bench_rotozoom_tunnel(benchmark::State& state)
     std::vector<uint32_t> frame(320 * 240);
     int32_t phase = 30000;
     for (auto _ : state) {
-        rotozoom_tunnel(phase, frame.data(), bench_sequence);
+        rotozoom_tunnel(phase, frame.data());
         phase += 37;
         benchmark::DoNotOptimize(frame[0]);
     }

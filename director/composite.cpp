@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "director/precalc.h"
+#include "director/timeline.h"
 #include "imaging/effects.h"
 #include "shell/display.h"
 #include "shell/maths.h"
@@ -152,20 +153,20 @@ tunnel_layer tunnel_layer_at(int32_t phase, int32_t j, const int32_t* sequence)
     layer.cy = round_to_int(screen_height / 2 + (screen_height / 4) * real_cos(phase * 0.0016220600162206002));
     // The show's phases are positive; a negative one would make q + 4 - j
     // negative, so the index is taken modulo 37 into 0..36 either way.
-    int32_t index = (q + 4 - j) % tunnel_sequence_length;
+    int32_t index = (q + 4 - j) % tunnel_texture_sequence_length;
     if (index < 0)
-        index += tunnel_sequence_length;
+        index += tunnel_texture_sequence_length;
     layer.slot = sequence[index];
     return layer;
 }
 
-void rotozoom_tunnel(int32_t phase, uint32_t* destination, const int32_t* sequence)
+void rotozoom_tunnel(int32_t phase, uint32_t* destination)
 {
     const int32_t pixels = screen_width * screen_height;
     for (int32_t i = 0; i < pixels; ++i)
         destination[i] = 0;
     for (int32_t j = 0; j < 4; ++j) {
-        const tunnel_layer layer = tunnel_layer_at(phase, j, sequence);
+        const tunnel_layer layer = tunnel_layer_at(phase, j, tunnel_texture_sequence);
         rotozoom_add(layer.angle, layer.zoom, layer.u_off, layer.v_off, layer.cx, layer.cy, layer.brightness,
                      texture_slots[layer.slot], destination);
     }

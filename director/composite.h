@@ -19,11 +19,12 @@
 void rotozoom_add(float angle, float zoom, int32_t u_off, int32_t v_off, int32_t cx, int32_t cy,
                   int32_t brightness, const uint32_t* texture, uint32_t* destination);
 
-// An endless zoom through `sequence` (37 texture slot numbers): clears the
-// destination, then adds four rotozoom layers, farthest first, that move one
-// place nearer each time `phase` grows by 256.  Layers fade in from far away
-// and out as they pass.
-void rotozoom_tunnel(int32_t phase, uint32_t* destination, const int32_t* sequence);
+// An endless zoom through the texture slots of tunnel_texture_sequence:
+// clears the destination, then adds four rotozoom layers, farthest first,
+// that move one place nearer each time `phase` grows by 256, a new far layer
+// with the next texture coming in.  Layers fade in from far away and out as
+// they pass.
+void rotozoom_tunnel(int32_t phase, uint32_t* destination);
 
 // The lens with light streaks: one dome whose centre wanders with p0 and
 // whose texture offsets drift with p0 + p1 magnifies texture A into
@@ -57,10 +58,9 @@ struct tunnel_layer {
     int32_t brightness;  // 0 at either end of its travel, 128 half way
     int32_t slot;        // texture slot, from the sequence
 };
-// Layer j (0 farthest .. 3 nearest) at `phase`.
+// Layer j (0 farthest .. 3 nearest) at `phase`, its slot taken from
+// `sequence` (tunnel_texture_sequence_length entries).
 tunnel_layer tunnel_layer_at(int32_t phase, int32_t j, const int32_t* sequence);
-
-constexpr int32_t tunnel_sequence_length = 37;
 
 // The per-pixel rule of rotozoom_add: the texel scaled by brightness (0..255)
 // per byte, (c x brightness) >> 8, then added to the destination pixel per

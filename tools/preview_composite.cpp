@@ -19,9 +19,6 @@
 
 namespace {
 
-constexpr int32_t preview_sequence[37] = {6, 6, 6, 7, 6, 5, 7, 6, 7, 7, 7, 7, 9, 7, 9, 9, 9, 7, 5,
-                                          9, 9, 9, 9, 5, 9, 5, 5, 5, 9, 5, 6, 5, 5, 5, 5, 6, 5};
-
 // Test textures that make turning, zooming and layering easy to read: each
 // slot a different pattern and tint, with a bright cross on texel (0, 0).
 uint32_t test_texel(int slot, int u, int v)
@@ -84,7 +81,7 @@ void preview_rotozoom(int32_t t, uint32_t* frame)
 // The tunnel without its sync surges: phase t / 2.
 void preview_tunnel(int32_t t, uint32_t* frame)
 {
-    rotozoom_tunnel(t / 2, frame, preview_sequence);
+    rotozoom_tunnel(t / 2, frame);
 }
 
 // The lens with its streaks as the layer scene draws it, without its sync

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "director/precalc.h"
+#include "director/timeline.h"
 #include "imaging/effects.h"
 #include "imaging/tables.h"
 #include "platform/virtual/media_files.h"
@@ -220,16 +221,13 @@ protected:
     }
 };
 
-const int32_t show_sequence[37] = {6, 6, 6, 7, 6, 5, 7, 6, 7, 7, 7, 7, 9, 7, 9, 9, 9, 7, 5,
-                                   9, 9, 9, 9, 5, 9, 5, 5, 5, 9, 5, 6, 5, 5, 5, 5, 6, 5};
-
 TEST_F(TunnelTest, AtPhaseZeroTheFourLayersStandAtTheirDepthsAndBrightnesses)
 {
     const int32_t depth[4] = {1024, 768, 512, 256};
     const int32_t brightness[4] = {0, 64, 128, 64};
     const int32_t slot[4] = {6, 7, 6, 6};  // sequence entries 4, 3, 2, 1
     for (int j = 0; j < 4; ++j) {
-        const tunnel_layer layer = tunnel_layer_at(0, j, show_sequence);
+        const tunnel_layer layer = tunnel_layer_at(0, j, tunnel_texture_sequence);
         EXPECT_EQ(layer.zoom, float(depth[j])) << "layer " << j;
         EXPECT_EQ(layer.brightness, brightness[j]) << "layer " << j;
         EXPECT_EQ(layer.slot, slot[j]) << "layer " << j;
@@ -243,7 +241,7 @@ TEST_F(TunnelTest, AtPhaseZeroTheFourLayersStandAtTheirDepthsAndBrightnesses)
     std::fill(slots[6].begin(), slots[6].end(), 0x000000FFu);  // layers 0, 2 and 3
     std::fill(slots[7].begin(), slots[7].end(), 0x0000FF00u);  // layer 1
     std::vector<uint32_t> frame = random_pixels(width * height, 8);
-    rotozoom_tunnel(0, frame.data(), show_sequence);
+    rotozoom_tunnel(0, frame.data());
     const uint32_t expected = (0 + (255 * 128 >> 8) + (255 * 64 >> 8)) | (255 * 64 >> 8) << 8;
     EXPECT_TRUE(std::all_of(frame.begin(), frame.end(), [&](uint32_t p) { return p == expected; }))
         << std::hex << frame[0] << " " << expected;
@@ -254,18 +252,18 @@ TEST_F(TunnelTest, EachLayerKeepsItsTextureAndOffsetsAsItMovesNearer)
     for (int32_t q : {0, 1, 36, 37, 250}) {
         const int32_t phase = 256 * q + 255;
         for (int j = 0; j < 3; ++j) {
-            const tunnel_layer before = tunnel_layer_at(phase, j, show_sequence);
-            const tunnel_layer after = tunnel_layer_at(phase + 1, j + 1, show_sequence);
+            const tunnel_layer before = tunnel_layer_at(phase, j, tunnel_texture_sequence);
+            const tunnel_layer after = tunnel_layer_at(phase + 1, j + 1, tunnel_texture_sequence);
             EXPECT_EQ(before.slot, after.slot);
             EXPECT_EQ(before.u_off, after.u_off);
             EXPECT_EQ(before.v_off, after.v_off);
             EXPECT_EQ(before.zoom, after.zoom + 1.0f);
         }
         // The nearest layer has faded out just before it leaves; the new far one starts dark.
-        EXPECT_EQ(tunnel_layer_at(phase, 3, show_sequence).brightness, 0);
-        EXPECT_EQ(tunnel_layer_at(phase, 3, show_sequence).zoom, 1.0f);
-        EXPECT_EQ(tunnel_layer_at(phase + 1, 0, show_sequence).brightness, 0);
-        EXPECT_EQ(tunnel_layer_at(phase + 1, 0, show_sequence).slot, show_sequence[(q + 5) % 37]);
+        EXPECT_EQ(tunnel_layer_at(phase, 3, tunnel_texture_sequence).brightness, 0);
+        EXPECT_EQ(tunnel_layer_at(phase, 3, tunnel_texture_sequence).zoom, 1.0f);
+        EXPECT_EQ(tunnel_layer_at(phase + 1, 0, tunnel_texture_sequence).brightness, 0);
+        EXPECT_EQ(tunnel_layer_at(phase + 1, 0, tunnel_texture_sequence).slot, tunnel_texture_sequence[(q + 5) % 37]);
     }
     // Negative phases (never shown) still pick entries of the sequence.
     int32_t numbered[37];
@@ -283,7 +281,7 @@ TEST_F(TunnelTest, EachLayerKeepsItsTextureAndOffsetsAsItMovesNearer)
 TEST_F(TunnelTest, FramesMatchTheirGoldenHashes)
 {
     std::vector<uint32_t> frame(width * height);
-    rotozoom_tunnel(23456, frame.data(), show_sequence);
+    rotozoom_tunnel(23456, frame.data());
     EXPECT_EQ(hash_bytes(frame.data(), frame.size() * 4), "7300eea4d9ad6904");
     std::fill(frame.begin(), frame.end(), 0x10203040u);
     rotozoom_add(-123.25f, 310.0f, 20000 / 5, -20000 / 4, 111, 77, 99, slots[11].data(), frame.data());
