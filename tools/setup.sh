@@ -22,6 +22,9 @@ install_missing() {
 build_packages=(g++ cmake ninja-build pkg-config libsdl2-dev libx11-dev libpng-dev libgtest-dev libbenchmark-dev)
 # What the tests run besides the build: a private X server and its keyboard, ffmpeg as an oracle.
 test_packages=(xvfb xauth xdotool ffmpeg)
+# The sanitizer and fuzzing tree: clang with its runtimes (AddressSanitizer,
+# UndefinedBehaviorSanitizer, libFuzzer); valgrind for the memcheck run.
+sanitizer_packages=(clang-14 libclang-rt-14-dev valgrind)
 
 # configure_and_build TREE [TARGET...]: configures TREE once, then builds the
 # targets (everything when none is named).
@@ -34,5 +37,15 @@ configure_and_build() {
         cmake --build "$tree" --target "$@" >&2
     else
         cmake --build "$tree" >&2
+    fi
+}
+
+# configure_sanitizer_tree TREE: configures TREE once with clang,
+# AddressSanitizer, UndefinedBehaviorSanitizer and the fuzz targets.
+configure_sanitizer_tree() {
+    local tree=$1
+    if [ ! -f "$tree/build.ninja" ]; then
+        CC=clang-14 CXX=clang++-14 cmake -S . -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DODDBALL_SANITIZE=ON -DODDBALL_FUZZ=ON >&2
     fi
 }

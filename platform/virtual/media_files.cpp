@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <span>
 
 namespace {
 
@@ -104,12 +105,20 @@ bool png_read(const std::string& path, picture* pic, std::string* error)
     std::vector<uint8_t> bytes;
     if (!read_whole(path, &bytes, error))
         return false;
+    return png_read_bytes(bytes.data(), bytes.size(), path, pic, error);
+}
+
+bool png_read_bytes(const uint8_t* bytes, size_t size, const std::string& path, picture* pic, std::string* error)
+{
     png_image in;
     std::memset(&in, 0, sizeof in);
     in.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&in, bytes.data(), bytes.size()))
+    if (!png_image_begin_read_from_memory(&in, bytes, size))
         return fail(error, path + ": not a readable PNG file (" + in.message + ")");
-    if (in.width == 0 || in.height == 0 || in.width > 16384 || in.height > 16384) {
+    // Sides up to 16,384 and at most 16,777,216 pixels (a 64 MB picture):
+    // far beyond anything here, and no header can ask for gigabytes.
+    if (in.width == 0 || in.height == 0 || in.width > 16384 || in.height > 16384 ||
+        uint64_t(in.width) * in.height > 16777216u) {
         png_image_free(&in);
         return fail(error, path + ": PNG picture size out of range");
     }
@@ -164,6 +173,13 @@ bool wav_read(const std::string& path, wav_sound* sound, std::string* error)
     std::vector<uint8_t> bytes;
     if (!read_whole(path, &bytes, error))
         return false;
+    return wav_read_bytes(bytes.data(), bytes.size(), path, sound, error);
+}
+
+bool wav_read_bytes(const uint8_t* data, size_t data_size, const std::string& path, wav_sound* sound,
+                    std::string* error)
+{
+    const std::span<const uint8_t> bytes(data, data_size);
     if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) || std::memcmp(bytes.data() + 8, "WAVE", 4))
         return fail(error, path + ": not a RIFF/WAVE file");
     bool have_format = false;
@@ -184,14 +200,15 @@ bool wav_read(const std::string& path, wav_sound* sound, std::string* error)
             if (tag != 1)
                 return fail(error, path + ": compressed WAV files are not supported (only PCM)");
             sound->channels = int(get_u16(f + 2));
-            sound->rate = int(get_u32(f + 4));
+            uint32_t rate = get_u32(f + 4);
             sound->bits = int(get_u16(f + 14));
             if (sound->channels < 1 || sound->channels > 16)
                 return fail(error, path + ": WAV channel count out of range");
             if (sound->bits != 8 && sound->bits != 16)
                 return fail(error, path + ": only 8-bit and 16-bit WAV files are supported");
-            if (sound->rate < 1)
-                return fail(error, path + ": WAV sample rate is zero");
+            if (rate < 1 || rate > 1000000)
+                return fail(error, path + ": WAV sample rate " + std::to_string(rate) + " Hz is out of range");
+            sound->rate = int(rate);
             have_format = true;
         } else if (!std::memcmp(chunk, "data", 4)) {
             if (!have_format)

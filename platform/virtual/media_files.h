@@ -3,6 +3,7 @@
 // the file and say what is wrong in `error`.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,6 +19,8 @@ struct picture {
 bool png_write(const std::string& path, const picture& pic, bool with_alpha, std::string* error);
 // Reads any PNG libpng understands into 0xAARRGGBB (opaque when it has no alpha).
 bool png_read(const std::string& path, picture* pic, std::string* error);
+// The same from `size` bytes in memory; `name` starts the error message.
+bool png_read_bytes(const uint8_t* bytes, size_t size, const std::string& name, picture* pic, std::string* error);
 
 struct wav_sound {
     int rate = 44100;
@@ -30,3 +33,5 @@ struct wav_sound {
 bool wav_write(const std::string& path, const wav_sound& sound, std::string* error);
 // Reads uncompressed PCM (8 or 16 bits, any channel count); refuses anything else.
 bool wav_read(const std::string& path, wav_sound* sound, std::string* error);
+// The same from `size` bytes in memory; `name` starts the error message.
+bool wav_read_bytes(const uint8_t* bytes, size_t size, const std::string& name, wav_sound* sound, std::string* error);
