@@ -64,7 +64,8 @@ bool platform_sound_open(bool* silent);
 // Byte offset (0..65,535, a multiple of 4) up to which the ring has been
 // played; the bytes behind it are free for the next round.
 uint32_t platform_sound_play_cursor();
-// Direct access to the ring's bytes; the caller writes spans that have played.
+// Direct access to the ring's bytes (aligned for 16-bit samples); the
+// caller writes spans that have played.
 uint8_t* platform_sound_buffer();
 // Starts playing from offset 0, looping.
 void platform_sound_play();

@@ -12,7 +12,7 @@
 namespace {
 
 struct sdl_sound_state {
-    uint8_t ring[platform_sound_buffer_bytes] = {};
+    alignas(16) uint8_t ring[platform_sound_buffer_bytes] = {};  // written as 16-bit samples
     std::atomic<uint32_t> play_cursor{0};  // written by the audio thread, read by the streaming task
     SDL_AudioDeviceID device = 0;
     bool audio_started = false;

@@ -40,7 +40,7 @@ struct virtual_state {
     virtual_frame_sink sink = nullptr;
     void* sink_user = nullptr;
     virtual_faults faults = {};
-    uint8_t sound_ring[platform_sound_buffer_bytes] = {};
+    alignas(16) uint8_t sound_ring[platform_sound_buffer_bytes] = {};  // written as 16-bit samples
     bool sound_open = false;
     bool sound_playing = false;
     uint64_t sound_start_ms = 0;

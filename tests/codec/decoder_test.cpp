@@ -14,7 +14,7 @@
 namespace {
 
 // Class numbers as the masks spell them: A << 2 | B << 1 | C.
-constexpr int silent = 0, c_only = 1, b_only = 2, b_c = 3, a_only = 4, a_c = 5, a_b = 6, a_b_c = 7;
+[[maybe_unused]] constexpr int silent = 0, c_only = 1, b_only = 2, b_c = 3, a_only = 4, a_c = 5, a_b = 6, a_b_c = 7;
 
 // One block as the test means it: a class and n values per subband.
 struct test_block {
