@@ -7,7 +7,11 @@
 // what the mixer rendered.
 #include "app/offline.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 
 #include <algorithm>
 #include <array>
@@ -183,6 +187,29 @@ bool ends_with(const std::string& text, const char* suffix)
     return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
 }
 
+// Whether `path` can be written, found out before any work: an existing
+// file must be writable; a new one is made and removed again.  False with
+// one line on standard error naming the problem.
+bool can_write(const std::string& path)
+{
+    struct stat info;
+    const char* why = nullptr;
+    if (::stat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            why = "it is a folder";
+        else if (::access(path.c_str(), W_OK) != 0)
+            why = std::strerror(errno);
+    } else if (FILE* probe = std::fopen(path.c_str(), "wb")) {
+        std::fclose(probe);
+        std::remove(path.c_str());
+    } else {
+        why = std::strerror(errno);
+    }
+    if (why)
+        std::fprintf(stderr, "oddball: cannot write %s: %s\n", path.c_str(), why);
+    return !why;
+}
+
 std::string shell_quote(const std::string& text)
 {
     std::string out = "'";
@@ -216,6 +243,8 @@ void count_frame(const virtual_frame& frame, void* user)
 
 int offline_still(int32_t ms, const std::string& path, const offline_options& options)
 {
+    if (!can_write(path))
+        return 1;
     still_state s{ms, options.fps, {}};
     if (int status = run_show(options, keep_frame, &s))
         return status;
@@ -241,7 +270,11 @@ int offline_capture(const std::string& path, const offline_options& options)
     std::string video_path = mp4 ? base + ".video-part.mp4" : base + ".y4m";
     std::string wav_path = mp4 ? base + ".sound-part.wav" : base + ".wav";
     int w = 320 * options.scale, h = 240 * options.scale;
+    if (!can_write(video_path) || !can_write(wav_path) || (mp4 && !can_write(path)))
+        return 1;
     if (mp4) {
+        // Should ffmpeg end early, writing to it fails instead of ending the program.
+        std::signal(SIGPIPE, SIG_IGN);
         char command[2048];
         std::snprintf(command, sizeof command,
                       "ffmpeg -loglevel error -y -f rawvideo -pix_fmt bgra -video_size %dx%d -framerate %d -i - "
@@ -297,6 +330,8 @@ int offline_wav(const std::string& path)
     // The mixer's own output, no ring in between: from the song's start until
     // the player reads order 27, row 62, then the clock's release delay, so
     // it lasts as long as the show.
+    if (!can_write(path))
+        return 1;
     player_init(&sound_output.player, load_music());
     player_start(0);
     std::vector<int16_t> samples;

@@ -152,6 +152,9 @@ int decode_samples(int argc, char** argv)
     if (paths.size() != 2)
         return tool_usage_error("decode-samples: give the stream file and the WAV file to write");
 
+    std::error_code code;
+    if (std::filesystem::exists(paths[0], code) && !std::filesystem::is_regular_file(paths[0], code))
+        return tool_fail("decode-samples: %s: cannot open: not a file", paths[0].c_str());
     std::ifstream in(paths[0], std::ios::binary);
     if (!in)
         return tool_fail("decode-samples: %s: cannot open: %s", paths[0].c_str(), std::strerror(errno));

@@ -17,8 +17,10 @@ void print_help(FILE* out)
 
 int main(int argc, char** argv)
 {
-    if (argc < 2)
-        return print_help(stderr), 2;
+    if (argc < 2) {
+        std::fputs("oddball-tool: no command given (oddball-tool --help lists them)\n", stderr);
+        return 2;
+    }
     if (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "help")) {
         print_help(stdout);
         return 0;

@@ -1,4 +1,5 @@
 // oddball-tool preview-3d: one frame of a 3D render mode as a PNG, to look at (portable; tool code).
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -12,11 +13,21 @@
 
 namespace {
 
+// A finite number, nothing before or after it.
 bool parse_number(const char* text, double& out)
 {
     char* end = nullptr;
     out = std::strtod(text, &end);
-    return *text && end && !*end;
+    return *text && end && !*end && std::isfinite(out);
+}
+
+// Exactly six hex digits, RRGGBB.
+bool parse_colour(const char* text, double& out)
+{
+    if (std::strlen(text) != 6 || std::strspn(text, "0123456789abcdefABCDEF") != 6)
+        return false;
+    out = double(std::strtoul(text, nullptr, 16));
+    return true;
 }
 
 int preview_3d(int argc, char** argv)
@@ -30,16 +41,21 @@ int preview_3d(int argc, char** argv)
         return tool_usage_error("preview-3d: T must be a number, not '%s'", argv[2]);
     const std::string file = argv[3];
     for (int i = 4; i < argc; ++i) {
-        double value;
-        const bool has_value = i + 1 < argc && parse_number(argv[i + 1], value);
-        if (!std::strcmp(argv[i], "--amplitude") && has_value)
-            amplitude = value, ++i;
-        else if (!std::strcmp(argv[i], "--spin") && has_value)
-            spin = value, spin_given = true, ++i;
-        else if (!std::strcmp(argv[i], "--background") && i + 1 < argc)
-            background = double(std::strtoul(argv[++i], nullptr, 16) & 0xFFFFFF);
-        else
-            return tool_usage_error("preview-3d: unexpected argument '%s'", argv[i]);
+        const char* option = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : "";
+        double number;
+        if (!std::strcmp(option, "--amplitude") || !std::strcmp(option, "--spin")) {
+            if (!parse_number(value, number))
+                return tool_usage_error("preview-3d: %s takes a number, not '%s'", option, value);
+            (option[2] == 'a' ? amplitude : spin) = number;
+            spin_given = spin_given || option[2] == 's';
+        } else if (!std::strcmp(option, "--background")) {
+            if (!parse_colour(value, background))
+                return tool_usage_error("preview-3d: --background takes RRGGBB (six hex digits), not '%s'", value);
+        } else {
+            return tool_usage_error("preview-3d: unexpected argument '%s'", option);
+        }
+        ++i;
     }
     const bool wire = mode == "wire-dots" || mode == "wire-outline";
     if (mode != "blob0" && mode != "blob1" && !wire && mode != "sprite-sphere")
