@@ -123,7 +123,7 @@ const option_rule option_rules[] = {
     {"--depth", 1, "32|24|16|15", "bits per pixel of the display (default 32)", take_depth},
     {"--scale", 1, "1|2", "2 doubles the picture to 640 x 480 (default 1)", take_scale},
     {"--windowed", 0, "", "a window instead of the full screen", take_windowed},
-    {"--stats", 0, "", "at exit, print the frames presented and frames per second", take_stats},
+    {"--stats", 0, "", "at exit, print the frames per second and the streaming step's worst delay", take_stats},
     {"--still", 2, "MS FILE.png", "write the frame shown at MS milliseconds of the show", take_still},
     {"--capture", 1, "FILE", "the whole show to FILE.mp4 (or FILE.y4m and FILE.wav)", take_capture},
     {"--wav", 1, "FILE", "the song as the mixer renders it, to a WAV file", take_wav},
@@ -218,6 +218,11 @@ int main(int argc, char** argv)
         double seconds = loop_stats.milliseconds / 1000.0;
         std::fprintf(stderr, "oddball: %u frames in %.3f s (%.1f frames per second)\n", unsigned(loop_stats.frames),
                      seconds, seconds > 0 ? loop_stats.frames / seconds : 0.0);
+        std::fprintf(stderr, "oddball: precalculation took %.0f ms\n", loop_stats.precalc_us / 1000.0);
+        // The sound survives as long as the streaming step comes back before
+        // the ring (16,384 frames, 371.5 ms) has played round once.
+        std::fprintf(stderr, "oddball: streaming step every 20 ms, at worst %.1f ms after the one before (the ring holds 371.5 ms)\n",
+                     platform_largest_tick_gap_us() / 1000.0);
     }
     return status;
 }

@@ -53,6 +53,11 @@ bool platform_task_stop(platform_task* task, uint32_t timeout_ms)
     return task ? active->task_stop(task, timeout_ms) : true;
 }
 
+uint64_t platform_largest_tick_gap_us()
+{
+    return active->largest_tick_gap_us ? active->largest_tick_gap_us() : 0;
+}
+
 uint64_t platform_real_time_us()
 {
     return uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(

@@ -93,6 +93,12 @@ platform_task* platform_task_start(platform_tick_fn tick, uint32_t period_ms, bo
 // still-running tick finds everything it uses.  Null is allowed.
 bool platform_task_stop(platform_task* task, uint32_t timeout_ms);
 
+// The longest time between the starts of two consecutive ticks of a
+// high-priority task so far, in microseconds (0 before two ticks, and on
+// backends without real time): how late the streaming step ran at worst.
+// For reports only.
+uint64_t platform_largest_tick_gap_us();
+
 // Microseconds of real time since some fixed moment, whatever the backend:
 // for reports of how long work took, never for the show's timing.
 uint64_t platform_real_time_us();

@@ -22,4 +22,5 @@ const platform_backend platform_sdl_backend = {
     sdl_sleep_ms,
     sdl_task_start,
     sdl_task_stop,
+    sdl_largest_tick_gap_us,
 };

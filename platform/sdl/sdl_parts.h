@@ -26,3 +26,4 @@ uint32_t sdl_ticks_ms();
 void sdl_sleep_ms(uint32_t ms);
 platform_task* sdl_task_start(platform_tick_fn tick, uint32_t period_ms, bool high_priority);
 bool sdl_task_stop(platform_task* task, uint32_t timeout_ms);
+uint64_t sdl_largest_tick_gap_us();

@@ -2,6 +2,8 @@
 // bounded stop (SDL2).
 #include <SDL.h>
 
+#include <atomic>
+
 #include "platform/sdl/sdl_parts.h"
 
 // One periodic task.  The records live in a fixed pool: a task whose thread
@@ -26,6 +28,10 @@ namespace {
 constexpr int task_pool_size = 8;
 platform_task task_pool[task_pool_size];
 
+// The longest time between two tick starts of a high-priority task: written
+// by the task's thread, read by the main thread for a report.
+std::atomic<uint64_t> largest_tick_gap_us{0};
+
 int run_task(void* data)
 {
     auto* task = static_cast<platform_task*>(data);
@@ -33,6 +39,7 @@ int run_task(void* data)
         SDL_SetThreadPriority(SDL_THREAD_PRIORITY_HIGH);  // may be refused; the task still runs
     SDL_LockMutex(task->mutex);
     Uint32 due = SDL_GetTicks() + task->period_ms;
+    uint64_t last_tick_us = 0;
     while (!task->stop_asked) {
         Sint32 wait = Sint32(due - SDL_GetTicks());
         if (wait > 0) {
@@ -40,6 +47,12 @@ int run_task(void* data)
             continue;
         }
         SDL_UnlockMutex(task->mutex);
+        if (task->high_priority) {
+            uint64_t now_us = platform_real_time_us();
+            if (last_tick_us && now_us - last_tick_us > largest_tick_gap_us.load(std::memory_order_relaxed))
+                largest_tick_gap_us.store(now_us - last_tick_us, std::memory_order_relaxed);
+            last_tick_us = now_us;
+        }
         task->tick();
         SDL_LockMutex(task->mutex);
         due += task->period_ms;
@@ -101,6 +114,11 @@ platform_task* sdl_task_start(platform_tick_fn tick, uint32_t period_ms, bool hi
     }
     task->in_use = true;
     return task;
+}
+
+uint64_t sdl_largest_tick_gap_us()
+{
+    return largest_tick_gap_us.load(std::memory_order_relaxed);
 }
 
 bool sdl_task_stop(platform_task* task, uint32_t timeout_ms)
