@@ -45,6 +45,3 @@ void scene_bump_sprites(int32_t, uint32_t* screen) { clear_screen(screen); }
 void scene_plasma_shaded_two(int32_t, uint32_t* screen) { clear_screen(screen); }
 void scene_zoomer_dots(int32_t, uint32_t* screen) { clear_screen(screen); }
 void scene_plasma_sequence(int32_t, uint32_t* screen) { clear_screen(screen); }
-void scene_tunnel(int32_t, uint32_t* screen) { clear_screen(screen); }
-void scene_layer_lens(int32_t, uint32_t* screen) { clear_screen(screen); }
-void scene_closing_layer(int32_t, uint32_t* screen) { clear_screen(screen); }
