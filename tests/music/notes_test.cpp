@@ -1,0 +1,371 @@
+// Notes, volume, envelopes, pitch and the per-tick effects, as the voices see them after each tick.
+#include "tests/music/song_harness.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr int effect_arpeggio = 0, effect_portamento_up = 1, effect_tone_portamento = 3, effect_sample_offset = 9,
+              effect_volume_slide = 10, effect_set_volume = 12, effect_global_slide = 17, effect_key_off = 20,
+              effect_retrigger = 27, effect_E3 = 39, effect_EC = 48, effect_EE = 50;
+
+// Two channels, one instrument: a long non-looped 8-bit sample; speed 6.
+mb::module one_instrument_song(uint32_t rows = 16)
+{
+    mb::module m;
+    m.channels = 2;
+    m.patterns.emplace_back(rows);
+    mb::sample_header header;
+    header.end = 20000;
+    m.add_sample_instrument(constant8(100, 20000), header);
+    return m;
+}
+
+mb::cell with_volume(mb::cell c, int volume)
+{
+    c.volume = volume;
+    return c;
+}
+mb::cell with_effect(mb::cell c, int effect, int parameter)
+{
+    c.effect = effect;
+    c.parameter = parameter;
+    return c;
+}
+
+// The voice volume after each of `ticks` ticks.
+std::vector<int> voice_volumes(loaded_song& song, int ticks, int channel = 0)
+{
+    std::vector<int> v;
+    for (int t = 0; t < ticks; ++t) {
+        song.tick();
+        v.push_back(song.channel(channel).voice_volume);
+    }
+    return v;
+}
+
+std::vector<int> tick_periods(loaded_song& song, int ticks, int channel = 0)
+{
+    std::vector<int> v;
+    for (int t = 0; t < ticks; ++t) {
+        song.tick();
+        v.push_back(song.channel(channel).tick_period);
+    }
+    return v;
+}
+
+}  // namespace
+
+TEST(Pitch, PitchToPeriodMultipliesItsFourTables)
+{
+    // One digit at a time against the tables' formulas: T3 alone, then one
+    // factor of T2, T1 or T0 on 6,848 (T3[8]).
+    for (int n = 0; n < 16; ++n) {
+        int32_t t3 = int32_t(std::nearbyint(6848.0 * std::exp2(4.0 * (8 - n) / 3.0)));
+        EXPECT_EQ(pitch_to_period(4096 * n - 32768), uint32_t(t3)) << n;
+        int64_t t2 = std::llrint(32768.0 * std::exp2(-n / 12.0));
+        int64_t t1 = std::llrint(32768.0 * std::exp2(-n / 192.0));
+        int64_t t0 = std::llrint(32768.0 * std::exp2(-n / 3072.0));
+        EXPECT_EQ(pitch_to_period(256 * n), uint32_t((6848 * t2) >> 15)) << n;
+        EXPECT_EQ(pitch_to_period(16 * n), uint32_t((6848 * t1) >> 15)) << n;
+        EXPECT_EQ(pitch_to_period(n), uint32_t((6848 * t0) >> 15)) << n;
+        EXPECT_EQ(pitch_semitone_factors[n], uint32_t(t2));
+    }
+    // Every argument stays within a part in a thousand (and three units of
+    // truncation) of 6,848 x 2^(-x/3072),
+    // and only x mod 65,536 counts.
+    for (int32_t x = -32768; x < 32768; ++x) {
+        double exact = 6848.0 * std::exp2(-x / 3072.0);
+        ASSERT_NEAR(pitch_to_period(x), exact, exact * 0.001 + 3.0) << x;
+    }
+    EXPECT_EQ(pitch_to_period(100), pitch_to_period(100 + 65536));
+}
+
+TEST(Pitch, Note49StepsAbout8355HzInBothModes)
+{
+    for (uint16_t flags : {uint16_t(1), uint16_t(0)}) {
+        mb::module m = one_instrument_song();
+        m.flags = flags;
+        m.patterns[0].at(0, mb::note(0, 49));
+        loaded_song song(m);
+        song.tick();
+        EXPECT_EQ(song.channel(0).period, flags ? 0 : 6848);
+        EXPECT_EQ(song.channel(0).step, 194);  // 194 / 1024 frame per output frame
+    }
+    // Relative pitch: a sample tuned an octave up plays note 37 at note 49's step.
+    mb::module m = one_instrument_song();
+    m.instruments[0].headers[0].relative_pitch = 12 * 256;
+    m.patterns[0].at(0, mb::note(0, 37));
+    loaded_song song(m);
+    song.tick();
+    EXPECT_EQ(song.channel(0).period, 0);
+    EXPECT_EQ(song.channel(0).step, 194);
+}
+
+TEST(Notes, VolumeStageDoublesTheChannelVolume)
+{
+    mb::module m = one_instrument_song();
+    m.patterns[0].at(0, with_volume(mb::note(0, 49), 0x30)).at(1, mb::effect(0, effect_set_volume, 80));
+    loaded_song song(m);
+    EXPECT_EQ(voice_volumes(song, 1), (std::vector<int>{64}));  // volume 0x20
+    song.ticks_to_next_row();
+    EXPECT_EQ(song.channel(0).voice_volume, 128);  // C80 is limited to 64
+    EXPECT_EQ(song.channel(0).voice_panning, 128);
+}
+
+TEST(Notes, InstrumentNumbersAboveTheCountKeepTheChannelsInstrument)
+{
+    mb::module m = one_instrument_song();
+    m.patterns[0]
+        .at(0, mb::note(0, 49, 255))  // no instrument yet: ignored
+        .at(1, with_effect(mb::note(0, 49, 1), effect_set_volume, 32))
+        .at(2, mb::note(0, 61, 255));  // counts as an instrument: volume restarts
+    loaded_song song(m);
+    song.tick();
+    EXPECT_EQ(song.channel(0).active, 0);
+    song.ticks_to_next_row();
+    EXPECT_EQ(song.channel(0).active, 1);
+    EXPECT_EQ(song.channel(0).voice_volume, 64);
+    song.ticks_to_next_row();
+    EXPECT_EQ(song.channel(0).period, -12 * 256);
+    EXPECT_EQ(song.channel(0).voice_volume, 128);
+}
+
+TEST(Notes, NoteMapEntriesBeyondTheSampleCountAreIgnored)
+{
+    mb::module m = one_instrument_song();
+    m.instruments[0].note_map[60] = 1;  // the instrument has one sample header
+    m.patterns[0].at(0, mb::note(0, 61)).at(1, mb::note(0, 49)).at(2, mb::note(0, 61));
+    loaded_song song(m);
+    song.tick();
+    EXPECT_EQ(song.channel(0).active, 0);
+    song.ticks_to_next_row();
+    EXPECT_EQ(song.channel(0).active, 1);
+    song.channel(0).start_position = no_start_position;  // as the mixer leaves it
+    song.ticks_to_next_row();
+    EXPECT_EQ(song.channel(0).period, 0);  // note 49 plays on
+    EXPECT_EQ(song.channel(0).start_position, no_start_position);
+}
+
+TEST(Notes, TonePortamentoMovesOnlyTheTarget)
+{
+    mb::module m = one_instrument_song();
+    m.speed = 4;
+    m.patterns[0]
+        .at(0, with_volume(mb::note(0, 49), 0x30))
+        .at(1, with_effect(mb::note(0, 61, 0), effect_tone_portamento, 0x10))
+        .at(2, with_effect(mb::note(0, 61, 1), effect_tone_portamento, 0x00));
+    loaded_song song(m);
+    song.tick();
+    song.channel(0).start_position = no_start_position;
+    for (int t = 0; t < 3; ++t)
+        song.tick();
+    // The note neither restarts the sample nor the volume; the period slides
+    // 256 a tick on the later ticks.
+    EXPECT_EQ(tick_periods(song, 4), (std::vector<int>{0, -256, -512, -768}));
+    EXPECT_EQ(song.channel(0).start_position, no_start_position);
+    EXPECT_EQ(song.channel(0).voice_volume, 64);
+    // With an instrument in the cell, volume and fade restart (the slide goes on).
+    EXPECT_EQ(tick_periods(song, 2), (std::vector<int>{-768, -1024}));
+    EXPECT_EQ(song.channel(0).voice_volume, 128);
+    EXPECT_EQ(song.channel(0).start_position, no_start_position);
+}
+
+TEST(Notes, GlissandoRoundsTheHeardPeriodToSemitones)
+{
+    mb::module m = one_instrument_song();
+    m.speed = 4;
+    m.patterns[0]
+        .at(0, with_effect(mb::note(0, 49), effect_E3, 1))
+        .at(1, with_effect(mb::note(0, 61, 0), effect_tone_portamento, 0x0C));
+    loaded_song song(m);
+    for (int t = 0; t < 4; ++t)
+        song.tick();
+    EXPECT_EQ(tick_periods(song, 4), (std::vector<int>{0, -256, -256, -512}));
+    EXPECT_EQ(song.channel(0).period, -576);  // the slide itself is not rounded
+}
+
+TEST(Notes, SampleOffsetStartsAt256FramesAUnitAndRemembersIt)
+{
+    mb::module m = one_instrument_song();
+    m.patterns[0]
+        .at(0, with_effect(mb::note(0, 49), effect_sample_offset, 0x20))
+        .at(1, with_effect(mb::note(0, 49), effect_sample_offset, 0x00))
+        .at(2, mb::note(0, 49));
+    loaded_song song(m);
+    song.tick();
+    EXPECT_EQ(song.channel(0).start_position, 8192u);
+    song.ticks_to_next_row();
+    EXPECT_EQ(song.channel(0).start_position, 8192u);
+    song.ticks_to_next_row();
+    EXPECT_EQ(song.channel(0).start_position, 0u);
+}
+
+TEST(Notes, KeyOffWithoutVolumeEnvelopeSilencesAtOnce)
+{
+    for (mb::cell off : {mb::note(0, 97, 0), mb::effect(0, effect_key_off, 0)}) {
+        mb::module m = one_instrument_song();
+        m.speed = 2;
+        m.patterns[0].at(0, mb::note(0, 49)).at(1, off);
+        loaded_song song(m);
+        EXPECT_EQ(voice_volumes(song, 4), (std::vector<int>{128, 128, 0, 0}));
+    }
+    // K with a parameter acts on that tick of the row.
+    mb::module m = one_instrument_song();
+    m.speed = 4;
+    m.patterns[0].at(0, mb::note(0, 49)).at(1, mb::effect(0, effect_key_off, 2));
+    loaded_song song(m);
+    EXPECT_EQ(voice_volumes(song, 8), (std::vector<int>{128, 128, 128, 128, 128, 128, 0, 0}));
+}
+
+TEST(Notes, SustainHoldsUntilKeyOffAndFadeout128EmptiesIn256Ticks)
+{
+    mb::module m = one_instrument_song();
+    m.speed = 3;
+    m.instruments[0].volume = {2, 1, 0, 255, {{2, 64}, {2, 16}, {0, 0}}};
+    m.patterns[0].at(0, mb::note(0, 49)).at(2, mb::note(0, 97, 0));
+    loaded_song song(m);
+    EXPECT_EQ(voice_volumes(song, 9), (std::vector<int>{128, 80, 32, 32, 32, 32, 32, 16, 0}));
+
+    mb::module f = one_instrument_song(300);
+    f.speed = 1;
+    f.instruments[0].fadeout = 128;
+    f.instruments[0].volume = {1, 0, 0, 255, {{1, 64}, {0, 64}}};
+    f.patterns[0].at(0, mb::note(0, 49)).at(1, mb::note(0, 97, 0));
+    loaded_song faded(f);
+    faded.tick();
+    std::vector<int> v = voice_volumes(faded, 256);
+    EXPECT_EQ(v[0], 128);  // the key-off tick is still at full fade
+    EXPECT_EQ(v[1], 127);
+    EXPECT_EQ(faded.channel(0).fade_level, 0);
+    EXPECT_EQ(v[255], 0);
+    faded.tick();
+    EXPECT_EQ(faded.channel(0).voice_volume, 0);
+}
+
+TEST(Notes, VolumeEnvelopeLoops)
+{
+    // The loop end is heard for one tick, then play goes on in the loop
+    // start's segment at tick 1.
+    mb::module m = one_instrument_song();
+    m.instruments[0].volume = {3, 255, 1, 2, {{2, 0}, {4, 64}, {4, 32}, {1, 0}}};
+    m.patterns[0].at(0, mb::note(0, 49));
+    loaded_song song(m);
+    EXPECT_EQ(voice_volumes(song, 12), (std::vector<int>{0, 64, 128, 112, 96, 80, 64, 112, 96, 80, 64, 112}));
+
+    // A loop whose end is the last point does not loop: it stays there
+    // (sustain at point 2, loop 3 to 5, last point 5).
+    mb::module s = one_instrument_song();
+    s.speed = 4;
+    s.instruments[0].volume = {5, 2, 3, 5, {{2, 64}, {2, 48}, {2, 32}, {2, 16}, {2, 8}, {0, 40}}};
+    s.patterns[0].at(0, mb::note(0, 49)).at(2, mb::note(0, 97, 0));
+    loaded_song stays(s);
+    std::vector<int> v = voice_volumes(stays, 20);
+    EXPECT_EQ(std::vector<int>(v.begin(), v.begin() + 16),
+              (std::vector<int>{128, 112, 96, 80, 64, 64, 64, 64, 64, 48, 32, 24, 16, 48, 80, 80}));
+    EXPECT_EQ(v[19], 80);
+}
+
+TEST(Notes, PanningEnvelopeAndAutoVibrato)
+{
+    mb::module m = one_instrument_song();
+    m.instruments[0].panning = {3, 255, 0, 255, {{1, 0}, {1, 16}, {1, 64}, {0, 32}}};
+    m.instruments[0].vibrato_waveform = 2;  // square
+    m.instruments[0].vibrato_depth = 16;
+    m.instruments[0].vibrato_rate = 1;
+    m.instruments[0].vibrato_sweep = 2;
+    m.patterns[0].at(0, mb::note(0, 49));
+    loaded_song song(m);
+    std::vector<int> pan, period;
+    for (int t = 0; t < 4; ++t) {
+        song.tick();
+        pan.push_back(song.channel(0).voice_panning);
+        period.push_back(song.channel(0).tick_period);
+    }
+    // 128 + floor((e - 32) x 127 / 32).
+    EXPECT_EQ(pan, (std::vector<int>{1, 64, 255, 128}));
+    // The square's -64, then 64 swept in over two ticks.
+    EXPECT_EQ(period, (std::vector<int>{0, -32, -64, -64}));
+}
+
+TEST(Ticks, ArpeggioCyclesFromTheRowTick)
+{
+    mb::module m = one_instrument_song();
+    m.patterns[0].at(0, with_effect(mb::note(0, 49), effect_arpeggio, 0x37));
+    loaded_song song(m);
+    EXPECT_EQ(tick_periods(song, 5), (std::vector<int>{0, -768, -1792, 0, -768}));
+}
+
+TEST(Ticks, SpeedOneNeverRunsLaterTickHandlers)
+{
+    for (uint8_t speed : {uint8_t(1), uint8_t(2)}) {
+        mb::module m = one_instrument_song();
+        m.speed = speed;
+        m.patterns[0]
+            .at(0, with_effect(mb::note(0, 49), effect_volume_slide, 0x01))
+            .at(1, mb::effect(0, effect_volume_slide, 0x01))
+            .at(0, mb::note(1, 49))
+            .at(1, mb::effect(1, effect_portamento_up, 0x01));
+        loaded_song song(m);
+        song.rows(3);
+        int slid = speed == 1 ? 0 : 2;
+        EXPECT_EQ(song.channel(0).voice_volume, 128 - 2 * slid);
+        EXPECT_EQ(song.channel(1).period, -16 * (slid / 2));
+    }
+}
+
+TEST(Ticks, MultiRetriggerCountsFromTheRowTick)
+{
+    mb::module m = one_instrument_song();
+    m.speed = 10;
+    m.patterns[0].at(0, with_effect(mb::note(0, 49), effect_retrigger, 0x02));
+    loaded_song song(m);
+    std::vector<int> restarts;
+    for (int t = 0; t < 10; ++t) {
+        song.tick();
+        if (t > 0 && song.channel(0).start_position == 0)
+            restarts.push_back(t);
+        song.channel(0).start_position = no_start_position;
+    }
+    EXPECT_EQ(restarts, (std::vector<int>{2, 5, 8}));
+}
+
+TEST(Ticks, NoteCutOnTickZeroActsOnlyInAPatternDelay)
+{
+    mb::module m = one_instrument_song();
+    m.speed = 3;
+    m.patterns[0].at(0, with_effect(mb::note(0, 49), effect_EC, 0)).at(2, mb::effect(0, effect_EC, 0));
+    m.patterns[0].at(2, mb::effect(1, effect_EE, 1));
+    loaded_song song(m);
+    EXPECT_EQ(voice_volumes(song, 9), (std::vector<int>{128, 128, 128, 128, 128, 128, 128, 128, 128}));
+    EXPECT_EQ(voice_volumes(song, 2), (std::vector<int>{0, 0}));  // the repeated tick 0
+}
+
+TEST(Ticks, NoteDelayStartsTheNoteOnItsTick)
+{
+    mb::module m = one_instrument_song();
+    m.speed = 4;
+    // The delayed note keeps the channel's volume (here from the volume column).
+    m.patterns[0].at(0, with_volume(with_effect(mb::note(0, 61), 49, 2), 0x30));
+    loaded_song song(m);
+    song.tick();
+    EXPECT_EQ(song.channel(0).active, 0);
+    song.tick();
+    EXPECT_EQ(song.channel(0).active, 0);
+    song.tick();
+    EXPECT_EQ(song.channel(0).active, 1);
+    EXPECT_EQ(song.channel(0).period, -12 * 256);
+    EXPECT_EQ(song.channel(0).voice_volume, 64);
+}
+
+TEST(Ticks, EachGlobalVolumeSlideInARowSlides)
+{
+    mb::module m = one_instrument_song();
+    m.speed = 2;
+    m.channels = 3;
+    m.patterns[0].at(0, mb::note(2, 49)).at(0, mb::effect(0, effect_global_slide, 0x01));
+    m.patterns[0].at(1, mb::effect(0, effect_global_slide, 0x00)).at(1, mb::effect(1, effect_global_slide, 0x01));
+    loaded_song song(m);
+    // Voice volume = 2 x global volume here: one channel slides 1, then two.
+    EXPECT_EQ(voice_volumes(song, 4, 2), (std::vector<int>{128, 126, 126, 122}));
+}
