@@ -1,8 +1,149 @@
-// oddball: the show's entry point (portable; the backends live in platform/).
+// oddball: the show's entry point; reads the options, picks the backend and
+// runs the show (portable; the backends live in platform/).
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
-int main()
+#include "platform/platform.h"
+#include "shell/display.h"
+#include "shell/entry.h"
+
+namespace {
+
+// Everything the command line can ask for.
+struct program_options {
+    int depth = 32;
+    int scale = 1;
+    bool windowed = false;
+    bool stats = false;
+    bool help = false;
+};
+
+// One option: its name, the values it takes, and how it stores them.  An
+// option with values may also be written --name=VALUE when it takes one.
+struct option_rule {
+    const char* name;
+    int value_count;
+    const char* values;   // for --help and error messages, e.g. "32|24|16|15"
+    const char* summary;
+    bool (*take)(program_options& options, char** values);  // false: a bad value
+};
+
+// A whole decimal number, nothing before or after it.
+bool parse_int(const char* text, int* value)
 {
-    std::fputs("oddball: the show is not built yet\n", stderr);
-    return 1;
+    if (!*text)
+        return false;
+    char* end = nullptr;
+    long number = std::strtol(text, &end, 10);
+    if (*end || number < -1000000000L || number > 1000000000L)
+        return false;
+    *value = int(number);
+    return true;
+}
+
+bool take_depth(program_options& options, char** values)
+{
+    int depth = 0;
+    if (!parse_int(values[0], &depth) || (depth != 32 && depth != 24 && depth != 16 && depth != 15))
+        return false;
+    options.depth = depth;
+    return true;
+}
+
+bool take_scale(program_options& options, char** values)
+{
+    int scale = 0;
+    if (!parse_int(values[0], &scale) || (scale != 1 && scale != 2))
+        return false;
+    options.scale = scale;
+    return true;
+}
+
+bool take_windowed(program_options& options, char**) { return options.windowed = true; }
+bool take_stats(program_options& options, char**) { return options.stats = true; }
+bool take_help(program_options& options, char**) { return options.help = true; }
+
+const option_rule option_rules[] = {
+    {"--depth", 1, "32|24|16|15", "bits per pixel of the display (default 32)", take_depth},
+    {"--scale", 1, "1|2", "2 doubles the picture to 640 x 480 (default 1)", take_scale},
+    {"--windowed", 0, "", "a window instead of the full screen", take_windowed},
+    {"--stats", 0, "", "at exit, print the frames presented and frames per second", take_stats},
+    {"--help", 0, "", "show this and exit", take_help},
+};
+
+void print_help(FILE* out)
+{
+    std::fputs("usage: oddball [options]\n\nPlays the show; Escape or closing the window ends it.\n\noptions:\n", out);
+    for (const option_rule& rule : option_rules) {
+        char left[64];
+        std::snprintf(left, sizeof left, "%s%s%s", rule.name, rule.value_count ? " " : "", rule.values);
+        std::fprintf(out, "  %-22s %s\n", left, rule.summary);
+    }
+}
+
+int usage_error(const char* format, const char* a, const char* b = "")
+{
+    std::fputs("oddball: ", stderr);
+    std::fprintf(stderr, format, a, b);
+    std::fputs(" (see oddball --help)\n", stderr);
+    return 2;
+}
+
+// Fills `options` from the command line; returns 0, or 2 after one line on
+// standard error naming what is wrong.
+int parse_options(int argc, char** argv, program_options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        char* arg = argv[i];
+        char* inline_value = std::strchr(arg, '=');
+        size_t name_length = inline_value ? size_t(inline_value - arg) : std::strlen(arg);
+        const option_rule* rule = nullptr;
+        for (const option_rule& r : option_rules)
+            if (std::strlen(r.name) == name_length && std::strncmp(r.name, arg, name_length) == 0)
+                rule = &r;
+        if (!rule)
+            return usage_error(arg[0] == '-' ? "unknown option '%s'" : "unexpected argument '%s'", arg);
+        char* values[4] = {};
+        if (inline_value) {
+            if (rule->value_count != 1)
+                return usage_error("option %s takes no value after '='", rule->name);
+            values[0] = inline_value + 1;
+        } else {
+            if (argc - 1 - i < rule->value_count)
+                return usage_error("option %s needs %s", rule->name, rule->values);
+            for (int v = 0; v < rule->value_count; ++v)
+                values[v] = argv[++i];
+        }
+        if (!rule->take(options, values)) {
+            if (rule->value_count == 1)
+                return usage_error("bad value '%s' for %s", values[0], rule->name);
+            return usage_error("bad values for %s (%s)", rule->name, rule->values);
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    program_options options;
+    if (int status = parse_options(argc, argv, options))
+        return status;
+    if (options.help) {
+        print_help(stdout);
+        return 0;
+    }
+    display.display_depth = options.depth;
+    display.display_scale = options.scale;
+    display.display_windowed = options.windowed;
+    platform_use(&platform_sdl_backend);
+    int status = program_entry();
+    if (options.stats && status == 0) {
+        double seconds = loop_stats.milliseconds / 1000.0;
+        std::fprintf(stderr, "oddball: %u frames in %.3f s (%.1f frames per second)\n", unsigned(loop_stats.frames),
+                     seconds, seconds > 0 ? loop_stats.frames / seconds : 0.0);
+    }
+    return status;
 }

@@ -1,8 +1,12 @@
 // Precalculation: the shared buffers and the fixed order that fills them (portable).
 #include "director/precalc.h"
 
+#include "data/blocks.h"
+#include "engine3d/mesh.h"
 #include "shell/display.h"
 #include "shell/memory.h"
+#include "text/captions.h"
+#include "text/font.h"
 
 uint32_t* screen_pixels = nullptr;
 uint32_t* work_a = nullptr;
@@ -21,10 +25,10 @@ void precalc_all()
     work_a_image = {screen_width, screen_height, work_a};
     // procedural textures: slots 0 to 4
     // texture atlas: slots 5 to 23 and 25
-    // font
+    font_init(embedded_font_bin, 19, character_order, 100);
     zoom_tables = static_cast<uint8_t*>(mem_alloc(256));
-    // 3D objects and slot 24
+    setup_objects();  // 3D objects and slot 24
     // polar tables and the zoomer's warp grids
     // lens tables
-    // captions and slots 26 to 28
+    render_captions();  // and texture slots 25 to 28
 }

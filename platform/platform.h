@@ -1,7 +1,8 @@
 // What the show expects of the operating system: window, display, sound,
 // time, periodic tasks and debug strings.  Two backends implement it: `sdl`
 // (the real thing) and `virtual` (deterministic, no real time).  Portable
-// code calls only these functions; platform_use_* picks the backend.
+// code calls only these functions; platform_use picks the backend (sdl
+// until told otherwise).
 #pragma once
 
 #include <cstdint>
@@ -16,7 +17,8 @@ enum class platform_event {
     other,       // anything else (expose, focus, ...)
 };
 
-// Creates the show's one window (not yet visible).  False with a reason on failure.
+// Creates the show's one window (not yet visible).  False on failure; the
+// backend keeps the reason and gives it when the display cannot be opened.
 bool platform_window_create(const char* title);
 // Takes at most one event off the queue without waiting.
 platform_event platform_poll_event();
@@ -32,18 +34,26 @@ struct platform_display_mode {
     bool fullscreen;  // desktop mode with the picture scaled up keeping 4:3
 };
 
+// Bytes one pixel takes in the back buffer at `depth` (15 and 16 take 2).
+inline int platform_bytes_per_pixel(int depth)
+{
+    return depth == 32 ? 4 : depth == 24 ? 3 : 2;
+}
+
 // Switches to the mode; on failure returns false and says why in `why`.
 bool platform_display_open(const platform_display_mode& mode, char* why, int why_size);
-// Gives the back buffer's memory and its pitch in bytes.
+// Gives the back buffer's memory (mode.height rows, each `pitch` bytes long,
+// pitch >= width x bytes per pixel) until unlock.
 bool platform_display_lock(uint8_t** pixels, int* pitch);
 bool platform_display_unlock();
 // Shows the back buffer, waiting for the display.
 bool platform_display_flip();
+// Leaves the mode; does nothing when no display is open.
 void platform_display_close();
 
 // ---- sound ----------------------------------------------------------------
 
-// A looping buffer that plays at 44,100 Hz, 16-bit stereo.
+// A looping buffer that plays at 44,100 Hz, 16-bit stereo (4 bytes a frame).
 constexpr uint32_t platform_sound_buffer_bytes = 65536;
 constexpr int platform_sound_rate = 44100;
 
@@ -51,12 +61,18 @@ constexpr int platform_sound_rate = 44100;
 // had, a silent device takes its place whose play cursor still runs in real
 // time; `silent` then says so.  False only when not even that works.
 bool platform_sound_open(bool* silent);
-// Byte offset (0..65,535) of what is playing now.
+// Byte offset (0..65,535, a multiple of 4) up to which the ring has been
+// played; the bytes behind it are free for the next round.
 uint32_t platform_sound_play_cursor();
 // Direct access to the ring's bytes; the caller writes spans that have played.
 uint8_t* platform_sound_buffer();
+// Starts playing from offset 0, looping.
 void platform_sound_play();
 void platform_sound_close();
+
+// The play cursor of a ring that has played for `ms` milliseconds: whole
+// frames, wrapping at the ring's size.  The silent and virtual devices use it.
+uint32_t platform_sound_cursor_after_ms(uint64_t ms);
 
 // ---- time and tasks -------------------------------------------------------
 
@@ -69,9 +85,11 @@ void platform_sleep_ms(uint32_t ms);
 // from its scheduler instead, in virtual time.
 struct platform_task;
 using platform_tick_fn = void (*)();
+// Null when no task can be started.
 platform_task* platform_task_start(platform_tick_fn tick, uint32_t period_ms, bool high_priority);
 // Asks the task to stop and waits at most `timeout_ms` for its last tick to
-// end.  True when it has ended; a task that has not is never freed.
+// end.  True when it has ended; a task that has not is never freed, so the
+// still-running tick finds everything it uses.  Null is allowed.
 bool platform_task_stop(platform_task* task, uint32_t timeout_ms);
 
 // ---- debug ----------------------------------------------------------------
@@ -82,4 +100,6 @@ void platform_debug_string(const char* text);
 // ---- backends -------------------------------------------------------------
 
 struct platform_backend;
+extern const platform_backend platform_sdl_backend;
+extern const platform_backend platform_virtual_backend;
 void platform_use(const platform_backend* backend);

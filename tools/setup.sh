@@ -17,12 +17,22 @@ install_missing() {
     fi
 }
 
-build_packages=(g++ cmake ninja-build pkg-config libsdl2-dev libpng-dev libgtest-dev libbenchmark-dev)
+# The compiler and build tools, SDL2 (with the X11 headers the end-to-end
+# tests use directly), libpng, GoogleTest and Google Benchmark.
+build_packages=(g++ cmake ninja-build pkg-config libsdl2-dev libx11-dev libpng-dev libgtest-dev libbenchmark-dev)
+# What the tests run besides the build: a private X server and its keyboard, ffmpeg as an oracle.
+test_packages=(xvfb xauth xdotool ffmpeg)
 
+# configure_and_build TREE [TARGET...]: configures TREE once, then builds the
+# targets (everything when none is named).
 configure_and_build() {
     local tree=$1; shift
     if [ ! -f "$tree/build.ninja" ]; then
-        cmake -S . -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >&2
+        cmake -S . -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release >&2
     fi
-    cmake --build "$tree" >&2
+    if (($#)); then
+        cmake --build "$tree" --target "$@" >&2
+    else
+        cmake --build "$tree" >&2
+    fi
 }

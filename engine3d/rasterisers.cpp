@@ -1,0 +1,294 @@
+// The three primitives of the 3D engine: textured triangles, subtractive lines, additive sprites (portable).
+#include "engine3d/rasterisers.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "engine3d/rounding.h"
+
+namespace {
+
+// ---- textured triangles ----
+
+// The walk of one triangle half: the left and right edge values in 16.16
+// and their steps per row (all 32-bit, wrapping like the processor's).
+struct edge_walk {
+    int32_t xl, xr, ul, vl, ur, vr;
+    int32_t dxl, dxr, dul, dvl, dur, dvr;
+
+    void advance(int64_t rows)
+    {
+        const int32_t k = int32_t(uint32_t(uint64_t(rows)));
+        xl = wrap_add(xl, wrap_mul(k, dxl));
+        xr = wrap_add(xr, wrap_mul(k, dxr));
+        ul = wrap_add(ul, wrap_mul(k, dul));
+        vl = wrap_add(vl, wrap_mul(k, dvl));
+        ur = wrap_add(ur, wrap_mul(k, dur));
+        vr = wrap_add(vr, wrap_mul(k, dvr));
+    }
+};
+
+// The split of a triangle: the upper half is walked from the top vertex down
+// to the middle row, the lower half from the bottom vertex up to it.
+struct triangle_setup {
+    int32_t top_y, middle_y, bottom_y;
+    edge_walk upper, lower;
+};
+
+inline uint32_t fetch_texel(const uint32_t* texture, int32_t u, int32_t v)
+{
+    return texture[(((v >> 16) & 255) << 8) | ((u >> 16) & 255)];
+}
+
+int32_t reciprocal_16(int64_t rows)
+{
+    return rows != 0 ? round_or_indefinite(65536.0 / double(rows)) : 65536;
+}
+
+// Both edges start at one corner; the upper half steps by h (L - T) per row,
+// the lower half (sign -1) by h x -(L - Z) with its negative h.
+edge_walk start_walk(const triangle_vertex& from, const triangle_vertex& left, const triangle_vertex& right,
+                     int32_t h, int32_t sign)
+{
+    edge_walk w;
+    w.xl = w.xr = wrap_mul(from.x, 65536);
+    w.ul = w.ur = wrap_mul(from.u, 65536);
+    w.vl = w.vr = wrap_mul(from.v, 65536);
+    w.dxl = wrap_mul(h, wrap_mul(sign, wrap_sub(left.x, from.x)));
+    w.dxr = wrap_mul(h, wrap_mul(sign, wrap_sub(right.x, from.x)));
+    w.dul = wrap_mul(h, wrap_mul(sign, wrap_sub(left.u, from.u)));
+    w.dvl = wrap_mul(h, wrap_mul(sign, wrap_sub(left.v, from.v)));
+    w.dur = wrap_mul(h, wrap_mul(sign, wrap_sub(right.u, from.u)));
+    w.dvr = wrap_mul(h, wrap_mul(sign, wrap_sub(right.v, from.v)));
+    return w;
+}
+
+triangle_setup set_up_triangle(triangle_vertex a, triangle_vertex b, triangle_vertex c)
+{
+    if (a.y > b.y)
+        std::swap(a, b);
+    if (b.y > c.y)
+        std::swap(b, c);
+    if (a.y > b.y)
+        std::swap(a, b);
+    const triangle_vertex& t = a;  // top
+    const triangle_vertex& m = b;  // middle
+    const triangle_vertex& z = c;  // bottom
+    // The split point on the long edge at the middle row, divisions towards zero.
+    triangle_vertex d = z;
+    if (t.y != z.y) {
+        // Exact in 128 bits for any corners; the show's own stay far inside 32.
+        const __int128 rows = int64_t(m.y) - t.y, span = int64_t(z.y) - t.y;
+        d.x = int32_t(t.x + rows * (int64_t(z.x) - t.x) / span);
+        d.y = m.y;
+        d.u = int32_t(t.u + (int64_t(z.u) - t.u) * rows / span);
+        d.v = int32_t(t.v + (int64_t(z.v) - t.v) * rows / span);
+    }
+    const triangle_vertex& left = m.x > d.x ? d : m;
+    const triangle_vertex& right = m.x > d.x ? m : d;
+    triangle_setup s;
+    s.top_y = t.y;
+    s.middle_y = m.y;
+    s.bottom_y = z.y;
+    s.upper = start_walk(t, left, right, reciprocal_16(int64_t(m.y) - t.y), 1);
+    s.lower = start_walk(z, left, right, reciprocal_16(int64_t(m.y) - z.y), -1);
+    return s;
+}
+
+// The span's texel steps: the reciprocal of its width in 16.16, times the
+// texel differences truncated to whole texels.
+void span_steps(const edge_walk& w, int32_t& du, int32_t& dv)
+{
+    const int32_t width = wrap_sub(w.xr, w.xl);
+    const int32_t s = width != 0 ? round_or_indefinite(65536.0 / (double(width) / 65536.0)) : 65536;
+    du = wrap_mul(s, wrap_sub(w.ur, w.ul) >> 16);
+    dv = wrap_mul(s, wrap_sub(w.vr, w.vl) >> 16);
+}
+
+void draw_span_plain(const edge_walk& w, int64_t y, const uint32_t* texture, uint32_t* destination)
+{
+    int32_t du, dv;
+    span_steps(w, du, dv);
+    int64_t x = w.xl >> 16;
+    const int64_t x_end = w.xr >> 16;
+    int32_t u = w.ul, v = w.vl;
+    do {
+        if (y >= 0 && y < frame_height && x >= 0 && x < frame_width)
+            destination[y * frame_width + x] = fetch_texel(texture, u, v);
+        u = wrap_add(u, du);
+        v = wrap_add(v, dv);
+        ++x;
+    } while (x <= x_end);
+}
+
+// Only the pixels inside the frame, with the texel positions the full walk
+// would have reached there.
+void draw_span(const edge_walk& w, int32_t y, const uint32_t* texture, uint32_t* destination)
+{
+    const int32_t x = w.xl >> 16;
+    const int32_t x_end = std::max(w.xr >> 16, x);  // a reversed span still draws its first pixel
+    const int32_t first = std::max(x, 0);
+    const int32_t last = std::min(x_end, frame_width - 1);
+    if (first > last)
+        return;
+    int32_t du, dv;
+    span_steps(w, du, dv);
+    const int32_t skipped = first - x;
+    int32_t u = wrap_add(w.ul, wrap_mul(skipped, du));
+    int32_t v = wrap_add(w.vl, wrap_mul(skipped, dv));
+    uint32_t* out = destination + y * frame_width;
+    for (int32_t px = first; px <= last; ++px) {
+        out[px] = fetch_texel(texture, u, v);
+        u = wrap_add(u, du);
+        v = wrap_add(v, dv);
+    }
+}
+
+// ---- lines ----
+
+// Rounds up to whole pixels at 1/65536 resolution, with a logical shift.
+int32_t line_pixel(float coordinate)
+{
+    return int32_t(uint32_t(round_or_indefinite(double(coordinate) * 65536.0) + 65535u) >> 16);
+}
+
+inline uint32_t subtract_weighted(uint32_t pixel, uint32_t colour, uint32_t weight)
+{
+    uint32_t result = pixel & 0xFF000000u;  // alpha is left alone
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int32_t byte = int32_t((pixel >> shift) & 255) - int32_t((weight * ((colour >> shift) & 255)) >> 8);
+        result |= uint32_t(byte > 0 ? byte : 0) << shift;
+    }
+    return result;
+}
+
+inline void subtract_at(uint32_t* destination, int32_t x, int32_t y, uint32_t colour, uint32_t weight)
+{
+    if (x >= 0 && x < frame_width && y >= 0 && y < frame_height)
+        destination[y * frame_width + x] = subtract_weighted(destination[y * frame_width + x], colour, weight);
+}
+
+}  // namespace
+
+void draw_textured_triangle_plain(triangle_vertex a, triangle_vertex b, triangle_vertex c, const uint32_t* texture,
+                                  uint32_t* destination)
+{
+    triangle_setup s = set_up_triangle(a, b, c);
+    int64_t y = s.top_y;
+    do {
+        draw_span_plain(s.upper, y, texture, destination);
+        s.upper.advance(1);
+        ++y;
+    } while (y <= s.middle_y);
+    y = s.bottom_y;
+    do {
+        draw_span_plain(s.lower, y, texture, destination);
+        s.lower.advance(1);
+        --y;
+    } while (y >= s.middle_y);
+}
+
+// Rows outside the frame are stepped over at once: the walk is linear in
+// wrapping 32-bit arithmetic, so k rows ahead is k times the steps.
+void draw_textured_triangle(triangle_vertex a, triangle_vertex b, triangle_vertex c, const uint32_t* texture,
+                            uint32_t* destination)
+{
+    triangle_setup s = set_up_triangle(a, b, c);
+    const int32_t upper_first = std::max(s.top_y, 0), upper_last = std::min(s.middle_y, frame_height - 1);
+    if (upper_first <= upper_last) {
+        s.upper.advance(int64_t(upper_first) - s.top_y);
+        for (int32_t y = upper_first; y <= upper_last; ++y) {
+            draw_span(s.upper, y, texture, destination);
+            s.upper.advance(1);
+        }
+    }
+    const int32_t lower_first = std::min(s.bottom_y, frame_height - 1), lower_last = std::max(s.middle_y, 0);
+    if (lower_first >= lower_last) {
+        s.lower.advance(int64_t(s.bottom_y) - lower_first);
+        for (int32_t y = lower_first; y >= lower_last; --y) {
+            draw_span(s.lower, y, texture, destination);
+            s.lower.advance(1);
+        }
+    }
+}
+
+void draw_line_clipped(float x0, float y0, float x1, float y1, uint32_t colour, uint32_t* destination)
+{
+    if ((x0 >= 318 && x1 >= 318) || (x0 < 1 && x1 < 1) || (y0 >= 238 && y1 >= 238) || (y0 < 1 && y1 < 1))
+        return;
+    // Each cut uses what the previous ones left; results are held as floats.
+    auto cut = [](float along0, float across0, float along1, float across1, double bound) {
+        return float(double(across0) - (double(along0) - bound) * (double(across0) - across1) / (double(along0) - along1));
+    };
+    if (x0 >= 318) y0 = cut(x0, y0, x1, y1, 317), x0 = 317;
+    if (x1 >= 318) y1 = cut(x1, y1, x0, y0, 317), x1 = 317;
+    if (x0 < 1) y0 = cut(x0, y0, x1, y1, 1), x0 = 1;
+    if (x1 < 1) y1 = cut(x1, y1, x0, y0, 1), x1 = 1;
+    if (y0 >= 238) x0 = cut(y0, x0, y1, x1, 237), y0 = 237;
+    if (y1 >= 238) x1 = cut(y1, x1, y0, x0, 237), y1 = 237;
+    if (y0 < 1) x0 = cut(y0, x0, y1, x1, 1), y0 = 1;
+    if (y1 < 1) x1 = cut(y1, x1, y0, x0, 1), y1 = 1;
+    // A segment that crossed a corner region may still be outside (NaNs fail here too).
+    auto inside = [](float v, float high) { return v >= 1 && v < high; };
+    if (inside(x0, 318) && inside(x1, 318) && inside(y0, 238) && inside(y1, 238))
+        draw_line_subtractive(destination, colour, x0, y0, x1, y1);
+}
+
+void draw_line_subtractive(uint32_t* destination, uint32_t colour, float x0, float y0, float x1, float y1)
+{
+    const int32_t px0 = line_pixel(x0), py0 = line_pixel(y0), px1 = line_pixel(x1), py1 = line_pixel(y1);
+    const int32_t dx = std::abs(px1 - px0), dy = std::abs(py1 - py0), n = std::max(dx, dy);
+    if (n < 2)
+        return;
+    const int32_t step_x = int32_t(int64_t(px1 - px0) * 65536 / n);
+    const int32_t step_y = int32_t(int64_t(py1 - py0) * 65536 / n);
+    const int32_t row_move = py1 > py0 ? 1 : -1, column_move = px1 > px0 ? 1 : -1;
+    // Steep lines and exact diagonals run along y with x as the minor
+    // coordinate and share with the pixel to the right; flat lines run along
+    // x and share with the pixel below.
+    const bool steep = dy == n;
+    int64_t minor = int64_t(steep ? px0 : py0) * 65536;
+    const int32_t step = steep ? step_x : step_y;
+    int32_t x = px0, y = py0;
+    for (int32_t i = 0; i < n; ++i) {
+        const uint32_t f = uint32_t(minor >> 8) & 255;
+        subtract_at(destination, x, y, colour, 255 - f);
+        subtract_at(destination, x + (steep ? 1 : 0), y + (steep ? 0 : 1), colour, f);
+        const int64_t before = minor >> 16;
+        minor += step;
+        const bool minor_moved = (minor >> 16) != before;
+        if (steep) {
+            x += minor_moved ? column_move : 0;
+            y += row_move;
+        } else {
+            y += minor_moved ? row_move : 0;
+            x += column_move;
+        }
+    }
+}
+
+void draw_sprite_additive(int32_t centre_x, int32_t centre_y, const uint32_t* sprite, int32_t size,
+                          uint32_t* destination)
+{
+    if (size < 2)
+        return;
+    const int32_t half = size / 2, step = 8388608 / size;  // 128 texels across the sprite
+    int64_t left = int64_t(centre_x) - half, right = int64_t(centre_x) + half;
+    int64_t top = int64_t(centre_y) - half, bottom = int64_t(centre_y) + half;
+    if (left >= frame_width || top >= frame_height || right < 0 || bottom < 0)
+        return;
+    right = std::min<int64_t>(right, frame_width);
+    bottom = std::min<int64_t>(bottom, frame_height - 1);  // the last row is never touched
+    int64_t u_start = 0, v = 0;
+    if (left < 0)
+        u_start = step * -left, left = 0;
+    if (top < 0)
+        v = step * -top, top = 0;
+    for (int64_t y = top; y < bottom; ++y, v += step) {
+        const uint32_t* row = sprite + ((uint32_t(v >> 16) & 255) << 8);
+        uint32_t* out = destination + y * frame_width;
+        int64_t u = u_start;
+        for (int64_t x = left; x < right; ++x, u += step)
+            out[x] = add_saturate(out[x], row[uint32_t(u >> 16) & 255]);
+    }
+}

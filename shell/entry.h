@@ -1,0 +1,29 @@
+// The program's spine: start-up, the frame loop, shut-down, the quit flag,
+// the window procedure and the message pump (portable).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// Set to 1 by Escape, a close request or the end of the show; the frame
+// loop ends when it is not 0.
+extern int32_t quit_requested;
+
+// What the last frame loop did, for a report at exit.
+struct frame_loop_stats {
+    uint32_t frames = 0;        // frames presented
+    uint32_t milliseconds = 0;  // from the first frame's start to the loop's end
+};
+extern frame_loop_stats loop_stats;
+
+// Brings the show up, runs frames until quit_requested, brings it down.
+// Returns the exit status: 0, or 1 when the display could not be set up.
+int program_entry();
+
+// Escape and a close request set quit_requested; everything else does nothing.
+void window_proc(platform_event event);
+// Handles at most one waiting event, without waiting.
+void pump_one_message();
+// The song's end: order 27, row 62 or later.
+bool show_has_ended(int32_t order, int32_t row);

@@ -1,0 +1,145 @@
+// The spine on the virtual backend: the window procedure, the one-event
+// pump, the end-of-show test, and whole runs of program_entry.
+#include "shell/entry.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/virtual/virtual_platform.h"
+#include "shell/clock.h"
+#include "shell/display.h"
+
+namespace {
+
+class Entry : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform_use(&platform_virtual_backend);
+        virtual_reset();
+        display = display_state{};
+        quit_requested = 0;
+        music_order = 0;
+        music_row = 0;
+    }
+    void TearDown() override
+    {
+        display_release();
+        quit_requested = 0;
+        music_order = 0;
+        music_row = 0;
+        platform_use(&platform_sdl_backend);
+    }
+};
+
+// Counts frames and notes whether the cursor was hidden while they were flipped.
+struct flip_log {
+    int frames = 0;
+    int with_cursor = 0;
+};
+
+void log_flip(const virtual_frame&, void* user)
+{
+    auto* log = static_cast<flip_log*>(user);
+    ++log->frames;
+    log->with_cursor += virtual_cursor_visible();
+}
+
+}  // namespace
+
+TEST_F(Entry, EscapeAndCloseQuitOtherEventsDoNothing)
+{
+    for (platform_event event : {platform_event::key_other, platform_event::other, platform_event::none}) {
+        window_proc(event);
+        EXPECT_EQ(quit_requested, 0);
+    }
+    window_proc(platform_event::key_escape);
+    EXPECT_EQ(quit_requested, 1);
+    quit_requested = 0;
+    window_proc(platform_event::close);
+    EXPECT_EQ(quit_requested, 1);
+}
+
+TEST_F(Entry, PumpHandlesOneEventPerCall)
+{
+    virtual_push_event(platform_event::key_other);
+    virtual_push_event(platform_event::other);
+    virtual_push_event(platform_event::key_escape);
+    pump_one_message();
+    pump_one_message();
+    EXPECT_EQ(quit_requested, 0);
+    pump_one_message();
+    EXPECT_EQ(quit_requested, 1);
+    pump_one_message();  // nothing left: returns at once
+}
+
+TEST_F(Entry, ShowEndsAtOrder27Row62)
+{
+    EXPECT_FALSE(show_has_ended(0, 0));
+    EXPECT_FALSE(show_has_ended(27, 61));
+    EXPECT_TRUE(show_has_ended(27, 62));
+    EXPECT_TRUE(show_has_ended(27, 255));
+    EXPECT_FALSE(show_has_ended(26, 63));
+    EXPECT_FALSE(show_has_ended(28, 0));
+}
+
+TEST_F(Entry, EscapeEndsTheRunAfterTheFramePresented)
+{
+    flip_log log;
+    virtual_set_frame_sink(log_flip, &log);
+    virtual_push_event(platform_event::key_other);
+    virtual_push_event(platform_event::other);
+    virtual_push_event(platform_event::key_escape);
+    virtual_push_event(platform_event::key_other);  // never reached
+    EXPECT_EQ(program_entry(), 0);
+    // One event per frame: the Escape is pumped in the third frame, which was presented.
+    EXPECT_EQ(log.frames, 3);
+    EXPECT_EQ(loop_stats.frames, 3u);
+    EXPECT_EQ(log.with_cursor, 0) << "the cursor showed during the show";
+    EXPECT_TRUE(virtual_cursor_visible());
+    EXPECT_EQ(display_frame_buffer(), nullptr);
+    EXPECT_EQ(virtual_display_mode().depth, 0);
+}
+
+TEST_F(Entry, TheSongsEndEndsTheRun)
+{
+    flip_log log;
+    virtual_set_frame_sink(log_flip, &log);
+    music_order = 27;
+    music_row = 61;
+    virtual_push_event(platform_event::other);
+    virtual_push_event(platform_event::close);
+    EXPECT_EQ(program_entry(), 0);
+    EXPECT_EQ(log.frames, 2) << "order 27 row 61 is still part of the show";
+
+    virtual_reset();
+    virtual_set_frame_sink(log_flip, &log);
+    log = {};
+    quit_requested = 0;
+    music_row = 62;
+    EXPECT_EQ(program_entry(), 0);
+    EXPECT_EQ(log.frames, 1);
+}
+
+TEST_F(Entry, NoDisplayEndsWithStatusOneAndItsReason)
+{
+    virtual_faults faults;
+    faults.open = true;
+    virtual_set_faults(faults);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(program_entry(), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "DDraw Error\noddball: the display could not be set up: the virtual display was told to fail\n");
+    EXPECT_EQ(virtual_frames_flipped(), 0u);
+    EXPECT_TRUE(virtual_cursor_visible());
+
+    // Without a window, the display says so.
+    virtual_reset();
+    faults = {};
+    faults.window = true;
+    virtual_set_faults(faults);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(program_entry(), 1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("could not be set up: no window"), std::string::npos);
+}
