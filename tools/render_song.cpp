@@ -1,4 +1,5 @@
 // oddball-tool render-song: plays a module file through the player and mixer into a WAV file, with a row trace (portable).
+#include "music/codec.h"
 #include "music/mixer.h"
 #include "music/module.h"
 #include "music/player.h"
@@ -97,12 +98,19 @@ int render_song(int argc, char** argv)
         return tool_fail("render-song: %s: %zu bytes, more than the 1 MB music image holds", o.module_path,
                          module.size());
     std::vector<uint8_t> stream;
+    uint64_t pcm_expected = 0;
     if (o.samples_path) {
-        if (!music_sample_decoder)
-            return tool_fail("render-song: --samples: this build has no sample decoder yet");
         if (!read_bytes(o.samples_path, &stream))
             return tool_fail("render-song: cannot read %s: %s", o.samples_path, std::strerror(errno));
-        stream.resize(stream.size() + 64, 0);  // the decoder may look past the end of a damaged stream
+        const char* problem = nullptr;
+        int64_t decoded = codec_check_stream(stream.data(), stream.size(), &problem);
+        if (decoded < 0)
+            return tool_fail("render-song: %s: %s", o.samples_path, problem);
+        pcm_expected = uint64_t(decoded);
+        if (module.size() + pcm_expected + music_read_margin > music_image_size)
+            return tool_fail("render-song: %s: the module and the %llu decoded sample bytes do not fit the 1 MB music "
+                             "image",
+                             o.samples_path, static_cast<unsigned long long>(pcm_expected));
     }
 
     uint32_t pcm_size = 0;
