@@ -335,7 +335,9 @@ int32_t envelope_value(const uint8_t* env, uint32_t& point, uint16_t& tick, bool
     int32_t e = value + int32_t(int64_t(next - value) * tick / length);
     if (!(tick == 0 && key_held && point == env[envelope_sustain])) {
         ++tick;
-        if (tick == length) {
+        // At or past: a loop back to a 1-tick loop-start segment enters it
+        // at tick 1, which is already its end.
+        if (tick >= length) {
             tick = 0;
             ++point;
         }

@@ -253,6 +253,14 @@ TEST(Notes, VolumeEnvelopeLoops)
     loaded_song song(m);
     EXPECT_EQ(voice_volumes(song, 12), (std::vector<int>{0, 64, 128, 112, 96, 80, 64, 112, 96, 80, 64, 112}));
 
+    // A loop back to a 1-tick segment moves on from it instead of sliding
+    // past its next point.
+    mb::module one = one_instrument_song();
+    one.instruments[0].volume = {3, 255, 1, 2, {{1, 64}, {1, 48}, {2, 16}, {0, 0}}};
+    one.patterns[0].at(0, mb::note(0, 49));
+    loaded_song short_loop(one);
+    EXPECT_EQ(voice_volumes(short_loop, 8), (std::vector<int>{128, 96, 32, 32, 32, 32, 32, 32}));
+
     // A loop whose end is the last point does not loop: it stays there
     // (sustain at point 2, loop 3 to 5, last point 5).
     mb::module s = one_instrument_song();
