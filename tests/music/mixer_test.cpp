@@ -251,3 +251,44 @@ TEST(Mixer, MeasuredRunsMatchThePlainFrameByFrameMixer)
         }
     }
 }
+
+TEST(Mixer, ReadsNoFurtherThanTheMarginPastASamplesEnd)
+{
+    // Samples that end exactly music_read_margin bytes before the end of
+    // their block, played up to and around their end by every kernel (steps
+    // small and large, forward, backward, looped): the sanitizer build would
+    // catch a read past the block; both mixers must agree.
+    std::mt19937 random(23);
+    const uint16_t steps[] = {2, 194, 1024, 2046, 2048, 2050, 4096, 4098, 9000, 65534};
+    for (uint8_t kind : {uint8_t(0), sample_forward_loop, sample_pingpong_loop})
+        for (uint8_t width : {uint8_t(0), sample_16bit})
+            for (uint16_t step : steps) {
+                uint32_t end = 40 + random() % 200;
+                size_t bytes = size_t(end) * (width ? 2 : 1);
+                std::unique_ptr<uint8_t[]> block(new uint8_t[bytes + music_read_margin]);
+                for (size_t i = 0; i < bytes + music_read_margin; ++i)
+                    block[i] = uint8_t(random());
+                std::vector<int32_t> a(2 * 300), b(2 * 300);
+                voice_bench fast, plain;
+                for (voice_bench* bench : {&fast, &plain}) {
+                    channel_record& ch = bench->voice(0);
+                    ch = channel_record{};
+                    ch.active = 1;
+                    ch.sample = block.get();
+                    ch.sample_flags = uint8_t(kind | width);
+                    ch.loop_start = end / 2;
+                    ch.end = end;
+                    ch.step = step;
+                    ch.voice_volume = 128;
+                    ch.voice_panning = 40;
+                    ch.start_position = end - 30;
+                }
+                for (int call = 0; call < 5; ++call) {
+                    current_player = fast.state.get();
+                    mix_voices(300, a.data());
+                    current_player = plain.state.get();
+                    mix_voices_reference(300, b.data());
+                    ASSERT_EQ(a, b) << int(kind) << " " << int(width) << " " << step;
+                }
+            }
+}
