@@ -132,7 +132,8 @@ void player_stop()
 
 void player_set_master_volume(uint8_t volume)
 {
-    current_player->master_volume = volume;
+    if (current_player)
+        current_player->master_volume = volume;
 }
 
 uint8_t player_sync_value()

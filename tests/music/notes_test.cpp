@@ -377,3 +377,81 @@ TEST(Ticks, EachGlobalVolumeSlideInARowSlides)
     // Voice volume = 2 x global volume here: one channel slides 1, then two.
     EXPECT_EQ(voice_volumes(song, 4, 2), (std::vector<int>{128, 126, 126, 122}));
 }
+
+TEST(Effects, WorkedValuesOverTheTicksOfARow)
+{
+    // Row 0 starts note 49 (volume 64, or the volume byte given); row 1
+    // carries the cell under test; the four ticks of row 1 (speed 4) give
+    // these voice values.
+    enum what { period, volume, panning };
+    struct worked {
+        const char* name;
+        int start_volume;  // volume byte of row 0's note, or -1
+        mb::cell cell;
+        what seen;
+        std::vector<int> expected;
+    };
+    const worked cases[] = {
+        {"4 vibrato", -1, mb::effect(0, 4, 0x48), period, {0, 0, 48, 96}},
+        {"7 tremolo", 0x30, mb::effect(0, 7, 0x48), volume, {64, 64, 88, 108}},
+        {"T tremor", -1, mb::effect(0, 29, 0x12), volume, {128, 128, 128, 0}},
+        {"P left", -1, mb::effect(0, 25, 0x20), panning, {128, 126, 124, 122}},
+        {"P right", -1, mb::effect(0, 25, 0x03), panning, {128, 131, 134, 137}},
+        {"X1 extra fine up", -1, mb::effect(0, 33, 0x13), period, {-12, -12, -12, -12}},
+        {"X2 extra fine down", -1, mb::effect(0, 33, 0x23), period, {12, 12, 12, 12}},
+        {"E1 fine up", -1, mb::effect(0, 37, 2), period, {-32, -32, -32, -32}},
+        {"E2 fine down", -1, mb::effect(0, 38, 2), period, {32, 32, 32, 32}},
+        {"1 portamento up", -1, mb::effect(0, 1, 3), period, {0, -48, -96, -144}},
+        {"2 portamento down", -1, mb::effect(0, 2, 3), period, {0, 48, 96, 144}},
+        {"A slide up", 0x30, mb::effect(0, 10, 0x20), volume, {64, 68, 72, 76}},
+        {"A slide down", -1, mb::effect(0, 10, 0x03), volume, {128, 122, 116, 110}},
+        {"EA fine up", 0x30, mb::effect(0, 46, 4), volume, {72, 72, 72, 72}},
+        {"EB fine down", 0x30, mb::effect(0, 47, 4), volume, {56, 56, 56, 56}},
+        {"E8 coarse panning", -1, mb::effect(0, 44, 3), panning, {51, 51, 51, 51}},
+        {"8 panning", -1, mb::effect(0, 8, 200), panning, {200, 200, 200, 200}},
+        {"G global volume", -1, mb::effect(0, 16, 32), volume, {64, 64, 64, 64}},
+        {"volume 0x8x", -1, with_volume(mb::cell{0}, 0x85), volume, {118, 118, 118, 118}},
+        {"volume 0x9x", 0x30, with_volume(mb::cell{0}, 0x95), volume, {74, 74, 74, 74}},
+        {"volume 0x5x", 0x30, with_volume(mb::cell{0}, 0x57), volume, {128, 128, 128, 128}},
+        {"volume 0x6x", -1, with_volume(mb::cell{0}, 0x63), volume, {128, 122, 116, 110}},
+        {"volume 0x7x", 0x30, with_volume(mb::cell{0}, 0x73), volume, {64, 70, 76, 82}},
+        {"volume 0xCx", -1, with_volume(mb::cell{0}, 0xC8), panning, {136, 136, 136, 136}},
+        {"volume 0xDx", -1, with_volume(mb::cell{0}, 0xD4), panning, {128, 124, 120, 116}},
+        {"volume 0xEx", -1, with_volume(mb::cell{0}, 0xE4), panning, {128, 132, 136, 140}},
+        // Both vibratos act, each moving the one position on.
+        {"volume 0xBx with 4", -1, with_volume(mb::effect(0, 4, 0x40), 0xB8), period, {0, 48, 240, 392}},
+    };
+    for (const worked& w : cases) {
+        mb::module m = one_instrument_song();
+        m.speed = 4;
+        mb::cell start = mb::note(0, 49);
+        if (w.start_volume >= 0)
+            start.volume = w.start_volume;
+        m.patterns[0].at(0, start).at(1, w.cell);
+        loaded_song song(m);
+        for (int t = 0; t < 4; ++t)
+            song.tick();
+        std::vector<int> seen;
+        for (int t = 0; t < 4; ++t) {
+            song.tick();
+            const channel_record& ch = song.channel(0);
+            seen.push_back(w.seen == period ? ch.tick_period : w.seen == volume ? ch.voice_volume : ch.voice_panning);
+        }
+        EXPECT_EQ(seen, w.expected) << w.name;
+    }
+}
+
+TEST(Effects, EnvelopePositionSetsBothEnvelopes)
+{
+    mb::module m = one_instrument_song();
+    m.speed = 4;
+    m.instruments[0].volume = {2, 255, 0, 255, {{4, 64}, {4, 0}, {0, 32}}};
+    m.instruments[0].panning = {1, 255, 0, 255, {{5, 0}, {0, 64}}};
+    m.patterns[0].at(0, mb::note(0, 49)).at(1, mb::effect(0, 21, 6));
+    loaded_song song(m);
+    for (int t = 0; t < 4; ++t)
+        song.tick();
+    // Tick 6: volume point 1 at tick 2, panning at its last point.
+    EXPECT_EQ(voice_volumes(song, 4), (std::vector<int>{32, 48, 64, 64}));
+    EXPECT_EQ(song.channel(0).voice_panning, 255);
+}
