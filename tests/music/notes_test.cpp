@@ -455,3 +455,14 @@ TEST(Effects, EnvelopePositionSetsBothEnvelopes)
     EXPECT_EQ(voice_volumes(song, 4), (std::vector<int>{32, 48, 64, 64}));
     EXPECT_EQ(song.channel(0).voice_panning, 255);
 }
+
+TEST(Effects, VibratoFollowsTheWaveformE4Selects)
+{
+    mb::module m = one_instrument_song();
+    m.speed = 4;
+    m.patterns[0].at(0, with_effect(mb::note(0, 49), 40, 1)).at(1, mb::effect(0, 4, 0x48));  // rising saw
+    loaded_song song(m);
+    for (int t = 0; t < 4; ++t)
+        song.tick();
+    EXPECT_EQ(tick_periods(song, 4), (std::vector<int>{0, 0, 16, 32}));
+}
