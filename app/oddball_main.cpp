@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/offline.h"
 #include "platform/platform.h"
 #include "shell/display.h"
 #include "shell/entry.h"
@@ -17,6 +18,11 @@ struct program_options {
     bool windowed = false;
     bool stats = false;
     bool help = false;
+    // offline modes (the virtual backend)
+    enum { play, still, capture, wav, benchmark } mode = play;
+    int32_t still_ms = 0;
+    const char* file = nullptr;
+    offline_options offline;
 };
 
 // One option: its name, the values it takes, and how it stores them.  An
@@ -61,6 +67,55 @@ bool take_scale(program_options& options, char** values)
 }
 
 bool take_windowed(program_options& options, char**) { return options.windowed = true; }
+
+// Only one offline mode at a time.
+bool set_mode(program_options& options, decltype(program_options::mode) mode, const char* file)
+{
+    if (options.mode != program_options::play || !*file)
+        return false;
+    options.mode = mode;
+    options.file = file;
+    return true;
+}
+
+bool take_still(program_options& options, char** values)
+{
+    int ms = 0;
+    if (!parse_int(values[0], &ms) || ms < 0)
+        return false;
+    options.still_ms = ms;
+    return set_mode(options, program_options::still, values[1]);
+}
+
+bool take_capture(program_options& options, char** values)
+{
+    return set_mode(options, program_options::capture, values[0]);
+}
+
+bool take_wav(program_options& options, char** values) { return set_mode(options, program_options::wav, values[0]); }
+
+bool take_benchmark(program_options& options, char**)
+{
+    return set_mode(options, program_options::benchmark, "-");
+}
+
+bool take_fps(program_options& options, char** values)
+{
+    int fps = 0;
+    if (!parse_int(values[0], &fps) || fps < 1 || fps > 1000)
+        return false;
+    options.offline.fps = fps;
+    return true;
+}
+
+bool take_seconds(program_options& options, char** values)
+{
+    int seconds = 0;
+    if (!parse_int(values[0], &seconds) || seconds < 1 || seconds > 3600)
+        return false;
+    options.offline.until_ms = seconds * 1000;
+    return true;
+}
 bool take_stats(program_options& options, char**) { return options.stats = true; }
 bool take_help(program_options& options, char**) { return options.help = true; }
 
@@ -69,6 +124,12 @@ const option_rule option_rules[] = {
     {"--scale", 1, "1|2", "2 doubles the picture to 640 x 480 (default 1)", take_scale},
     {"--windowed", 0, "", "a window instead of the full screen", take_windowed},
     {"--stats", 0, "", "at exit, print the frames presented and frames per second", take_stats},
+    {"--still", 2, "MS FILE.png", "write the frame shown at MS milliseconds of the show", take_still},
+    {"--capture", 1, "FILE", "the whole show to FILE.mp4 (or FILE.y4m and FILE.wav)", take_capture},
+    {"--wav", 1, "FILE", "the song as the mixer renders it, to a WAV file", take_wav},
+    {"--benchmark", 0, "", "render the whole show offline as fast as possible", take_benchmark},
+    {"--fps", 1, "N", "frames per second of the offline modes (default 60)", take_fps},
+    {"--seconds", 1, "S", "the offline modes stop after S seconds of the show", take_seconds},
     {"--help", 0, "", "show this and exit", take_help},
 };
 
@@ -134,6 +195,19 @@ int main(int argc, char** argv)
     if (options.help) {
         print_help(stdout);
         return 0;
+    }
+    options.offline.scale = options.scale;
+    switch (options.mode) {
+    case program_options::still:
+        return offline_still(options.still_ms, options.file, options.offline);
+    case program_options::capture:
+        return offline_capture(options.file, options.offline);
+    case program_options::wav:
+        return offline_wav(options.file);
+    case program_options::benchmark:
+        return offline_benchmark(options.offline);
+    case program_options::play:
+        break;
     }
     display.display_depth = options.depth;
     display.display_scale = options.scale;

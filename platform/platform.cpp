@@ -1,4 +1,5 @@
 // Calls the chosen platform backend; the few things both backends share (portable).
+#include <chrono>
 #include "platform/platform.h"
 
 #include <cstdio>
@@ -50,6 +51,13 @@ platform_task* platform_task_start(platform_tick_fn tick, uint32_t period_ms, bo
 bool platform_task_stop(platform_task* task, uint32_t timeout_ms)
 {
     return task ? active->task_stop(task, timeout_ms) : true;
+}
+
+uint64_t platform_real_time_us()
+{
+    return uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
+                        std::chrono::steady_clock::now().time_since_epoch())
+                        .count());
 }
 
 void platform_debug_string(const char* text)

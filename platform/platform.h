@@ -92,6 +92,10 @@ platform_task* platform_task_start(platform_tick_fn tick, uint32_t period_ms, bo
 // still-running tick finds everything it uses.  Null is allowed.
 bool platform_task_stop(platform_task* task, uint32_t timeout_ms);
 
+// Microseconds of real time since some fixed moment, whatever the backend:
+// for reports of how long work took, never for the show's timing.
+uint64_t platform_real_time_us();
+
 // ---- debug ----------------------------------------------------------------
 
 // One line for whoever is watching (standard error).

@@ -1,9 +1,64 @@
-// The show clock and the music position published to the frame loop (portable).
+// The show clock and the timer that carries music events to the frame loop (portable).
 #pragma once
 
 #include <cstdint>
 
-// The music position as the clock publishes it; order 0, row 0 until the
-// clock and timer run.
-extern int32_t music_order;
-extern int32_t music_row;
+struct platform_task;
+
+constexpr int clock_ring_size = 40;
+constexpr int32_t clock_release_delay_ms = 250;  // events reach the picture this much after the timer saw them
+
+struct sync_ring_entry {
+    int32_t value;
+    int32_t time;
+    int32_t pending;  // set last by the timer, cleared by the frame loop
+};
+
+struct position_ring_entry {
+    int32_t row;
+    int32_t order;
+    int32_t time;
+    int32_t pending;
+};
+
+// Everything the clock keeps; one instance, `show_clock`.  Fields shared
+// between the timer thread and the main thread are accessed through
+// std::atomic_ref in clock.cpp; the record itself stays plain so a test can
+// reset it by assigning a fresh one.
+struct clock_state {
+    uint32_t start_tick = 0;
+    int32_t elapsed_ms = 0;
+    platform_task* timer_id = nullptr;
+    // published to the main thread
+    int32_t sync_pending = 0;
+    int32_t sync_value = 0;
+    int32_t music_row = 0;
+    int32_t music_order = 0;
+    // the two rings
+    sync_ring_entry sync_ring[clock_ring_size] = {};
+    int32_t sync_write = 0;
+    position_ring_entry position_ring[clock_ring_size] = {};
+    int32_t position_write = 0;
+    // the timer's memory
+    int32_t last_sync_value = 0;
+    int32_t last_position_word = 0;
+};
+
+extern clock_state show_clock;
+
+// Starts the clock and the periodic timer (every `delay` ms; the resolution
+// is the platform's).  Called once, after the song has been started.
+void start_timer(uint32_t delay, uint32_t resolution);
+// Stops the timer; the clock keeps its last value.
+void stop_timer();
+
+// Once per frame, first: the clock, then at most one due sync event and every
+// due position change (the latest wins).
+void update_clock();
+// The same with the clock's new value given (the tests drive it directly).
+void clock_advance(int32_t now);
+
+// One tick of the timer: samples the player's sync byte and position word.
+void timer_callback();
+// The body of a tick with the two values given (the tests drive it directly).
+void timer_sample(uint8_t sync, uint16_t position_word);

@@ -5,6 +5,9 @@
 #include <cstdio>
 
 #include "director/precalc.h"
+#include "director/timeline.h"
+#include "music/player.h"
+#include "music/sound.h"
 #include "shell/clock.h"
 #include "shell/display.h"
 
@@ -43,12 +46,12 @@ int program_entry()
 {
     // 1. The window; a window that could not be made shows up as a display that cannot be set up.
     platform_window_create(window_text);
-    // 2. music_image = load_music();
-    // 3. sound_start(music_image);
+    // 2, 3. The song is unpacked and the sound side starts, mixing silence until step 7.
+    sound_start(load_music());
     // 4. The display; on failure straight to its release and the sound's shut-down.
     if (display_setup(screen_width, screen_height) != 0) {
         display_release();
-        // sound_shutdown();
+        sound_shutdown();
         platform_window_destroy();
         std::fprintf(stderr, "oddball: the display could not be set up: %s\n", display.failure);
         return 1;
@@ -56,29 +59,37 @@ int program_entry()
     // 5.
     platform_show_cursor(false);
     // 6.
+    uint64_t precalc_start = platform_real_time_us();
     precalc_all();
-    // 7. player_start(0);
-    // 8. start_timer(30, 1);
+    uint64_t precalc_us = platform_real_time_us() - precalc_start;
+    // 7, 8. The song and the show clock start together.
+    player_start(0);
+    start_timer(30, 1);
 
     // 9. The frame loop, free-running: only the flip's wait paces it.
     loop_stats = {};
+    loop_stats.precalc_us = precalc_us;
     uint32_t loop_start_ms = platform_ticks_ms();
     while (!quit_requested) {
-        // update_clock();
-        // timeline_frame(elapsed_ms, screen_image);
+        update_clock();
+        timeline_frame(show_clock.elapsed_ms, screen_pixels);
         display_present();
         ++loop_stats.frames;
-        if (show_has_ended(music_order, music_row))
+        loop_stats.last_frame_ms = uint32_t(show_clock.elapsed_ms);
+        if (show_has_ended(show_clock.music_order, show_clock.music_row))
             quit_requested = 1;
         pump_one_message();
     }
     loop_stats.milliseconds = platform_ticks_ms() - loop_start_ms;
 
-    // 10. the timer is killed; player_stop();
+    // 10.
+    stop_timer();
+    player_stop();
     platform_show_cursor(true);
     // 11.
     display_release();
-    // 12. sound_shutdown();
+    // 12.
+    sound_shutdown();
     // 13. The window goes with the process; closing it here gives the desktop back at once.
     platform_window_destroy();
     return 0;

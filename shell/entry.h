@@ -13,7 +13,9 @@ extern int32_t quit_requested;
 // What the last frame loop did, for a report at exit.
 struct frame_loop_stats {
     uint32_t frames = 0;        // frames presented
-    uint32_t milliseconds = 0;  // from the first frame's start to the loop's end
+    uint32_t milliseconds = 0;  // from the first frame's start to the loop's end (platform clock)
+    uint32_t last_frame_ms = 0; // the show clock of the last frame
+    uint64_t precalc_us = 0;    // real time the precalculation took
 };
 extern frame_loop_stats loop_stats;
 

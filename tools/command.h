@@ -19,6 +19,11 @@ struct tool_command_registrar {
     static tool_command id##_command{name, usage, summary, run, nullptr}; \
     static tool_command_registrar id##_registrar{&id##_command}
 
+// The registered commands, sorted by name.
+const tool_command* tool_commands();
+// Runs the command named by argv[0] (what main does; tests call it in-process).
+int tool_run(int argc, char** argv);
+
 // Prints "oddball-tool: <message>" on standard error and returns 1 (for
 // `return tool_fail(...)` on a bad file) or 2 with tool_usage_error (bad arguments).
 int tool_fail(const char* format, ...) __attribute__((format(printf, 1, 2)));

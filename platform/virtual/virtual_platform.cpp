@@ -3,6 +3,7 @@
 // when told, and periodic tasks run from virtual_advance_ms (portable).
 #include "platform/virtual/virtual_platform.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -45,6 +46,14 @@ struct virtual_state {
     uint64_t sound_start_ms = 0;
     platform_task tasks[task_pool_size] = {};
     uint32_t tasks_started = 0;
+    // frame pacing: after each flip the clock moves to the next frame's time
+    uint32_t frames_per_second = 0;
+    uint64_t paced_frames = 0;
+    uint64_t pace_base_ms = 0;
+    // what the ring has played, handed on before anything overwrites it
+    virtual_sound_sink sound_sink = nullptr;
+    void* sound_sink_user = nullptr;
+    uint64_t sound_bytes_heard = 0;
 };
 virtual_state state;
 
@@ -132,6 +141,13 @@ bool display_flip()
         virtual_frame frame = {state.back_buffer, pitch_of(state.mode), state.mode.width, state.mode.height,
                                state.mode.depth, uint32_t(state.now_ms)};
         state.sink(frame, state.sink_user);
+    }
+    if (state.frames_per_second) {
+        // Frame k is shown at k x 1000 / fps ms (whole ms, rounded down).
+        ++state.paced_frames;
+        uint64_t next = state.pace_base_ms + state.paced_frames * 1000 / state.frames_per_second;
+        if (next > state.now_ms)
+            virtual_advance_ms(uint32_t(next - state.now_ms));
     }
     return true;
 }
@@ -278,6 +294,39 @@ bool virtual_cursor_visible()
     return state.cursor_visible;
 }
 
+namespace {
+
+// Hands the bytes the ring has played up to now to the sound sink, before
+// a task (the streaming step) can write over them.
+void hear_played_sound()
+{
+    if (!state.sound_sink || !state.sound_playing)
+        return;
+    uint64_t frames = (state.now_ms - state.sound_start_ms) * platform_sound_rate / 1000;
+    uint64_t played = frames * 4;
+    while (state.sound_bytes_heard < played) {
+        uint32_t offset = uint32_t(state.sound_bytes_heard % platform_sound_buffer_bytes);
+        uint64_t span = std::min<uint64_t>(played - state.sound_bytes_heard, platform_sound_buffer_bytes - offset);
+        state.sound_sink(state.sound_ring + offset, uint32_t(span), state.sound_sink_user);
+        state.sound_bytes_heard += span;
+    }
+}
+
+}  // namespace
+
+void virtual_set_frame_rate(uint32_t frames_per_second)
+{
+    state.frames_per_second = frames_per_second;
+    state.paced_frames = 0;
+    state.pace_base_ms = state.now_ms;
+}
+
+void virtual_set_sound_sink(virtual_sound_sink sink, void* user)
+{
+    state.sound_sink = sink;
+    state.sound_sink_user = user;
+}
+
 void virtual_advance_ms(uint32_t ms)
 {
     uint64_t target = state.now_ms + ms;
@@ -292,10 +341,12 @@ void virtual_advance_ms(uint32_t ms)
             break;
         if (next->due_ms > state.now_ms)
             state.now_ms = next->due_ms;
+        hear_played_sound();
         next->due_ms += next->period_ms;
         next->tick();
     }
     state.now_ms = target;
+    hear_played_sound();
 }
 
 uint32_t virtual_now_ms()

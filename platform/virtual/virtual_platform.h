@@ -42,6 +42,16 @@ platform_display_mode virtual_display_mode();
 uint32_t virtual_frames_flipped();
 bool virtual_cursor_visible();
 
+// With a rate set, every flip moves the clock on to the next frame's time
+// (frame k at k x 1000 / fps ms after the rate was set), so the show runs
+// at a fixed frame rate in virtual time.  0 (the default) leaves it alone.
+void virtual_set_frame_rate(uint32_t frames_per_second);
+
+// Receives the bytes of the sound ring as they are played (16-bit stereo at
+// 44,100 Hz), in order, before anything can write over them.
+using virtual_sound_sink = void (*)(const uint8_t* bytes, uint32_t count, void* user);
+void virtual_set_sound_sink(virtual_sound_sink sink, void* user);
+
 // Moves the virtual clock on by `ms`, running every task that falls due on
 // the way at its due time, earliest first (ties in the order they started).
 void virtual_advance_ms(uint32_t ms);

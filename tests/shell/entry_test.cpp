@@ -20,15 +20,15 @@ protected:
         virtual_reset();
         display = display_state{};
         quit_requested = 0;
-        music_order = 0;
-        music_row = 0;
+        show_clock.music_order = 0;
+        show_clock.music_row = 0;
     }
     void TearDown() override
     {
         display_release();
         quit_requested = 0;
-        music_order = 0;
-        music_row = 0;
+        show_clock.music_order = 0;
+        show_clock.music_row = 0;
         platform_use(&platform_sdl_backend);
     }
 };
@@ -106,8 +106,8 @@ TEST_F(Entry, TheSongsEndEndsTheRun)
 {
     flip_log log;
     virtual_set_frame_sink(log_flip, &log);
-    music_order = 27;
-    music_row = 61;
+    show_clock.music_order = 27;
+    show_clock.music_row = 61;
     virtual_push_event(platform_event::other);
     virtual_push_event(platform_event::close);
     EXPECT_EQ(program_entry(), 0);
@@ -117,7 +117,7 @@ TEST_F(Entry, TheSongsEndEndsTheRun)
     virtual_set_frame_sink(log_flip, &log);
     log = {};
     quit_requested = 0;
-    music_row = 62;
+    show_clock.music_row = 62;
     EXPECT_EQ(program_entry(), 0);
     EXPECT_EQ(log.frames, 1);
 }

@@ -1,0 +1,345 @@
+// The show rendered offline on the virtual backend: a still, a capture, the song as WAV, a benchmark (portable).
+//
+// One deterministic schedule in virtual milliseconds: the song and the show
+// clock start at 0 after precalculation, the streaming step runs every 20 ms
+// on the virtual play cursor, the timer every 30 ms, and frame k is shown at
+// k x 1000 / fps ms.  What is heard is what the ring plays, one ring behind
+// what the mixer rendered.
+#include "app/offline.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "music/mixer.h"
+#include "music/player.h"
+#include "music/sound.h"
+#include "platform/virtual/media_files.h"
+#include "platform/virtual/virtual_platform.h"
+#include "shell/clock.h"
+#include "shell/display.h"
+#include "shell/entry.h"
+
+namespace {
+
+// Runs the show on the virtual backend with the given sinks; returns the
+// program's exit status.
+int run_show(const offline_options& options, virtual_frame_sink frames, void* frames_user,
+             virtual_sound_sink sound = nullptr, void* sound_user = nullptr)
+{
+    platform_use(&platform_virtual_backend);
+    virtual_reset();
+    virtual_set_frame_sink(frames, frames_user);
+    virtual_set_sound_sink(sound, sound_user);
+    virtual_set_frame_rate(uint32_t(options.fps));
+    display.display_depth = 32;
+    display.display_scale = options.scale;
+    display.display_windowed = true;
+    quit_requested = 0;
+    show_clock = clock_state{};
+    return program_entry();
+}
+
+// Stops the show after the frame at or before `until_ms`.
+void stop_at(const virtual_frame& frame, int32_t until_ms, int fps)
+{
+    if (until_ms >= 0 && int64_t(frame.time_ms) + 1000 / fps + 1 > until_ms) {
+        // The next frame would be later than `until_ms` (frame times step by
+        // 1000 / fps, rounded down, so at most one past it).
+        uint64_t next = (uint64_t(virtual_frames_flipped()) * 1000) / uint64_t(fps);
+        if (int64_t(next) > until_ms)
+            quit_requested = 1;
+    }
+}
+
+// ---- progress on standard error -------------------------------------------
+
+struct progress_bar {
+    uint64_t started_us = platform_real_time_us();
+    uint32_t shown_at_ms = 0;
+    void update(uint32_t show_ms, uint32_t total_ms)
+    {
+        if (show_ms < shown_at_ms + 1000 && show_ms < total_ms)
+            return;
+        shown_at_ms = show_ms;
+        double real = (platform_real_time_us() - started_us) / 1e6;
+        int filled = total_ms ? int(40.0 * std::min(show_ms, total_ms) / total_ms) : 0;
+        char bar[41];
+        std::memset(bar, '#', size_t(filled));
+        std::memset(bar + filled, '.', size_t(40 - filled));
+        bar[40] = 0;
+        std::fprintf(stderr, "\r[%s] %6.1f s of the show, %5.1fx real time", bar, show_ms / 1000.0,
+                     real > 0 ? show_ms / 1000.0 / real : 0.0);
+    }
+    void finish() { std::fputc('\n', stderr); }
+};
+
+constexpr uint32_t show_length_ms = 158700;  // about; only for the progress bar
+
+// ---- still ----------------------------------------------------------------
+
+struct still_state {
+    int32_t until_ms;
+    int fps;
+    picture shot;
+};
+
+void keep_frame(const virtual_frame& frame, void* user)
+{
+    auto& s = *static_cast<still_state*>(user);
+    if (int32_t(frame.time_ms) <= s.until_ms) {
+        s.shot.width = frame.width;
+        s.shot.height = frame.height;
+        s.shot.pixels.resize(size_t(frame.width) * frame.height);
+        for (int y = 0; y < frame.height; ++y)
+            std::memcpy(&s.shot.pixels[size_t(y) * frame.width], frame.pixels + size_t(y) * frame.pitch,
+                        size_t(frame.width) * 4);
+    }
+    stop_at(frame, s.until_ms, s.fps);
+}
+
+// ---- capture --------------------------------------------------------------
+
+struct capture_state {
+    FILE* video = nullptr;  // ffmpeg's standard input, or the .y4m file
+    bool y4m = false;
+    std::vector<uint8_t> sound;  // everything heard, 16-bit stereo
+    std::vector<uint8_t> yuv;
+    int32_t until_ms = -1;
+    int fps = 60;
+    progress_bar progress;
+    bool write_failed = false;
+};
+
+// BT.601 limited range, the usual for video; the mp4 path lets ffmpeg convert.
+void write_y4m_frame(capture_state& c, const virtual_frame& f)
+{
+    int w = f.width, h = f.height;
+    c.yuv.resize(size_t(w) * h * 3 / 2);
+    uint8_t* y_plane = c.yuv.data();
+    uint8_t* u_plane = y_plane + size_t(w) * h;
+    uint8_t* v_plane = u_plane + size_t(w / 2) * (h / 2);
+    auto pixel = [&](int x, int y) {
+        const uint8_t* p = f.pixels + size_t(y) * f.pitch + size_t(x) * 4;
+        return std::array<int, 3>{p[2], p[1], p[0]};
+    };
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            auto [r, g, b] = pixel(x, y);
+            y_plane[size_t(y) * w + x] = uint8_t((66 * r + 129 * g + 25 * b + 128 + 4096) >> 8);
+        }
+    for (int y = 0; y < h / 2; ++y)
+        for (int x = 0; x < w / 2; ++x) {
+            int r = 0, g = 0, b = 0;
+            for (int dy = 0; dy < 2; ++dy)
+                for (int dx = 0; dx < 2; ++dx) {
+                    auto [pr, pg, pb] = pixel(2 * x + dx, 2 * y + dy);
+                    r += pr, g += pg, b += pb;
+                }
+            u_plane[size_t(y) * (w / 2) + x] = uint8_t((-38 * r - 74 * g + 112 * b + 512 + 4 * 32768) >> 10);
+            v_plane[size_t(y) * (w / 2) + x] = uint8_t((112 * r - 94 * g - 18 * b + 512 + 4 * 32768) >> 10);
+        }
+    std::fputs("FRAME\n", c.video);
+    if (std::fwrite(c.yuv.data(), 1, c.yuv.size(), c.video) != c.yuv.size())
+        c.write_failed = true;
+}
+
+void capture_frame(const virtual_frame& frame, void* user)
+{
+    auto& c = *static_cast<capture_state*>(user);
+    if (c.y4m) {
+        write_y4m_frame(c, frame);
+    } else {
+        for (int y = 0; y < frame.height && !c.write_failed; ++y)
+            if (std::fwrite(frame.pixels + size_t(y) * frame.pitch, 4, size_t(frame.width), c.video) !=
+                size_t(frame.width))
+                c.write_failed = true;
+    }
+    if (c.write_failed)
+        quit_requested = 1;
+    c.progress.update(frame.time_ms, c.until_ms >= 0 ? uint32_t(c.until_ms) : show_length_ms);
+    stop_at(frame, c.until_ms, c.fps);
+}
+
+void capture_sound(const uint8_t* bytes, uint32_t count, void* user)
+{
+    auto& c = *static_cast<capture_state*>(user);
+    c.sound.insert(c.sound.end(), bytes, bytes + count);
+}
+
+bool have_ffmpeg()
+{
+    return std::system("ffmpeg -version >/dev/null 2>&1") == 0;
+}
+
+bool ends_with(const std::string& text, const char* suffix)
+{
+    size_t n = std::strlen(suffix);
+    return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
+}
+
+std::string shell_quote(const std::string& text)
+{
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+wav_sound as_wav(const std::vector<uint8_t>& bytes)
+{
+    wav_sound w;
+    w.samples.resize(bytes.size() / 2);
+    std::memcpy(w.samples.data(), bytes.data(), w.samples.size() * 2);
+    return w;
+}
+
+// ---- benchmark ------------------------------------------------------------
+
+struct benchmark_state {
+    int32_t until_ms;
+    int fps;
+};
+
+void count_frame(const virtual_frame& frame, void* user)
+{
+    auto& b = *static_cast<benchmark_state*>(user);
+    stop_at(frame, b.until_ms, b.fps);
+}
+
+}  // namespace
+
+int offline_still(int32_t ms, const std::string& path, const offline_options& options)
+{
+    still_state s{ms, options.fps, {}};
+    if (int status = run_show(options, keep_frame, &s))
+        return status;
+    if (s.shot.pixels.empty()) {
+        std::fprintf(stderr, "oddball: no frame was shown at or before %d ms\n", ms);
+        return 1;
+    }
+    std::string error;
+    if (!png_write(path, s.shot, false, &error)) {
+        std::fprintf(stderr, "oddball: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int offline_capture(const std::string& path, const offline_options& options)
+{
+    capture_state c;
+    c.until_ms = options.until_ms;
+    c.fps = options.fps;
+    bool mp4 = !ends_with(path, ".y4m") && have_ffmpeg();
+    std::string base = ends_with(path, ".y4m") || ends_with(path, ".mp4") ? path.substr(0, path.size() - 4) : path;
+    std::string video_path = mp4 ? base + ".video-part.mp4" : base + ".y4m";
+    std::string wav_path = mp4 ? base + ".sound-part.wav" : base + ".wav";
+    int w = 320 * options.scale, h = 240 * options.scale;
+    if (mp4) {
+        char command[2048];
+        std::snprintf(command, sizeof command,
+                      "ffmpeg -loglevel error -y -f rawvideo -pix_fmt bgra -video_size %dx%d -framerate %d -i - "
+                      "-c:v libx264 -preset medium -crf 16 -pix_fmt yuv420p -threads 1 "
+                      "-fflags +bitexact -flags:v +bitexact -map_metadata -1 %s",
+                      w, h, options.fps, shell_quote(video_path).c_str());
+        c.video = popen(command, "w");
+    } else {
+        if (!ends_with(path, ".y4m"))
+            std::fprintf(stderr, "oddball: ffmpeg is not installed: writing %s and %s instead\n",
+                         video_path.c_str(), wav_path.c_str());
+        c.video = std::fopen(video_path.c_str(), "wb");
+        c.y4m = true;
+        if (c.video)
+            std::fprintf(c.video, "YUV4MPEG2 W%d H%d F%d:1 Ip A1:1 C420jpeg\n", w, h, options.fps);
+    }
+    if (!c.video) {
+        std::fprintf(stderr, "oddball: cannot write %s\n", video_path.c_str());
+        return 1;
+    }
+    int status = run_show(options, capture_frame, &c, capture_sound, &c);
+    c.progress.finish();
+    bool video_ok = (mp4 ? pclose(c.video) == 0 : std::fclose(c.video) == 0) && !c.write_failed;
+    std::string error;
+    bool sound_ok = wav_write(wav_path, as_wav(c.sound), &error);
+    if (status || !video_ok || !sound_ok) {
+        std::fprintf(stderr, "oddball: the capture failed%s%s\n", error.empty() ? "" : ": ", error.c_str());
+        std::remove(video_path.c_str());
+        std::remove(wav_path.c_str());
+        return status ? status : 1;
+    }
+    if (mp4) {
+        std::string command = "ffmpeg -loglevel error -y -i " + shell_quote(video_path) + " -i " +
+                              shell_quote(wav_path) +
+                              " -c:v copy -c:a aac -b:a 192k -fflags +bitexact -flags:a +bitexact "
+                              "-map_metadata -1 -shortest " + shell_quote(path);
+        int muxed = std::system(command.c_str());
+        std::remove(video_path.c_str());
+        std::remove(wav_path.c_str());
+        if (muxed != 0) {
+            std::remove(path.c_str());
+            std::fprintf(stderr, "oddball: ffmpeg could not write %s\n", path.c_str());
+            return 1;
+        }
+    }
+    std::fprintf(stderr, "oddball: wrote %s (%u frames, %.2f s)\n", mp4 ? path.c_str() : video_path.c_str(),
+                 unsigned(loop_stats.frames), loop_stats.last_frame_ms / 1000.0);
+    return 0;
+}
+
+int offline_wav(const std::string& path)
+{
+    // The mixer's own output, no ring in between: from the song's start until
+    // the player reads order 27, row 62, then the clock's release delay, so
+    // it lasts as long as the show.
+    player_init(&sound_output.player, load_music());
+    player_start(0);
+    std::vector<int16_t> samples;
+    std::vector<int32_t> mix(2 * 441);
+    int32_t tail = -1;
+    while (tail != 0) {
+        player_render(441, mix.data());
+        size_t at = samples.size();
+        samples.resize(at + mix.size());
+        convert_to_pcm16(mix.data(), samples.data() + at, uint32_t(mix.size() * 2));
+        if (tail > 0)
+            --tail;
+        else if (tail < 0 && player_position() >= (27 << 8 | 62))
+            tail = clock_release_delay_ms / 10;
+        if (samples.size() > size_t(20) * 60 * 44100 * 2) {
+            std::fprintf(stderr, "oddball: the song never reaches order 27, row 62\n");
+            return 1;
+        }
+    }
+    wav_sound sound;
+    sound.samples = std::move(samples);
+    std::string error;
+    if (!wav_write(path, sound, &error)) {
+        std::fprintf(stderr, "oddball: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int offline_benchmark(const offline_options& options)
+{
+    benchmark_state b{options.until_ms, options.fps};
+    uint64_t started = platform_real_time_us();
+    if (int status = run_show(options, count_frame, &b))
+        return status;
+    double seconds = (platform_real_time_us() - started - loop_stats.precalc_us) / 1e6;
+    double fps = seconds > 0 ? loop_stats.frames / seconds : 0;
+    double realtime = seconds > 0 ? loop_stats.last_frame_ms / 1000.0 / seconds : 0;
+    std::printf("start-up (precalculation): %.1f ms\n", loop_stats.precalc_us / 1000.0);
+    std::printf("frames rendered: %u in %.3f s (%.0f frames per second)\n", unsigned(loop_stats.frames), seconds, fps);
+    std::printf("show time: %.3f s at %d frames per second: %.1fx real time\n", loop_stats.last_frame_ms / 1000.0,
+                options.fps, realtime);
+    std::printf("startup_ms=%.1f frames=%u fps=%.0f realtime=%.2f end_ms=%u\n", loop_stats.precalc_us / 1000.0,
+                unsigned(loop_stats.frames), fps, realtime, unsigned(loop_stats.last_frame_ms));
+    return 0;
+}

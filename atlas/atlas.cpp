@@ -1,0 +1,102 @@
+// The texture atlas: decoding the stored picture, its colour levels and cutting it into texture slots (portable).
+#include "atlas/atlas.h"
+
+#include <cstring>
+
+#include "atlas/mpeg1_decoder.h"
+#include "data/blocks.h"
+#include "director/precalc.h"
+#include "shell/maths.h"
+#include "shell/memory.h"
+
+atlas_state atlas;
+
+// Slot, column, row, width, height in atlas pixels.
+extern const atlas_tile atlas_tiles[atlas_tile_count] = {
+    {5, 0, 0, 64, 64},      // brown organic texture
+    {6, 64, 0, 64, 64},     // blue-grey clouds
+    {7, 128, 0, 64, 64},    // bubbles on a dark ground
+    {8, 192, 0, 64, 64},    // glossy sphere
+    {9, 0, 64, 64, 64},     // thin cyan filaments on black
+    {10, 64, 64, 64, 64},   // bright disc with a soft glow
+    {11, 128, 64, 64, 64},  // painted face
+    {12, 192, 64, 64, 64},  // cyan ring
+    {13, 0, 128, 64, 64},   // black
+    {14, 64, 128, 64, 64},  // black
+    {15, 128, 128, 64, 64}, // orange swirl
+    {16, 192, 128, 64, 64}, // soft white glow
+    {17, 192, 64, 8, 64},   // strip of the ring tile
+    {18, 208, 64, 16, 64},  // strip of the ring tile
+    {19, 224, 64, 32, 32},  // corner of the ring tile
+    {20, 224, 96, 16, 32},  // part of the ring tile
+    {21, 240, 96, 16, 32},  // part of the ring tile
+    {22, 200, 64, 8, 64},   // strip of the ring tile
+    {23, 64, 9, 64, 55},    // the cloud tile without its top 9 rows
+};
+
+namespace {
+
+inline uint32_t channel(uint32_t pixel, int shift)
+{
+    return (pixel >> shift) & 0xFF;
+}
+
+// One colour channel through the levels: k is the single-precision factor.
+inline uint32_t level_channel(uint32_t c, int32_t black_point, float k)
+{
+    int32_t v = round_to_int(double(int32_t(c) - black_point) * double(k));
+    return uint32_t(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+}  // namespace
+
+void apply_levels(uint32_t* pixels, int32_t black_point, int32_t count)
+{
+    const float k = float(255.0 / double(255 - black_point));
+    for (int32_t i = 0; i < count; ++i) {
+        uint32_t p = pixels[i];
+        pixels[i] = (level_channel(channel(p, 16), black_point, k) << 16) |
+                    (level_channel(channel(p, 8), black_point, k) << 8) | level_channel(channel(p, 0), black_point, k);
+    }
+}
+
+void resample_tile(uint32_t* destination, const uint32_t* atlas_pixels, int32_t column, int32_t row, int32_t width,
+                   int32_t height)
+{
+    int32_t position_y = row * 65536;
+    for (int32_t i = 0; i < texture_size; ++i, position_y += height * 256) {
+        const int32_t y0 = position_y >> 16;
+        const int32_t y1 = y0 + 1 < row + height ? y0 + 1 : row;  // wraps inside the tile
+        const uint32_t fy = uint32_t(position_y >> 8) & 255;
+        const uint32_t* row0 = atlas_pixels + y0 * atlas_size;
+        const uint32_t* row1 = atlas_pixels + y1 * atlas_size;
+        int32_t position_x = column * 65536;
+        for (int32_t j = 0; j < texture_size; ++j, position_x += width * 256) {
+            const int32_t x0 = position_x >> 16;
+            const int32_t x1 = x0 + 1 < column + width ? x0 + 1 : column;
+            const uint32_t fx = uint32_t(position_x >> 8) & 255;
+            const uint32_t w00 = ((255 - fx) * (255 - fy)) >> 8;
+            const uint32_t w01 = (fx * (255 - fy)) >> 8;
+            const uint32_t w10 = ((255 - fx) * fy) >> 8;
+            const uint32_t w11 = (fx * fy) >> 8;
+            uint32_t out = 0;
+            for (int shift = 0; shift <= 16; shift += 8) {
+                uint32_t c = (channel(row0[x0], shift) * w00 + channel(row0[x1], shift) * w01 +
+                              channel(row1[x0], shift) * w10 + channel(row1[x1], shift) * w11) >> 8;
+                out |= c << shift;
+            }
+            destination[i * texture_size + j] = out;
+        }
+    }
+}
+
+void build_texture_atlas()
+{
+    atlas.atlas_pixels = static_cast<uint32_t*>(mem_alloc(size_t(atlas_size) * atlas_size * 4));
+    decode_atlas_picture(embedded_atlas_m1v, uint32_t(embedded_atlas_m1v_size),
+                         image{atlas_size, atlas_size, atlas.atlas_pixels}, atlas_filter_rows);
+    apply_levels(atlas.atlas_pixels, atlas_black_point, atlas_filter_rows * atlas_size);
+    for (const atlas_tile& tile : atlas_tiles)
+        resample_tile(texture_slots[tile.slot], atlas.atlas_pixels, tile.column, tile.row, tile.width, tile.height);
+    std::memcpy(texture_slots[25], texture_slots[6], size_t(texture_size) * texture_size * 4);
+}

@@ -1,0 +1,295 @@
+// Full-screen 2D effects: radial zoom feedback, lens blobs, bump refraction with its smear blur, row wave (portable; SSE2 where the compiler offers it).
+#include "imaging/effects.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "director/precalc.h"
+#include "imaging/effect_pixels.h"
+#include "imaging/tables.h"
+#include "shell/maths.h"
+
+namespace {
+
+// Rounds to nearest (ties to even) and clamps to lo..hi; NaN gives lo.
+int32_t round_clamped(double value, int32_t lo, int32_t hi)
+{
+    if (!(value > lo))
+        return lo;
+    if (value > hi)
+        return hi;
+    return round_to_int(value);
+}
+
+int32_t blue_of(uint32_t pixel)
+{
+    return int32_t(pixel & 255);
+}
+
+void build_zoom_tables(float p, float q)
+{
+    uint8_t* table_a = zoom_tables;
+    uint8_t* table_b = zoom_tables + 128;
+    for (int32_t i = 0; i < 128; ++i) {
+        table_a[i] = uint8_t(round_clamped((i + 8) * 0.03125 * q + i * double(p), 0, 127));
+        table_b[i] = uint8_t(round_clamped(i * (1.1 - p), 0, 127));
+    }
+}
+
+// The four passes, each walking outward from the centre; a sample lies
+// between the pixel and the centre, so it reads what this call has already
+// written nearer the centre.  Positions are held to 32 bits, so any step is
+// safe; with steps of 0..256 they never need it.
+template <typename Rule>
+void zoom_feedback_passes(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, Rule rule)
+{
+    constexpr int32_t w = frame_width, h = frame_height;
+    const bool small_step = step >= 0 && step <= 256;
+    auto position = [step, small_step](int32_t from, int32_t offset) {
+        if (small_step)
+            return from * 256 + offset * step;
+        return int32_t(std::clamp<int64_t>(int64_t(from) * 256 + int64_t(offset) * step, INT32_MIN, INT32_MAX));
+    };
+    auto update = [buffer, rule](int32_t x, int32_t y, int32_t sx, int32_t sy) {
+        uint32_t& pixel = buffer[y * w + x];
+        pixel = rule(buffer, sx, sy, pixel, zoom_tables);
+    };
+    for (int32_t y = cy - 1; y >= 0; --y) {  // upper left
+        int32_t sy = position(cy - 1, y - (cy - 1));
+        for (int32_t x = cx - 1; x >= 1; --x)
+            update(x, y, position(cx - 1, x - (cx - 1)), sy);
+    }
+    for (int32_t y = cy - 1; y >= 0; --y) {  // upper right
+        int32_t sy = position(cy - 1, y - (cy - 1));
+        for (int32_t x = cx; x < w; ++x)
+            update(x, y, position(cx, x - cx), sy);
+    }
+    for (int32_t y = cy; y < h; ++y) {  // lower left
+        int32_t sy = position(cy, y - cy);
+        for (int32_t x = cx - 1; x >= 1; --x)
+            update(x, y, position(cx - 1, x - (cx - 1)), sy);
+    }
+    for (int32_t y = cy; y < h; ++y) {  // lower right
+        int32_t sy = position(cy, y - cy);
+        for (int32_t x = cx; x < w; ++x)
+            update(x, y, position(cx, x - cx), sy);
+    }
+}
+
+#if defined(__SSE2__)
+// zoom_feedback_pixel with the interpolation in four 16-bit lanes (the
+// alpha lane is computed and dropped).  Only for samples inside the buffer,
+// which steps of 0..256 with the centre in range guarantee: the sample's
+// column and row are then 0..319 and 0..239, and on the last column or row
+// their fraction is 0.  Each neighbour is loaded on its own, since a wider
+// load over a pixel stored just before stalls the processor.
+inline uint32_t zoom_feedback_pixel_sse2(const uint32_t* buffer, int32_t sx, int32_t sy, uint32_t old,
+                                         const uint8_t* tables)
+{
+    int32_t ix = sx >> 8, fx = sx & 255, iy = sy >> 8, fy = sy & 255;
+    const uint32_t* p = buffer + iy * frame_width + ix;
+    int32_t right = ix < frame_width - 1 ? 1 : 0, down = iy < frame_height - 1 ? frame_width : 0;
+    const __m128i zero = _mm_setzero_si128();
+    // a and c in lanes 0..3 and 4..7 of one register, b and d of the other.
+    __m128i ac = _mm_unpacklo_epi8(
+        _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(p[0])), _mm_cvtsi32_si128(int(p[down]))), zero);
+    __m128i bd = _mm_unpacklo_epi8(
+        _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(p[right])), _mm_cvtsi32_si128(int(p[down + right]))), zero);
+    __m128i top_bottom =
+        _mm_add_epi16(_mm_slli_epi16(ac, 8), _mm_mullo_epi16(_mm_sub_epi16(bd, ac), _mm_set1_epi16(short(fx))));
+    __m128i bottom = _mm_unpackhi_epi64(top_bottom, top_bottom);
+    __m128i step = _mm_mullo_epi16(_mm_srai_epi16(_mm_sub_epi16(bottom, top_bottom), 8), _mm_set1_epi16(short(fy)));
+    __m128i sample = _mm_srai_epi16(_mm_add_epi16(top_bottom, step), 8);
+    // Packing to bytes saturates a sample of -1 to 0.
+    uint32_t samples = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(sample, zero)));
+    uint32_t result = old & 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8) {
+        int32_t value = tables[old >> shift & 127] + tables[128 + (samples >> shift & 127)];
+        result |= uint32_t(value < 127 ? value : 127) << shift;
+    }
+    return result;
+}
+#endif
+
+void radial_zoom_feedback_with(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, float p, float q,
+                               bool plain)
+{
+    constexpr int32_t pixels = frame_width * frame_height;
+    cx = std::clamp(cx, 2, frame_width - 1);
+    cy = std::clamp(cy, 1, frame_height - 1);
+    build_zoom_tables(p, q);
+    // From here every byte is 0..127, which keeps the sampling arithmetic
+    // within signed 16 bits.
+    for (int32_t i = 0; i < pixels; ++i)
+        buffer[i] = (buffer[i] >> 1) & 0x7F7F7F7Fu;
+#if defined(__SSE2__)
+    if (!plain && step >= 0 && step <= 256)
+        zoom_feedback_passes(buffer, cx, cy, step, [](const uint32_t* b, int32_t sx, int32_t sy, uint32_t old,
+                                                      const uint8_t* t) {
+            return zoom_feedback_pixel_sse2(b, sx, sy, old, t);
+        });
+    else
+#endif
+        zoom_feedback_passes(buffer, cx, cy, step, [](const uint32_t* b, int32_t sx, int32_t sy, uint32_t old,
+                                                      const uint8_t* t) {
+            return zoom_feedback_pixel(b, sx, sy, old, t);
+        });
+    (void)plain;
+    for (int32_t i = 0; i < pixels; ++i)
+        buffer[i] = (buffer[i] << 1) & 0xFEFEFEFEu;
+}
+
+}  // namespace
+
+void radial_zoom_feedback(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, float p, float q)
+{
+    radial_zoom_feedback_with(buffer, cx, cy, step, p, q, false);
+}
+
+void radial_zoom_feedback_plain(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, float p, float q)
+{
+    radial_zoom_feedback_with(buffer, cx, cy, step, p, q, true);
+}
+
+void lens_blobs(int32_t x, int32_t y, float z, int32_t u0, int32_t v0, const uint32_t* t1, const uint32_t* t2,
+                uint32_t* d1, uint32_t* d2)
+{
+    std::memset(lens_depth, 0, size_t(frame_pixels) * 4);
+    draw_blob(lens_depth, float(x), float(y), z, true);
+    lens_map(d1, lens_depth, t1, u0, v0, x, y);
+    lens_map(d2, lens_depth, t2, u0, v0, x, y);
+}
+
+void draw_blob(int32_t* depth, float x, float y, float z, bool screen_coordinates)
+{
+    constexpr int32_t w = frame_width, h = frame_height;
+    double s = z + 400.0;
+    if (!(s > 5))
+        return;
+    double scale = 120 / s;
+    int32_t bias = round_to_int(10000 / s + 50);
+    if (!screen_coordinates) {
+        x = float(scale * x + w / 2);
+        y = float(scale * y + h / 2);
+    }
+    // Far off the frame (or not a number): nothing to draw, and the rounding
+    // below stays defined.  The radius is at most 1,400.
+    if (!(std::fabs(x) < 1.0e6f && std::fabs(y) < 1.0e6f))
+        return;
+    int32_t r = std::max(2, round_to_int(7000 / s));
+    int32_t step = 8388608 / r;  // 16.16: the 2r pixels span the table's 256 entries
+
+    int32_t x0 = round_to_int(x - r), x1 = round_to_int(x + r);
+    int32_t y0 = round_to_int(y - r), y1 = round_to_int(y + r);
+    if (x0 >= w || y0 >= h || x1 < 0 || y1 < 0)
+        return;
+    x1 = std::min(x1, w - 1);
+    y1 = std::min(y1, h - 1);
+    int32_t u_start = 0, v = 0;
+    if (x0 < 0)
+        u_start = step * -x0, x0 = 0;
+    if (y0 < 0)
+        v = step * -y0, y0 = 0;
+
+    for (int32_t row = y0; row < y1; ++row, v += step) {
+        int32_t* out = depth + row * w;
+        int32_t u = u_start;
+        for (int32_t column = x0; column < x1; ++column, u += step) {
+            // x1 - x0 is always 2r, so u and v stay below 256 << 16; the mask
+            // only makes that certain.
+            int32_t height = blob_table[((v >> 16) & 255) * 256 + ((u >> 16) & 255)];
+            if (height > 0 && height + bias > out[column])
+                out[column] = height + bias;
+        }
+    }
+}
+
+void lens_map(uint32_t* destination, const int32_t* depth, const uint32_t* texture, int32_t u0, int32_t v0,
+              int32_t cx, int32_t cy)
+{
+    for (int32_t y = 0; y < frame_height; ++y)
+        for (int32_t x = 0; x < frame_width; ++x) {
+            int32_t t = depth[y * frame_width + x];
+            if (t != 0)
+                destination[y * frame_width + x] =
+                    lens_texel(texture, int64_t(x) - cx, int64_t(y) - cy, t, u0, v0);
+        }
+}
+
+void smear_blur(int32_t n, const uint32_t* source, uint32_t* destination)
+{
+    constexpr int32_t w = frame_width;
+    for (int32_t y = 0; y < frame_height; ++y) {
+        const uint32_t* in = source + y * w;
+        uint32_t* out = destination + y * w;
+        uint32_t value_of_row[w];
+        if (n < 1) {
+            for (int32_t x = 0; x < w; ++x)
+                value_of_row[x] = uint32_t(blue_of(in[x]));
+        } else {
+            int32_t radius = std::min(n, w);
+            int32_t k = 65536 / (2 * radius);
+            // The window of 2n samples ending just left of pixel n; samples
+            // beyond either end of the row repeat the end pixel.
+            int32_t sum = radius * blue_of(in[0]);
+            for (int32_t i = 0; i < radius; ++i)
+                sum += blue_of(in[std::min(i, w - 1)]);
+            for (int32_t x = 0; x < w; ++x) {
+                sum -= blue_of(in[std::max(x - radius, 0)]);
+                sum += blue_of(in[std::min(x + radius, w - 1)]);
+                value_of_row[x] = uint32_t((k * sum) >> 16);
+            }
+        }
+        if (y == 0)
+            std::memcpy(out, value_of_row, sizeof value_of_row);
+        else
+            for (int32_t x = 0; x < w; ++x)
+                out[x] = (out[x - w] + value_of_row[x]) >> 1;
+    }
+}
+
+void bump_refraction(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t* surface, const uint32_t* light,
+                     const uint32_t* height, uint32_t* destination)
+{
+    constexpr int32_t w = frame_width;
+    for (int32_t y = 1; y < frame_height - 1; ++y)
+        for (int32_t x = 1; x < w - 1; ++x) {
+            const uint32_t* hp = height + y * w + x;
+            int32_t gx = blue_of(hp[-1]) - blue_of(hp[1]);
+            int32_t gy = blue_of(hp[-w]) - blue_of(hp[w]);
+            destination[y * w + x] = bump_pixel(surface, light, x, y, gx, gy, a, b, c, d);
+        }
+}
+
+int32_t row_wave_shift(float t, float amplitude, int32_t y)
+{
+    double w = 2 * real_sin((y + 0.010706638115631693 * t) * 4.7) - 2 * real_cos((y + 0.015772870662460567 * t) * 2.3)
+               + 3 * real_sin((y + 0.011848341232227487 * t) * 0.41666666666666663);
+    double shift = w * amplitude;
+    constexpr int32_t limit = 1 << 30;
+    if (std::isnan(shift))
+        return limit;  // no row can take it: left as it was
+    return round_to_int(std::clamp(shift, double(-limit), double(limit)));
+}
+
+void row_wave(float t, float amplitude, image source, image destination)
+{
+    if (source.width <= 0 || destination.width <= 0 || !source.pixels || !destination.pixels)
+        return;
+    int32_t rows = std::min(source.height, destination.height);
+    for (int32_t y = 0; y < rows; ++y) {
+        int32_t shift = row_wave_shift(t, amplitude, y);
+        const uint32_t* in = source.pixels + size_t(y) * source.width;
+        uint32_t* out = destination.pixels + size_t(y) * destination.width;
+        int32_t from = shift >= 0 ? 0 : -shift, to = shift >= 0 ? shift : 0;
+        // source.width - |shift| pixels, never past the destination's row.
+        int32_t count = std::min(source.width - (from + to), destination.width - to);
+        if (count > 0)
+            std::memmove(out + to, in + from, size_t(count) * 4);
+    }
+}

@@ -1,0 +1,13 @@
+// The five procedural textures of slots 0 to 4: a soft spot, three ring patterns and sine bumps (portable).
+#pragma once
+
+#include <cstdint>
+
+// Fills texture slots 0..4 (already allocated, 256 x 256 texels each):
+// 0 a soft spot, 1 concentric rings, 2 rings flat in the middle, 3 fewer rings
+// with a wide flat middle, 4 a 2 x 2 pattern of sine bumps.  Grey texels, alpha 0.
+void make_procedural_textures();
+
+// The texel (row i, column j) of procedural slot `slot` (0..4): the per-texel
+// rule the textures are filled from.
+uint32_t procedural_texel(int slot, int32_t i, int32_t j);

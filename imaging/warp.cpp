@@ -1,0 +1,173 @@
+// Warp-grid effects: the plasma warp and the tilted zoomer, and the two block expanders they share (portable).
+#include "imaging/warp.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "imaging/effect_pixels.h"
+#include "imaging/tables.h"
+#include "shell/maths.h"
+
+namespace {
+
+constexpr int32_t block_columns = frame_width / 8;  // 40
+constexpr int32_t block_rows = frame_height / 8;    // 30
+
+int16_t grid_at(const int16_t* grid, int32_t gx, int32_t gy)
+{
+    return grid[gy * warp_grid_stride + gx];
+}
+
+// Rounds to nearest (ties to even) into 64 bits, so that keeping the low
+// 16 or 8 bits of a large value is defined.  Values beyond 64 bits and NaN
+// (never produced by the show) become 0.
+int64_t round_to_int64(double value)
+{
+    double rounded = std::nearbyint(value);
+    return std::fabs(rounded) < 9.0e18 ? int64_t(rounded) : 0;
+}
+
+// The rounded value's low 16 bits, as a store into a signed 16-bit grid entry keeps them.
+int16_t round_to_int16(double value)
+{
+    return int16_t(round_to_int64(value));
+}
+
+// One corner set of a block: values at its four grid points, in 8.8 with the
+// per-row edge steps (one eighth of each edge's difference).
+struct block_edges {
+    int32_t left, right, left_step, right_step;
+};
+
+block_edges edges_of(const int16_t* grid, int32_t bx, int32_t by, int32_t clamp_to)
+{
+    int32_t c00 = std::min<int32_t>(grid_at(grid, bx, by), clamp_to);
+    int32_t c01 = std::min<int32_t>(grid_at(grid, bx + 1, by), clamp_to);
+    int32_t c10 = std::min<int32_t>(grid_at(grid, bx, by + 1), clamp_to);
+    int32_t c11 = std::min<int32_t>(grid_at(grid, bx + 1, by + 1), clamp_to);
+    return {c00 * 256, c01 * 256, (c10 - c00) * 32, (c11 - c01) * 32};
+}
+
+}  // namespace
+
+void grid_expand(const uint32_t* texture, uint32_t* destination)
+{
+    for (int32_t by = 0; by < block_rows; ++by)
+        for (int32_t bx = 0; bx < block_columns; ++bx) {
+            block_edges eu = edges_of(warp_grid.u, bx, by, INT16_MAX);
+            block_edges ev = edges_of(warp_grid.v, bx, by, INT16_MAX);
+            uint32_t* out = destination + (8 * by) * frame_width + 8 * bx;
+            for (int32_t r = 0; r < 8; ++r, out += frame_width) {
+                eu.left += eu.left_step, eu.right += eu.right_step;
+                ev.left += ev.left_step, ev.right += ev.right_step;
+                int32_t du = (eu.right - eu.left) >> 3, dv = (ev.right - ev.left) >> 3;
+                int32_t u = eu.left, v = ev.left;
+                for (int32_t c = 0; c < 8; ++c) {
+                    u += du, v += dv;
+                    out[c] = warp_texel(texture, u, v);
+                }
+            }
+        }
+}
+
+void plasma_warp(float t, const uint32_t* texture, uint32_t* destination)
+{
+    const float a = float(11 + 5 * real_cos(0.007524454477050415 * t));
+    const float b = float(11 + 5 * real_cos(0.009587727708533078 * t));
+    const float c = float(11 + 5 * real_sin(0.007062146892655367 * t));
+    const float d = float(11 + 5 * real_sin(0.00846740050804403 * t));
+    // The slow pans depend on time only.
+    const double pan_u = 512 * real_sin(0.0010736525660296327 * t);
+    const double pan_v = 512 * real_sin(0.001266784899923993 * t);
+    for (int32_t gy = 0; gy <= block_rows; ++gy)
+        for (int32_t gx = 0; gx <= block_columns; ++gx) {
+            double x = gx - 20, y = gy - 13;
+            double u = t + 64 * real_sin((t - x * a) * 0.010604453870625662) * real_cos((y * b + t) * 0.015503875968992248)
+                       + 64 * real_cos(((y - x) * d + t) * 0.008841732979664015) + pan_u;
+            double v = 64 * real_cos((t - y * d) * 0.0111731843575419) * real_sin((x * c + t) * 0.013175230566534914)
+                       + 64 * real_sin(((x - y) * a + t) * 0.007722007722007722) + pan_v;
+            warp_grid.u[gy * warp_grid_stride + gx] = round_to_int16(u);
+            warp_grid.v[gy * warp_grid_stride + gx] = round_to_int16(v);
+        }
+    grid_expand(texture, destination);
+}
+
+void build_zoomer_grid(int32_t a, int32_t b, int32_t c, int32_t d, int32_t e, int32_t f)
+{
+    // Tilts beyond +-2^24 (the show's stay within +-18,000) are held there so
+    // the plane terms fit their 32-bit scratch.
+    constexpr int32_t tilt_limit = 1 << 24;
+    c = std::clamp(c, -tilt_limit, tilt_limit);
+    d = std::clamp(d, -tilt_limit, tilt_limit);
+    const int64_t scale = int64_t(b) + 300 * (int64_t(b) / 500 + 10);  // 7,800 for b = 3000
+
+    int64_t hx0 = 32768 - int64_t(c);
+    if (hx0 > 65536)
+        hx0 -= 131072;
+    int64_t hx1 = int64_t(c) + 32768;
+    int64_t hy0 = int64_t(d) + 98304;
+    if (hy0 > 65536)
+        hy0 -= 131072;
+    int64_t hy1 = -(int64_t(d) + 32768);
+
+    for (int32_t x = 0; x < frame_width + 8; ++x)
+        zoomer_column_term[x] = round_to_int(double((frame_width - x) * hx0 + x * hx1) / 256);
+
+    for (int32_t gy = 0; gy < block_rows; ++gy) {
+        int64_t rowz = round_to_int(double((frame_height - 8 * gy) * hy0 + 8 * gy * hy1) / 256);
+        for (int32_t gx = 0; gx <= block_columns; ++gx) {
+            int32_t px = std::min(8 * gx, frame_width - 1);
+            int32_t pos = frame_width * 8 * gy + px;
+            int32_t ang = int32_t((angle_table[pos] + uint32_t(a)) & 255);  // wraps for any a
+            int64_t z = rowz + zoomer_column_term[px];
+            if (z == 0)
+                z = 1;
+            int32_t at = gy * warp_grid_stride + gx;
+            if (z < 0) {
+                warp_grid.shade[at] = 0;  // U and V keep the last grid-based frame's values
+                continue;
+            }
+            int64_t r = distance_table[pos] * scale / z;
+            warp_grid.v[at] = int16_t(f + ((sine_table[ang] * r) >> 7));
+            warp_grid.u[at] = int16_t(e + ((sine_table[(ang + 64) & 255] * r) >> 7));
+            warp_grid.shade[at] = int16_t(std::min<int64_t>(127, z >> 7));
+        }
+    }
+}
+
+void grid_expand_shaded(const uint32_t* texture, uint32_t* destination)
+{
+    for (int32_t by = 0; by < block_rows - 1; ++by)
+        for (int32_t bx = 0; bx < block_columns; ++bx) {
+            block_edges eu = edges_of(warp_grid.u, bx, by, INT16_MAX);
+            block_edges ev = edges_of(warp_grid.v, bx, by, INT16_MAX);
+            block_edges es = edges_of(warp_grid.shade, bx, by, 255);
+            uint32_t* out = destination + (8 * by + 4) * frame_width + 8 * bx;
+            for (int32_t r = 0; r < 8; ++r, out += frame_width) {
+                eu.left += eu.left_step, eu.right += eu.right_step;
+                ev.left += ev.left_step, ev.right += ev.right_step;
+                es.left += es.left_step, es.right += es.right_step;
+                int32_t du = (eu.right - eu.left) >> 3, dv = (ev.right - ev.left) >> 3;
+                int32_t ds = (es.right - es.left) >> 3;
+                int32_t u = eu.left, v = ev.left, s = es.left;
+                for (int32_t c = 0; c < 8; ++c) {
+                    u += du, v += dv, s += ds;
+                    out[c] = shade_texel(warp_texel(texture, u, v), s);
+                }
+            }
+        }
+    std::memset(destination, 0, size_t(4 * frame_width) * 4);
+    std::memset(destination + (frame_height - 4) * frame_width, 0, size_t(4 * frame_width) * 4);
+}
+
+void tilted_zoomer(float t, float rotation, const uint32_t* texture, uint32_t* destination)
+{
+    int64_t d = round_to_int64(6000 * real_sin(0.008032128514056226 * t) + 6000 * real_cos(-0.006920415224913495 * t)
+                             + 6000 * real_sin(-0.006349206349206349 * t));
+    int64_t c = round_to_int64(6000 * real_cos(0.007434944237918216 * t) + 6000 * real_sin(-0.007782101167315175 * t)
+                             + 6000 * real_cos(-0.006779661016949153 * t));
+    build_zoomer_grid(int32_t(round_to_int64(rotation) & 255), 3000, int32_t(c), int32_t(d),
+                      int32_t(round_to_int64(t) & 255), int32_t(round_to_int64(2.0 * t) & 255));
+    grid_expand_shaded(texture, destination);
+}

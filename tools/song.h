@@ -1,0 +1,83 @@
+// The song's sources: parsing content/song/, synthesising its instruments and writing the module (portable).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+constexpr int song_max_channels = 32;
+constexpr int song_max_rows = 256;
+constexpr int song_max_envelope_points = 12;
+constexpr uint8_t song_note_key_off = 97;
+constexpr uint8_t song_no_effect = 0xFF;
+
+struct song_cell {
+    uint8_t note = 0;        // 0 none, 1..96, 97 key off
+    uint8_t instrument = 0;  // 0 none
+    uint8_t volume = 0;      // the volume byte as stored (0 none)
+    uint8_t effect = song_no_effect;
+    uint8_t parameter = 0;
+};
+
+struct song_pattern {
+    int rows = 0;
+    std::vector<song_cell> cells;  // rows x channel count, row by row
+    std::string file;              // where it came from, for messages
+};
+
+struct song_envelope {
+    // Points as (tick, value) the way a tracker shows them; the module stores
+    // the segment lengths between them.
+    std::vector<std::pair<int, int>> points;
+    int sustain = 255;     // 255 = none
+    int loop_start = 0;
+    int loop_end = 255;    // 255 = no loop
+};
+
+struct song_instrument {
+    int number = 0;  // 1..
+    std::string name;
+    std::map<std::string, std::string> synth;  // synthesis parameters, by name
+    int volume = 64;
+    int panning = 128;
+    int relative_pitch = 0;  // 1/256 semitone
+    int fadeout = 0;
+    int vibrato_waveform = 0, vibrato_sweep = 0, vibrato_depth = 0, vibrato_rate = 0;
+    song_envelope volume_envelope;   // empty: none (the module then holds 64 at point 0)
+    song_envelope panning_envelope;  // empty: none (32 at point 0)
+    std::string file;
+    int line = 0;
+};
+
+struct song_source {
+    std::string name;
+    int channels = 0;
+    int speed = 6;
+    int tempo = 125;
+    bool linear = true;
+    int restart = 0;
+    int panning[song_max_channels] = {};
+    std::vector<int> orders;
+    std::vector<song_pattern> patterns;  // by pattern number
+    std::vector<song_instrument> instruments;  // by number - 1
+};
+
+// Reads content/song/ (song.txt, instruments.txt, patterns/NN.txt).  On a
+// bad source returns false with one line naming the file and line in `error`.
+bool song_parse(const std::string& song_dir, song_source* song, std::string* error);
+
+// One instrument's sample as signed 8-bit PCM, with its loop (frames; loop
+// mode 0 none, 1 forward, 2 ping-pong).
+struct song_sample {
+    std::vector<int8_t> pcm;
+    int loop_mode = 0;
+    uint32_t loop_start = 0;
+    uint32_t loop_end = 0;
+};
+bool song_synthesise(const song_instrument& instrument, song_sample* sample, std::string* error);
+
+// The module bytes for the song whose samples, decoded, start at the given
+// offsets of the PCM that follows the module.
+std::vector<uint8_t> song_write_module(const song_source& song, const std::vector<song_sample>& samples,
+                                       const std::vector<uint32_t>& pcm_starts);
