@@ -28,20 +28,15 @@ struct caption_placement {
     int16_t x, y;
 };
 
-void draw_caption(int32_t caption, blit_kind blit, image frame, int16_t x, int16_t y)
-{
-    const image& source = caption_table[caption];
-    switch (blit) {
-    case blit_kind::alpha: blit_alpha(source, frame, x, y); break;
-    case blit_kind::add: blit_add(source, frame, x, y); break;
-    case blit_kind::subtract: blit_subtract(source, frame, x, y); break;
-    case blit_kind::multiply: blit_multiply(source, frame, x, y); break;
-    }
-}
-
 void draw_caption(const caption_placement& placed, image frame)
 {
-    draw_caption(placed.caption, placed.blit, frame, placed.x, placed.y);
+    const image& source = caption_table[placed.caption];
+    switch (placed.blit) {
+    case blit_kind::alpha: blit_alpha(source, frame, placed.x, placed.y); break;
+    case blit_kind::add: blit_add(source, frame, placed.x, placed.y); break;
+    case blit_kind::subtract: blit_subtract(source, frame, placed.x, placed.y); break;
+    case blit_kind::multiply: blit_multiply(source, frame, placed.x, placed.y); break;
+    }
 }
 
 // The frame buffer as an image record, for the blits and the fade.
@@ -66,8 +61,9 @@ double signed_pulse(double g3, double g2)
 int32_t frame_delta(int32_t t) { return t - director.prev_frame_time; }
 
 // Counters index tables the director does not bound: past either end of a
-// table the nearest entry holds.
-int32_t held_index(int32_t index, int32_t count) { return std::clamp(index, 0, count - 1); }
+// table the nearest entry holds.  Wide, so that an offset added to a
+// counter cannot overflow.
+int32_t held_index(int64_t index, int32_t count) { return int32_t(std::clamp<int64_t>(index, 0, count - 1)); }
 
 // 0, 1 or 2 for any counter, negative ones included.
 int32_t mod3(int32_t value) { return (value % 3 + 3) % 3; }
@@ -214,9 +210,7 @@ void scene_bump_sprites(int32_t t, uint32_t* screen)
     blit_multiply(caption_table[22], frame, 18, 193);
     // One subtitle per sync event of value 1, counted since orders 6 to 8;
     // past the table's end its last caption holds.
-    constexpr int32_t first_subtitle = 70;
-    const int32_t subtitle = first_subtitle + std::clamp(d.sync1_count_c, -first_subtitle,
-                                                         caption_slot_count - 1 - first_subtitle);
+    const int32_t subtitle = held_index(int64_t(70) + d.sync1_count_c, caption_slot_count);
     blit_alpha(caption_table[subtitle], frame, 25, 219);
 
     clear_border(screen);
