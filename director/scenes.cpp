@@ -37,12 +37,6 @@ void run_scene(scene_id scene, int32_t t, uint32_t* screen)
 }
 
 // Not drawn yet: each of these clears the screen until its scene is built.
-void scene_plasma_shaded(int32_t, uint32_t* screen) { clear_screen(screen); }
-void scene_plasma_lines(int32_t, uint32_t* screen) { clear_screen(screen); }
-void scene_bump_sprites(int32_t, uint32_t* screen) { clear_screen(screen); }
-void scene_plasma_shaded_two(int32_t, uint32_t* screen) { clear_screen(screen); }
-void scene_zoomer_dots(int32_t, uint32_t* screen) { clear_screen(screen); }
-void scene_plasma_sequence(int32_t, uint32_t* screen) { clear_screen(screen); }
 void scene_tunnel(int32_t, uint32_t* screen) { clear_screen(screen); }
 void scene_layer_lens(int32_t, uint32_t* screen) { clear_screen(screen); }
 void scene_closing_layer(int32_t, uint32_t* screen) { clear_screen(screen); }
