@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
-constexpr int song_max_channels = 32;
+#include "music/module.h"
+
+constexpr int song_max_channels = int(module_max_channels);
 constexpr int song_max_rows = 256;
-constexpr int song_max_envelope_points = 12;
-constexpr uint8_t song_note_key_off = 97;
+constexpr int song_max_envelope_points = int(envelope_max_points);
+constexpr uint8_t song_note_key_off = note_key_off;
 constexpr uint8_t song_no_effect = 0xFF;
 
 struct song_cell {
