@@ -4,29 +4,19 @@
 #include <cstdint>
 #include <vector>
 
-#include "director/precalc.h"
+#include "bench/show_setup.h"
 #include "director/scenes.h"
 #include "director/timeline.h"
 #include "shell/clock.h"
 
 namespace {
 
-// Textures, tables and captions as the show has them, built once.  No
-// display is set up: the scenes draw into a buffer of the benchmark's own.
-void closing_precalc_once()
-{
-    static bool done = false;
-    if (!done)
-        precalc_all();
-    done = true;
-}
-
 // Draws `scene` at show time t and song position (order, row) from the same
 // director state every iteration, so nothing drifts between iterations.
 void bench_scene(benchmark::State& state, void (*scene)(int32_t, uint32_t*), const director_state& start,
                  int32_t order, int32_t row, int32_t t)
 {
-    closing_precalc_once();
+    show_precalc_once();
     show_clock = clock_state{};
     show_clock.music_order = order;
     show_clock.music_row = row;

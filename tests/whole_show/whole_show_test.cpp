@@ -25,38 +25,39 @@ struct moment {
     const char* hash;
 };
 
-// ===== REFRESH AFTER MERGING THE OPENING AND MIDDLE SCENES =================
-// Orders 0 to 16.  Taken while those scenes were still being written on
-// other branches (they cleared the screen then).  When any frame differs the
-// test prints every moment's line of both tables, ready to paste.
+// ===== REFRESH WHEN A SCENE CHANGES ON PURPOSE ==============================
+// Taken with all eleven scenes drawn.  The scenes carry state over (the pulse
+// and spin phases, the counters), so a change in one scene changes the
+// frames of the later ones too.  When any frame differs the test prints
+// every moment's line of both tables, ready to paste.
+//
+// Orders 0 to 16: the opening and middle scenes.
 const moment early_moments[] = {
-    {3000, scene_id::opening_zoomer, "156ed4086987e325"},
-    {9000, scene_id::opening_zoomer, "156ed4086987e325"},
-    {14000, scene_id::zoomer_streaks, "156ed4086987e325"},
-    {20000, scene_id::zoomer_streaks, "156ed4086987e325"},
-    {26000, scene_id::plasma_shaded, "156ed4086987e325"},
-    {37000, scene_id::plasma_lines, "156ed4086987e325"},
-    {45000, scene_id::plasma_lines, "156ed4086987e325"},
-    {53000, scene_id::bump_sprites, "156ed4086987e325"},
-    {65000, scene_id::plasma_shaded_two, "156ed4086987e325"},
-    {76000, scene_id::zoomer_dots, "156ed4086987e325"},
-    {87000, scene_id::plasma_sequence, "156ed4086987e325"},
-    {93000, scene_id::plasma_sequence, "156ed4086987e325"},
+    {3000, scene_id::opening_zoomer, "965e45f011a7e0cc"},
+    {9000, scene_id::opening_zoomer, "7eaa3b375021363a"},
+    {14000, scene_id::zoomer_streaks, "a116637e1e04c227"},
+    {20000, scene_id::zoomer_streaks, "c9579bb3e63cee04"},
+    {26000, scene_id::plasma_shaded, "a175a7b2c4156219"},
+    {37000, scene_id::plasma_lines, "7691d10fb6545b6e"},
+    {45000, scene_id::plasma_lines, "70383c4f8f307e3f"},
+    {53000, scene_id::bump_sprites, "b5e0a79663079d00"},
+    {65000, scene_id::plasma_shaded_two, "81d24e1cdfa9a268"},
+    {76000, scene_id::zoomer_dots, "ebcbe8b6d1ed7127"},
+    {87000, scene_id::plasma_sequence, "93822d1ec716b3fc"},
+    {93000, scene_id::plasma_sequence, "1fc0138ddd466c51"},
 };
-// Orders 17 on, drawn by the closing scenes.  The pulse and spin phases the
-// earlier scenes integrate carry over into these, so they change with the
-// table above and are refreshed with it.
+// Orders 17 on: the closing scenes.
 const moment closing_moments[] = {
-    {96500, scene_id::tunnel, "f149e2c21a64344a"},        // fading in
-    {103000, scene_id::tunnel, "92191ea5c9350ae1"},
-    {110000, scene_id::tunnel, "500913362b1639c0"},       // the first slogans
-    {116500, scene_id::tunnel, "a1b23ad022d5c961"},       // the gliding captions
-    {121000, scene_id::tunnel, "7ff47afe3779c71f"},       // the names
-    {127000, scene_id::tunnel, "912d375b3efd0dbe"},
-    {131500, scene_id::layer_lens, "bd49146f35577149"},
-    {138000, scene_id::layer_lens, "cf38a9ae42abd327"},
-    {144000, scene_id::layer_lens, "aa9b7984e1d223ef"},
-    {151500, scene_id::layer_lens, "0233e75117464257"},   // fading out
+    {96500, scene_id::tunnel, "43378926415d3ab6"},        // fading in
+    {103000, scene_id::tunnel, "49b77a5b021f53ac"},
+    {110000, scene_id::tunnel, "b11901db36c27c43"},       // the first slogans
+    {116500, scene_id::tunnel, "8770669f37f97f4d"},       // the gliding captions
+    {121000, scene_id::tunnel, "d9e655a35d395ff1"},       // the names
+    {127000, scene_id::tunnel, "866013882d7cd7f0"},
+    {131500, scene_id::layer_lens, "3b713a3daf2aa25e"},
+    {138000, scene_id::layer_lens, "860890ac4a2447a7"},
+    {144000, scene_id::layer_lens, "ace9f0c55b754dfc"},
+    {151500, scene_id::layer_lens, "864cca20eed3ae92"},   // fading out
     {155000, scene_id::closing_layer, "3842407628d22360"},
     {158500, scene_id::closing_layer, "f3a18624bb5a859d"},
 };
