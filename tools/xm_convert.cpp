@@ -240,6 +240,23 @@ void check_breaks(const xm_song& xm, song_source* song, warner& warn)
     (void)xm;
 }
 
+// A delayed note (EDx) that names an instrument gets its sample's volume
+// in FT2 when it starts; our player keeps the channel's volume for it.  An
+// empty volume column is given that volume, set on the row's first tick.
+void give_delayed_notes_their_volume(const xm_song& xm, song_source* song)
+{
+    for (song_pattern& pattern : song->patterns)
+        for (song_cell& cell : pattern.cells) {
+            if (cell.effect != fx_e0 + 0xD || cell.parameter == 0 || cell.volume != 0 || cell.note == 0 ||
+                cell.note >= xm_key_off || cell.instrument == 0 || cell.instrument > xm.instruments.size())
+                continue;
+            const xm_instrument& in = xm.instruments[cell.instrument - 1u];
+            uint8_t k = in.note_map[cell.note - 1];
+            if (k < in.samples.size())
+                cell.volume = uint8_t(0x10 + std::min<int>(in.samples[k].volume, 64));
+        }
+}
+
 // ---------------------------------------------------------------------------
 // Export.
 
@@ -388,6 +405,7 @@ bool xm_import(const xm_song& xm, const xm_import_options& options, xm_import_re
                     import_cell(xm.patterns[p].cells[size_t(r) * song.channels + c], int(p), r, c, instruments, warn);
     }
     check_breaks(xm, &song, warn);
+    give_delayed_notes_their_volume(xm, &song);
 
     std::vector<song_sample> samples;
     for (int i = 0; i < instruments; ++i) {
