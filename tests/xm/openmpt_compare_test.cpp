@@ -3,6 +3,7 @@
 #include "music/player.h"
 #include "tests/support/helpers.h"
 #include "tests/support/xm_builder.h"
+#include "tools/xm.h"
 
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.hpp>
@@ -55,11 +56,9 @@ trace render_openmpt(const std::vector<uint8_t>& xm, double max_seconds)
 }
 
 // Ours, one frame at a time so each row's first frame is exact.
-trace render_ours(const std::vector<uint8_t>& module, size_t frames)
+trace render_image(std::vector<uint8_t> image, size_t frames)
 {
     static player_state state;
-    std::vector<uint8_t> image(music_image_size, 0);
-    std::copy(module.begin(), module.end(), image.begin());
     state.playing = 0;
     EXPECT_TRUE(player_init(&state, image.data()));
     player_start(0);
@@ -76,6 +75,13 @@ trace render_ours(const std::vector<uint8_t>& module, size_t frames)
     }
     player_stop();
     return t;
+}
+
+trace render_ours(const std::vector<uint8_t>& module, size_t frames)
+{
+    std::vector<uint8_t> image(music_image_size, 0);
+    std::copy(module.begin(), module.end(), image.begin());
+    return render_image(std::move(image), frames);
 }
 
 // Runs import-xm --raw on the song and gives the module bytes.
@@ -137,12 +143,8 @@ struct comparison {
 
 // The comparison the tests share: identical (order, row) sequence, row
 // starts within 0.2 %, per-row RMS correlating at 0.95 or better.
-comparison compare_song(const test_xm_song& song, const std::string& name)
+comparison compare_traces(const trace& ours, const trace& theirs, const std::string& name)
 {
-    std::vector<uint8_t> xm = test_xm_bytes(song);
-    trace theirs = render_openmpt(xm, 120);
-    std::vector<uint8_t> module = import_raw(xm, name);
-    trace ours = render_ours(module, theirs.mono.size() + rate);
     comparison c;
     c.rows = theirs.rows.size();
     EXPECT_GT(ours.rows.size(), theirs.rows.size());
@@ -173,6 +175,14 @@ comparison compare_song(const test_xm_song& song, const std::string& name)
     std::printf("%s: %zu rows, row starts within %.4f %%, loudness r = %.4f\n", name.c_str(), c.rows,
                 100 * c.worst_time_error, c.loudness_r);
     return c;
+}
+
+comparison compare_song(const test_xm_song& song, const std::string& name)
+{
+    std::vector<uint8_t> xm = test_xm_bytes(song);
+    trace theirs = render_openmpt(xm, 120);
+    std::vector<uint8_t> module = import_raw(xm, name);
+    return compare_traces(render_ours(module, theirs.mono.size() + rate), theirs, name);
 }
 
 // A looped sine of `period` frames, 16-bit.
@@ -211,6 +221,69 @@ test_xm_instrument plain_instrument(test_xm_sample sample)
 
 enum : int { fx_arpeggio = 0, fx_up = 1, fx_down = 2, fx_tone = 3, fx_vibrato = 4, fx_slide = 10, fx_jump = 11,
              fx_volume = 12, fx_break = 13, fx_e = 14, fx_speed = 15, fx_global = 16, fx_keyoff = 20 };
+
+TEST(OpenmptComparison, TheProgramsOwnSongExportedToXmPlaysAlike)
+{
+    std::string dir = scratch_dir("xm_compare_song");
+    command_result r = run_command(binary_path("oddball-tool") + " export-xm " + source_path("data/song.mxm") + " " +
+                                   dir + "/song.xm --samples " + source_path("data/song.sbc"));
+    ASSERT_EQ(r.status, 0) << r.errors;
+    trace theirs = render_openmpt(read_file_bytes(dir + "/song.xm"), 400);
+    std::vector<uint8_t> image;
+    uint32_t module_size = 0, pcm_size = 0;
+    std::string error;
+    ASSERT_TRUE(load_music_files(source_path("data/song.mxm"), source_path("data/song.sbc"), &image, &module_size,
+                                 &pcm_size, &error))
+        << error;
+    comparison c = compare_traces(render_image(std::move(image), theirs.mono.size() + rate), theirs, "the program's song");
+    EXPECT_GT(c.rows, 1700u);  // libopenmpt stops where the song would repeat
+}
+
+// Where our player differs on purpose, the songs above stay clear of it:
+// vibrato and tremolo always read the sine table (E4x and E7x only record a
+// waveform), and a volume envelope whose loop ends at its last point holds
+// that point instead of looping.  import-xm names both; this shows the
+// second one as it sounds.
+TEST(OpenmptComparison, DeliberateDifferencesAreNamedByImportAndHeardAsDescribed)
+{
+    test_xm_song song;
+    test_xm_instrument in = plain_instrument(sine_sample(64));
+    in.volume.points = {{0, 64}, {4, 0}, {8, 64}};
+    in.volume.loop_start = 0;
+    in.volume.loop_end = 2;
+    song.instruments.push_back(in);
+    int p = song.add_pattern(16);
+    song.orders = {p};
+    song.set(p, 0, 0, xm_note("C-4"), 1);
+    song.set(p, 0, 1, 0, 0, 0, fx_e, 0x41);
+    song.set(p, 1, 1, 0, 0, 0, fx_e, 0x72);
+    std::vector<uint8_t> xm = test_xm_bytes(song);
+    std::string dir = scratch_dir("xm_compare_differences");
+    write_file_bytes(dir + "/song.xm", xm);
+    command_result r = run_command(binary_path("oddball-tool") + " import-xm " + dir + "/song.xm " + dir +
+                                   "/song.mxm " + dir + "/song.sbc --raw");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_NE(r.errors.find("pattern 0, row 0, channel 2: effect E41: the vibrato waveform is recorded but our "
+                            "player always uses the sine"),
+              std::string::npos)
+        << r.errors;
+    EXPECT_NE(r.errors.find("pattern 0, row 1, channel 2: effect E72: the tremolo waveform"), std::string::npos);
+    EXPECT_NE(r.errors.find("instrument 1: volume envelope: its loop ends at the last point; our player holds the "
+                            "last point instead of looping"),
+              std::string::npos);
+    trace theirs = render_openmpt(xm, 10);
+    trace ours = render_ours(read_file_bytes(dir + "/song.mxm"), theirs.mono.size());
+    auto spread = [](const trace& t) {
+        double low = 1e30, high = 0;
+        for (size_t i = 3; i < 15; ++i) {
+            double v = rms(t.mono, t.starts[i], t.starts[i + 1]);
+            low = std::min(low, v), high = std::max(high, v);
+        }
+        return high / low - 1;
+    };
+    EXPECT_LT(spread(ours), 0.02);   // held at the last point
+    EXPECT_GT(spread(theirs), 0.2);  // looping every 8 ticks
+}
 
 TEST(OpenmptComparison, BreakJumpLoopDelayAndSpeedChangesPlayTheSameRowsAtTheSameTimes)
 {
