@@ -38,6 +38,12 @@ constexpr uint8_t fx_none = 0xFF;
 const uint8_t vibrato_to_table[4] = {0, 2, 1, 3};
 const uint8_t table_to_vibrato[4] = {0, 2, 1, 3};
 
+// Our player's vibrato position moves by half the speed each tick where
+// FT2's moves by the whole speed: import doubles vibrato speeds (effect 4,
+// volume column Ax) and export halves them, so the vibrato keeps its rate.
+constexpr int vibrato_speed_factor = 2;
+constexpr uint8_t fx_vibrato = 4;
+
 // The empty stream: 15 silent granules decode to no PCM at all.
 const uint8_t empty_stream[16] = {15};
 
@@ -70,6 +76,13 @@ song_cell import_cell(const xm_cell& x, int pattern, int row, int channel, int i
         warn(where + format(": volume column byte %02X is not a command; left out", x.volume));
     else if (x.volume >= 0x60)
         cell.volume = x.volume;
+    if ((x.volume >> 4) == 0xA) {
+        int speed = vibrato_speed_factor * (x.volume & 15);
+        if (speed > 15)
+            warn(where + format(": vibrato speed %X in the volume column is faster than our player's fastest (%d); "
+                                "that is used", x.volume & 15, 15 / vibrato_speed_factor));
+        cell.volume = uint8_t(0xA0 | std::min(speed, 15));
+    }
     if (x.volume >= 0xC0 && x.volume < 0xD0 && (x.volume & 15))
         warn(where + format(": panning %X in the volume column sets %d where FT2 sets %d", x.volume & 15,
                             17 * (x.volume & 15), 16 * (x.volume & 15)));
@@ -84,7 +97,13 @@ song_cell import_cell(const xm_cell& x, int pattern, int row, int channel, int i
     cell.effect = uint8_t(type);
     cell.parameter = uint8_t(p);
     std::string name = format(": effect %c%02X", effect_letter(type), p);
-    if (type == fx_extended) {
+    if (type == fx_vibrato && h) {
+        int speed = vibrato_speed_factor * h;
+        if (speed > 15)
+            warn(where + name + format(": vibrato speed %X is faster than our player's fastest (%d); that is used", h,
+                                       15 / vibrato_speed_factor));
+        cell.parameter = uint8_t(std::min(speed, 15) << 4 | y);
+    } else if (type == fx_extended) {
         cell.effect = uint8_t(fx_e0 + h);
         cell.parameter = uint8_t(y);
         name = format(": effect E%X%X", h, y);
@@ -260,6 +279,16 @@ void give_delayed_notes_their_volume(const xm_song& xm, song_source* song)
 // ---------------------------------------------------------------------------
 // Export.
 
+// The XM vibrato speed that keeps the rate of our speed (see
+// vibrato_speed_factor); an odd one has none and is rounded up.
+uint8_t export_vibrato_speed(int speed, const std::string& where, warner& warn)
+{
+    if (speed % vibrato_speed_factor)
+        warn(where + format(" %X has no XM equal; %X is a little faster", speed,
+                            (speed + vibrato_speed_factor - 1) / vibrato_speed_factor));
+    return uint8_t((speed + vibrato_speed_factor - 1) / vibrato_speed_factor);
+}
+
 // Reads the patterns of a checked module; patterns outside the order list
 // were not checked, so every read is bounded here.
 bool export_pattern(const uint8_t* image, uint32_t module_size, uint32_t number, int channels, xm_pattern* out,
@@ -304,7 +333,14 @@ bool export_pattern(const uint8_t* image, uint32_t module_size, uint32_t number,
             x.volume = volume >= 0x10 ? volume : 0;
             if (volume > 0x50 && volume < 0x60)
                 x.volume = 0x50;  // our player reads these as volume 64
-            if (effect < fx_e0) {
+            if ((volume >> 4) == 0xA)
+                x.volume = export_vibrato_speed(volume & 15, where + ": vibrato speed in the volume column", warn) |
+                           0xA0;
+            if (effect == fx_vibrato && (parameter >> 4)) {
+                x.effect = effect;
+                x.parameter = uint8_t(export_vibrato_speed(parameter >> 4, where + ": vibrato speed", warn) << 4 |
+                                      (parameter & 15));
+            } else if (effect < fx_e0) {
                 x.effect = effect;
                 x.parameter = parameter;
             } else if (effect < effect_count) {

@@ -173,6 +173,8 @@ TEST(XmImport, EffectsAndTheVolumeColumnMapAndWhatCannotBePlayedIsNamed)
     built.set(p, 6, 1, 0, 0, 0xC4, 0, 0x37);                 // panning 4, arpeggio 37
     built.set(p, 7, 0, 0, 5, 0, 15, 0);                      // instrument 5 of 1; F00
     built.set(p, 8, 0, xm_note("D-4"), 1, 0, 14, 0xD3);      // delayed note without volume
+    built.set(p, 9, 0, 0, 0, 0xA3, 4, 0x48);                 // vibrato speeds, doubled for our player
+    built.set(p, 10, 0, 0, 0, 0, 4, 0xA2);                   // too fast for it
     xm_warnings warnings;
     xm_import_result r = import(read_song(built), true, &warnings);
     auto row = [&](int pattern, int n) { return module_row(r.module, pattern, n); };
@@ -182,6 +184,9 @@ TEST(XmImport, EffectsAndTheVolumeColumnMapAndWhatCannotBePlayedIsNamed)
     EXPECT_EQ(row(p, 5), (std::vector<std::vector<int>>{{0, 0, 0, 0, 13, 0}}));
     EXPECT_EQ(row(p, 6), (std::vector<std::vector<int>>{{1, 0, 0, 0xC4, 0, 0x37}}));
     EXPECT_EQ(row(p, 8), (std::vector<std::vector<int>>{{0, 51, 1, 0x10 + 64, 49, 3}}));
+    EXPECT_EQ(row(p, 9), (std::vector<std::vector<int>>{{0, 0, 0, 0xA6, 4, 0x88}}));
+    EXPECT_EQ(row(p, 10), (std::vector<std::vector<int>>{{0, 0, 0, 0, 4, 0xF2}}));
+    EXPECT_TRUE(has_warning(warnings, "pattern 0, row 10, channel 1: effect 4A2: vibrato speed A is faster"));
     EXPECT_TRUE(has_warning(warnings, "pattern 0, row 1, channel 1: volume column byte 55"));
     EXPECT_TRUE(has_warning(warnings, "pattern 0, row 2, channel 1: effect E42: the vibrato waveform"));
     EXPECT_TRUE(has_warning(warnings, "pattern 0, row 3, channel 1: effect E53: set finetune"));
@@ -190,7 +195,7 @@ TEST(XmImport, EffectsAndTheVolumeColumnMapAndWhatCannotBePlayedIsNamed)
     EXPECT_TRUE(has_warning(warnings, "pattern 0, row 6, channel 2: panning 4 in the volume column sets 68"));
     EXPECT_TRUE(has_warning(warnings, "pattern 0, row 7, channel 1: instrument 5 does not exist"));
     EXPECT_TRUE(has_warning(warnings, "pattern 0, row 7, channel 1: effect F00"));
-    EXPECT_EQ(warnings.size(), 8u);
+    EXPECT_EQ(warnings.size(), 9u);
 }
 
 TEST(XmImport, EnvelopesOurPlayerCannotFollowAreNamedPerInstrument)
@@ -250,6 +255,7 @@ TEST(XmRoundTrip, ImportOfAnExportedModuleGivesTheSameModule)
     built.set(p, 0, 0, xm_note("C-4"), 1, 0x20, 14, 0x93);
     built.set(p, 31, 4, xm_note("C#6"), 2, 0x9F, 27, 0x42);
     built.set(q, 10, 2, 97, 0, 0, 20, 4);
+    built.set(q, 11, 3, 0, 0, 0xA2, 4, 0x36);  // vibrato speeds: doubled on import, halved on export
     write_file_bytes(dir + "/own.xm", test_xm_bytes(built));
     r = run_command(tool + " import-xm " + dir + "/own.xm " + dir + "/own.mxm " + dir + "/own.sbc --raw");
     ASSERT_EQ(r.status, 0) << r.errors;
