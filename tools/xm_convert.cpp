@@ -125,8 +125,7 @@ song_cell import_cell(const xm_cell& x, int pattern, int row, int channel, int i
     return cell;
 }
 
-void import_envelope(const xm_envelope& x, int instrument, const char* kind, int neutral, song_envelope* out,
-                     warner& warn)
+void import_envelope(const xm_envelope& x, int instrument, const char* kind, song_envelope* out, warner& warn)
 {
     *out = song_envelope{};
     if (!(x.flags & xm_envelope_on))
@@ -155,7 +154,6 @@ void import_envelope(const xm_envelope& x, int instrument, const char* kind, int
     // note at once); a second point of the same value keeps it held.
     if (out->points.size() == 1)
         out->points.push_back({out->points[0].first + 1, out->points[0].second});
-    (void)neutral;
     int last = int(x.points.size()) - 1;
     if (x.flags & xm_envelope_sustain) {
         if (x.sustain <= last)
@@ -227,7 +225,7 @@ void append_raw_sample(const song_sample& s, std::vector<uint8_t>* pool, std::ve
 
 // The row a pattern break sends play to when it is above the target
 // pattern's last row: FT2 starts that pattern at row 0.
-void check_breaks(const xm_song& xm, song_source* song, warner& warn)
+void check_breaks(song_source* song, warner& warn)
 {
     int length = int(song->orders.size());
     for (int o = 0; o < length; ++o) {
@@ -256,7 +254,6 @@ void check_breaks(const xm_song& xm, song_source* song, warner& warn)
             }
         }
     }
-    (void)xm;
 }
 
 // A delayed note (EDx) that names an instrument gets its sample's volume
@@ -440,7 +437,7 @@ bool xm_import(const xm_song& xm, const xm_import_options& options, xm_import_re
                 out.cells[size_t(r) * song.channels + c] =
                     import_cell(xm.patterns[p].cells[size_t(r) * song.channels + c], int(p), r, c, instruments, warn);
     }
-    check_breaks(xm, &song, warn);
+    check_breaks(&song, warn);
     give_delayed_notes_their_volume(xm, &song);
 
     std::vector<song_sample> samples;
@@ -465,8 +462,8 @@ bool xm_import(const xm_song& xm, const xm_import_options& options, xm_import_re
         if (x.vibrato_sweep > 127 || x.vibrato_depth > 31)
             warn(format("instrument %d: auto-vibrato sweep %u and depth %u are kept within 127 and 31", i + 1,
                         x.vibrato_sweep, x.vibrato_depth));
-        import_envelope(x.volume_envelope, i + 1, "volume", 64, &in.volume_envelope, warn);
-        import_envelope(x.panning_envelope, i + 1, "panning", 32, &in.panning_envelope, warn);
+        import_envelope(x.volume_envelope, i + 1, "volume", &in.volume_envelope, warn);
+        import_envelope(x.panning_envelope, i + 1, "panning", &in.panning_envelope, warn);
         for (size_t s = 0; s < x.samples.size(); ++s) {
             const xm_sample& xs = x.samples[s];
             song_instrument_sample header;
@@ -509,12 +506,12 @@ bool xm_import(const xm_song& xm, const xm_import_options& options, xm_import_re
         }
         starts.resize(samples.size());
         uint64_t length = inputs.empty() ? 0 : codec_layout(inputs.data(), int(inputs.size()), starts.data());
-        if (length + 20000 > music_image_size) {
+        result->module = song_write_module(song, samples, starts);
+        if (length + result->module.size() + music_read_margin > music_image_size) {
             *error = format("the samples take %llu bytes decoded; with the module they do not fit the 1 MB music image",
                             static_cast<unsigned long long>(length));
             return false;
         }
-        result->module = song_write_module(song, samples, starts);
         if (inputs.empty()) {
             result->stream.assign(empty_stream, empty_stream + sizeof empty_stream);
             result->pcm_bytes = 0;

@@ -277,3 +277,27 @@ TEST(XmRoundTrip, ImportOfAnExportedModuleGivesTheSameModule)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(XmImport, ASongTooBigForTheMusicImageIsRefused)
+{
+    xm_song song;
+    song.orders = {0};
+    song.patterns.resize(1);
+    song.patterns[0].cells.resize(64 * 4);
+    song.instruments.resize(1);
+    song.instruments[0].samples.resize(1);
+    song.instruments[0].samples[0].pcm.assign(1100000, 1);
+    xm_import_result result;
+    xm_warnings warnings;
+    std::string error;
+    xm_import_options options;
+    options.raw = true;
+    EXPECT_FALSE(xm_import(song, options, &result, &warnings, &error));
+    EXPECT_NE(error.find("the music image holds 1,048,576"), std::string::npos) << error;
+    song.instruments[0].samples[0].pcm.resize(1000000);
+    EXPECT_TRUE(xm_import(song, options, &result, &warnings, &error)) << error;
+}
+
+}  // namespace
