@@ -33,10 +33,12 @@ constexpr uint8_t fx_arpeggio = 0, fx_jump = 11, fx_break = 13, fx_extended = 14
 constexpr uint8_t fx_e0 = 36;  // Exy is 36 + x with parameter y
 constexpr uint8_t fx_none = 0xFF;
 
-// XM's auto-vibrato types (sine, square, ramp up, ramp down) and our
-// waveform tables (sine, rising saw, square, falling saw).
-const uint8_t vibrato_to_table[4] = {0, 2, 1, 3};
-const uint8_t table_to_vibrato[4] = {0, 2, 1, 3};
+// XM's auto-vibrato types (sine, square, ramp down, ramp up) and our
+// waveform tables (sine, rising saw, square, falling saw).  Our player
+// lowers the period by the table's value, so XM's ramp down (a falling
+// period, rising pitch) is our falling saw; checked against libopenmpt.
+const uint8_t vibrato_to_table[4] = {0, 2, 3, 1};
+const uint8_t table_to_vibrato[4] = {0, 3, 1, 2};
 
 // Our player's vibrato position moves by half the speed each tick where
 // FT2's moves by the whole speed: import doubles vibrato speeds (effect 4,
