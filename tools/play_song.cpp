@@ -1,4 +1,4 @@
-// oddball-tool play-song: a module or an XM song played through the sound path in real time, its position printed as it is heard (portable; tool side).
+// oddball-tool play-song: a module or an XM song played through the sound path in real time, its position printed as it is heard (POSIX terminal; tool side).
 #include "music/module.h"
 #include "music/player.h"
 #include "music/sound.h"
