@@ -37,8 +37,6 @@ void run_scene(scene_id scene, int32_t t, uint32_t* screen)
 }
 
 // Not drawn yet: each of these clears the screen until its scene is built.
-void scene_opening_zoomer(int32_t, uint32_t* screen) { clear_screen(screen); }
-void scene_zoomer_streaks(int32_t, uint32_t* screen) { clear_screen(screen); }
 void scene_plasma_shaded(int32_t, uint32_t* screen) { clear_screen(screen); }
 void scene_plasma_lines(int32_t, uint32_t* screen) { clear_screen(screen); }
 void scene_bump_sprites(int32_t, uint32_t* screen) { clear_screen(screen); }
