@@ -4,6 +4,7 @@
 #include "platform/virtual/media_files.h"
 #include "shell/memory.h"
 #include "tools/command.h"
+#include "tools/input_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -152,15 +153,10 @@ int decode_samples(int argc, char** argv)
     if (paths.size() != 2)
         return tool_usage_error("decode-samples: give the stream file and the WAV file to write");
 
-    std::error_code code;
-    if (std::filesystem::exists(paths[0], code) && !std::filesystem::is_regular_file(paths[0], code))
-        return tool_fail("decode-samples: %s: cannot open: not a file", paths[0].c_str());
-    std::ifstream in(paths[0], std::ios::binary);
-    if (!in)
-        return tool_fail("decode-samples: %s: cannot open: %s", paths[0].c_str(), std::strerror(errno));
-    std::vector<uint8_t> stream((std::istreambuf_iterator<char>(in)), {});
-    if (in.bad())
-        return tool_fail("decode-samples: %s: cannot read", paths[0].c_str());
+    std::vector<uint8_t> stream;
+    std::string read_error;
+    if (!read_input_file(paths[0], &stream, &read_error))
+        return tool_fail("decode-samples: %s", read_error.c_str());
     const char* problem = nullptr;
     int64_t size = codec_check_stream(stream.data(), stream.size(), &problem);
     if (size < 0)

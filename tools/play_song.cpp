@@ -4,6 +4,7 @@
 #include "music/sound.h"
 #include "platform/platform.h"
 #include "tools/command.h"
+#include "tools/input_file.h"
 #include "tools/xm.h"
 
 #include <csignal>
@@ -85,10 +86,10 @@ int play_song(int argc, char** argv)
     if (path.empty())
         return tool_usage_error("play-song: give the module or XM file to play");
 
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return tool_fail("play-song: %s: cannot open", path.c_str());
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    std::vector<uint8_t> bytes;
+    std::string read_error;
+    if (!read_input_file(path, &bytes, &read_error))
+        return tool_fail("play-song: %s", read_error.c_str());
     std::vector<uint8_t> image;
     uint32_t module_size = 0, pcm_size = 0;
     std::string error;

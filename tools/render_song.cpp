@@ -6,6 +6,7 @@
 #include "platform/virtual/media_files.h"
 #include "shell/memory.h"
 #include "tools/command.h"
+#include "tools/input_file.h"
 #include "tools/song_walk.h"
 
 #include <cerrno>
@@ -23,14 +24,6 @@ namespace {
 
 constexpr double longest_seconds = 3600;
 
-bool read_bytes(const std::string& path, std::vector<uint8_t>* bytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    bytes->assign(std::istreambuf_iterator<char>(in), {});
-    return !in.bad();
-}
 
 struct render_options {
     const char* module_path = nullptr;
@@ -77,16 +70,17 @@ int render_song(int argc, char** argv)
                                 "[--seconds S] [--trace FILE]");
 
     std::vector<uint8_t> module;
-    if (!read_bytes(o.module_path, &module))
-        return tool_fail("render-song: cannot read %s: %s", o.module_path, std::strerror(errno));
+    std::string read_error;
+    if (!read_input_file(o.module_path, &module, &read_error))
+        return tool_fail("render-song: %s", read_error.c_str());
     if (module.size() + music_read_margin > music_image_size)
         return tool_fail("render-song: %s: %zu bytes, more than the 1 MB music image holds", o.module_path,
                          module.size());
     std::vector<uint8_t> stream;
     uint64_t pcm_expected = 0;
     if (o.samples_path) {
-        if (!read_bytes(o.samples_path, &stream))
-            return tool_fail("render-song: cannot read %s: %s", o.samples_path, std::strerror(errno));
+        if (!read_input_file(o.samples_path, &stream, &read_error))
+            return tool_fail("render-song: %s", read_error.c_str());
         const char* problem = nullptr;
         int64_t decoded = codec_check_stream(stream.data(), stream.size(), &problem);
         if (decoded < 0)

@@ -2,6 +2,7 @@
 #include "music/codec.h"
 #include "music/module.h"
 #include "tools/command.h"
+#include "tools/input_file.h"
 #include "tools/xm.h"
 
 #include <cerrno>
@@ -18,17 +19,7 @@ constexpr size_t max_warning_lines = 200;
 
 bool read_file(const std::string& path, std::vector<uint8_t>* bytes, std::string* error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = path + ": cannot open: " + std::strerror(errno);
-        return false;
-    }
-    bytes->assign(std::istreambuf_iterator<char>(in), {});
-    if (in.bad()) {
-        *error = path + ": cannot read";
-        return false;
-    }
-    return true;
+    return read_input_file(path, bytes, error);
 }
 
 // Writes all files or none: each goes to a temporary file first, and the

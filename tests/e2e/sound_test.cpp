@@ -9,22 +9,11 @@
 #include <thread>
 #include <vector>
 
+#include "tests/e2e/played_sound.h"
 #include "tests/e2e/x_session.h"
 #include "tests/support/helpers.h"
 
 namespace {
-
-// 16-bit samples from the first one that is not zero.
-std::vector<int16_t> from_first_sound(const std::vector<uint8_t>& bytes, size_t skip)
-{
-    std::vector<int16_t> samples((bytes.size() - skip) / 2);
-    std::memcpy(samples.data(), bytes.data() + skip, samples.size() * 2);
-    size_t first = 0;
-    while (first < samples.size() && samples[first] == 0)
-        ++first;
-    first &= ~size_t(1);  // keep left and right in step
-    return std::vector<int16_t>(samples.begin() + long(first), samples.end());
-}
 
 TEST(Sound, RealTimePlaybackEqualsTheMixersRendering)
 {
@@ -57,9 +46,7 @@ TEST(Sound, RealTimePlaybackEqualsTheMixersRendering)
     // Ten seconds less the ring's round of silence and the start-up.
     ASSERT_GT(played.size(), size_t(2 * 44100 * 8));
     ASSERT_LE(played.size(), rendered.size());
-    size_t mismatch = 0;
-    while (mismatch < played.size() && played[mismatch] == rendered[mismatch])
-        ++mismatch;
+    size_t mismatch = first_departure(played, rendered);
     EXPECT_EQ(mismatch, played.size()) << "the played sound departs from the rendering at frame " << mismatch / 2
                                        << " of " << played.size() / 2;
 }

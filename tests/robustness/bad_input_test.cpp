@@ -113,6 +113,44 @@ const bad_case cases[] = {
     {"oddball-tool", "encode-samples good.png out.sbc", 1, "good.png", "out.sbc"},
     {"oddball-tool", "encode-samples good.wav nowhere/out.sbc", 1, "nowhere/out.sbc", ""},
     {"oddball-tool", "encode-samples good.wav folder", 1, "folder", ""},
+    // render-song, play-song, export-xm, import-xm
+    {"oddball-tool", "render-song", 2, "render-song", ""},
+    {"oddball-tool", "render-song song.mxm", 2, "render-song", ""},
+    {"oddball-tool", "render-song song.mxm out.wav --seconds -1", 2, "--seconds", "out.wav"},
+    {"oddball-tool", "render-song missing.mxm out.wav", 1, "missing.mxm", "out.wav"},
+    {"oddball-tool", "render-song folder out.wav", 1, "folder", "out.wav"},
+    {"oddball-tool", "render-song empty out.wav", 1, "empty", "out.wav"},
+    {"oddball-tool", "render-song truncated.mxm out.wav", 1, "truncated.mxm", "out.wav"},
+    {"oddball-tool", "render-song good.wav out.wav", 1, "good.wav", "out.wav"},
+    {"oddball-tool", "render-song song.mxm out.wav", 1, "song.mxm", "out.wav"},  // its samples are not given
+    {"oddball-tool", "render-song song.mxm out.wav --samples folder", 1, "folder", "out.wav"},
+    {"oddball-tool", "render-song song.mxm out.wav --samples truncated.sbc", 1, "truncated.sbc", "out.wav"},
+    {"oddball-tool", "render-song song.mxm nowhere/out.wav --samples song.sbc --seconds 0.1", 1, "nowhere/out.wav", ""},
+    {"oddball-tool", "render-song song.mxm folder --samples song.sbc --seconds 0.1", 1, "folder", ""},
+    {"oddball-tool", "render-song song.mxm out.wav --samples song.sbc --seconds 0.1 --trace nowhere/t.txt", 1,
+     "nowhere/t.txt", "out.wav"},
+    {"oddball-tool", "play-song", 2, "play-song", ""},
+    {"oddball-tool", "play-song song.mxm extra", 2, "play-song", ""},
+    {"oddball-tool", "play-song folder", 1, "folder", ""},
+    {"oddball-tool", "play-song empty", 1, "empty", ""},
+    {"oddball-tool", "play-song good.wav", 1, "good.wav", ""},
+    {"oddball-tool", "play-song song.mxm --samples folder", 1, "folder", ""},
+    {"oddball-tool", "export-xm", 2, "export-xm", ""},
+    {"oddball-tool", "export-xm song.mxm out.xm extra", 2, "export-xm", "out.xm"},
+    {"oddball-tool", "export-xm folder out.xm", 1, "folder", "out.xm"},
+    {"oddball-tool", "export-xm truncated.mxm out.xm", 1, "truncated.mxm", "out.xm"},
+    {"oddball-tool", "export-xm song.mxm out.xm --samples folder", 1, "folder", "out.xm"},
+    {"oddball-tool", "export-xm song.mxm nowhere/out.xm --samples song.sbc", 1, "nowhere/out.xm", ""},
+    {"oddball-tool", "import-xm", 2, "import-xm", ""},
+    {"oddball-tool", "import-xm song.xm out.mxm", 2, "import-xm", "out.mxm"},
+    {"oddball-tool", "import-xm song.xm out.mxm out.sbc --bogus", 2, "--bogus", "out.mxm"},
+    {"oddball-tool", "import-xm song.xm out.mxm out.sbc --max-bytes 0", 2, "--max-bytes", "out.mxm"},
+    {"oddball-tool", "import-xm folder out.mxm out.sbc", 1, "folder", "out.mxm"},
+    {"oddball-tool", "import-xm empty out.mxm out.sbc", 1, "empty", "out.mxm"},
+    {"oddball-tool", "import-xm truncated.xm out.mxm out.sbc", 1, "truncated.xm", "out.mxm"},
+    {"oddball-tool", "import-xm good.wav out.mxm out.sbc", 1, "good.wav", "out.mxm"},
+    {"oddball-tool", "import-xm song.xm nowhere/out.mxm out.sbc", 1, "nowhere/out.mxm", "out.sbc"},
+    {"oddball-tool", "import-xm song.xm out.mxm nowhere/out.sbc", 1, "nowhere/out.sbc", "out.mxm"},
     // build-data, atlas-source, captions
     {"oddball-tool", "build-data extra", 2, "extra", ""},
     {"oddball-tool", "build-data --bogus", 2, "--bogus", ""},
@@ -175,7 +213,17 @@ std::string prepare_inputs()
     copy("tests/fuzz/wav_read/noise-16bit-stereo.wav", "truncated.wav", 100);
     copy("tests/fuzz/decode_samples/noise.sbc", "good.sbc", 0);
     copy("tests/fuzz/decode_samples/noise.sbc", "truncated.sbc", 100);
+    copy("data/song.mxm", "song.mxm", 0);
+    copy("data/song.mxm", "truncated.mxm", 5000);
+    copy("data/song.sbc", "song.sbc", 0);
     write_file_bytes(dir + "/empty", {});
+    // An XM file of the program's song, made by export-xm, and its first half.
+    command_result xm = run_command(binary_path("oddball-tool") + " export-xm " + dir + "/song.mxm " + dir +
+                                    "/song.xm --samples " + dir + "/song.sbc");
+    EXPECT_EQ(xm.status, 0) << xm.errors;
+    std::vector<uint8_t> xm_bytes = read_file_bytes(dir + "/song.xm");
+    xm_bytes.resize(xm_bytes.size() / 2);
+    write_file_bytes(dir + "/truncated.xm", xm_bytes);
     std::filesystem::create_directory(dir + "/folder");
     return dir;
 }
@@ -212,7 +260,8 @@ TEST(BadInput, EveryCommandRefusesWithOneLineAStatusAndNoOutput)
         }
         EXPECT_EQ(leftovers(dir), std::vector<std::string>{});
         EXPECT_TRUE(std::filesystem::is_empty(dir + "/folder")) << "something was written into the folder";
-        for (const char* output : {"out.png", "out.wav", "out.m1v", "out.sbc", "out.yuv", "out.y4m", "out.mp4"})
+        for (const char* output :
+             {"out.png", "out.wav", "out.m1v", "out.sbc", "out.yuv", "out.y4m", "out.mp4", "out.xm", "out.mxm"})
             std::filesystem::remove(dir + "/" + output);
     }
 }
