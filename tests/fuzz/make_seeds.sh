@@ -48,4 +48,21 @@ pack() {  # pack OUT ORDERS ROWS
 }
 pack tests/fuzz/song_source/three-patterns.bin "0 1 2 1" 14
 pack tests/fuzz/song_source/one-pattern.bin "0" 6
+# Modules: the program's song (its samples are the program's own, which the
+# target puts behind every module) and the small modules of the module tests.
+mkdir -p tests/fuzz/play_module tests/fuzz/import_xm
+tree=${1:-build}
+cp data/song.mxm tests/fuzz/play_module/song.mxm
+"$tree/test_music" --gtest_filter='RenderSong.*' >/dev/null
+cp "$tree/test-scratch/render-song-refusal/good.mxm" tests/fuzz/play_module/small-song.mxm
+cp "$tree/test-scratch/render-song-samples/song.mxm" tests/fuzz/play_module/looped-sample.mxm
+
+# XM files: the small songs export-xm makes of them (with the coded samples
+# of the program's song behind the first).
+"$tool" export-xm data/song.mxm "$work/song.xm" --samples data/song.sbc >/dev/null
+head -c 12000 "$work/song.xm" > tests/fuzz/import_xm/song-start.xm  # header, patterns, a first instrument
+"$tool" export-xm tests/fuzz/play_module/small-song.mxm tests/fuzz/import_xm/small-song.xm >/dev/null
+"$tool" export-xm tests/fuzz/play_module/looped-sample.mxm tests/fuzz/import_xm/looped-sample.xm \
+    --samples "$tree/test-scratch/render-song-samples/song.smp" >/dev/null
+
 ls -l tests/fuzz/*/ | awk 'NF > 5 { print $5, $9 }'

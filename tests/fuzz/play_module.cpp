@@ -50,7 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         auto state = std::make_unique<player_state>();
         player_init(state.get(), image);
         player_start(0);
-        walk_song(*state, 2 * 44100, false);
+        song_walk walk = walk_song(*state, 2 * 44100, false);
+        if (std::getenv("FUZZ_VERBOSE"))
+            std::fprintf(stderr, "played %llu frames, %zu rows\n", (unsigned long long)walk.frames, walk.rows.size());
         player_stop();
         current_player = nullptr;
     } else if (!problem[0] || std::strchr(problem, '\n')) {
