@@ -12,7 +12,8 @@
 uint8_t* build_music_image(const uint8_t* module, uint32_t module_size, const uint8_t* stream, uint32_t* pcm_size)
 {
     auto* image = static_cast<uint8_t*>(mem_alloc(music_image_size));
-    std::memcpy(image, module, module_size);
+    if (module_size)  // an empty module may come with no bytes at all (a null pointer)
+        std::memcpy(image, module, module_size);
     uint32_t decoded = 0;
     if (stream)
         decoded = decode_sample_stream(&codec_work, stream, reinterpret_cast<int8_t*>(image + module_size));
