@@ -132,6 +132,31 @@ TEST(DrawTexturedTriangle, ClippedWalkMatchesTheLiteralWalk)
     }
 }
 
+// The fast line writes exactly what the literal walk writes, on a busy
+// frame (so saturation at 0 shows), inside, across and outside the frame.
+TEST(DrawLineSubtractive, FastWalkMatchesTheLiteralWalk)
+{
+    std::mt19937 random(12);
+    std::vector<uint32_t> busy(frame_width * frame_height);
+    for (auto& p : busy)
+        p = random();
+    for (int round = 0; round < 1500; ++round) {
+        const float reach = round % 5 == 0 ? 400.0f : 170.0f;
+        auto coordinate = [&](float centre) {
+            return centre + float(int(random() % 20001) - 10000) / 10000.0f * reach;
+        };
+        const float x0 = coordinate(160), y0 = coordinate(120), x1 = coordinate(160), y1 = coordinate(120);
+        const uint32_t colour = round % 3 == 0 ? 0xFF777777u : uint32_t(random());
+        guarded_frame plain(0), fast(0);
+        std::copy(busy.begin(), busy.end(), plain.frame());
+        std::copy(busy.begin(), busy.end(), fast.frame());
+        draw_line_subtractive_plain(plain.frame(), colour, x0, y0, x1, y1);
+        draw_line_subtractive(fast.frame(), colour, x0, y0, x1, y1);
+        ASSERT_TRUE(plain.memory == fast.memory) << "round " << round << ": " << x0 << "," << y0 << " " << x1 << "," << y1;
+        ASSERT_TRUE(fast.guards_intact());
+    }
+}
+
 TEST(DrawLineSubtractive, ShortLinesAndTheSharedFraction)
 {
     guarded_frame f(0xAAFFFFFF);
