@@ -1,0 +1,56 @@
+// Every faster loop of the 2D and warp-grid effects against its plain version, on random grids, textures and frames.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "imaging/tables.h"
+#include "imaging/warp.h"
+#include "tests/effects/effects_setup.h"
+
+namespace {
+
+struct random_words {
+    uint32_t seed;
+    uint32_t next()
+    {
+        seed = seed * 1664525u + 1013904223u;
+        return seed ^ (seed >> 15);
+    }
+};
+
+// Fills the grids: small smooth values, any 16-bit values, or the extremes.
+void random_grids(uint32_t seed, int kind)
+{
+    random_words r{seed};
+    for (int32_t i = 0; i < warp_grid_entries; ++i) {
+        int16_t values[3];
+        for (int16_t& v : values) {
+            uint32_t w = r.next();
+            v = kind == 0 ? int16_t(int32_t(w % 2048) - 1024) : kind == 1 ? int16_t(w) : int16_t(w & 1 ? 32767 : -32768);
+        }
+        warp_grid.u[i] = values[0];
+        warp_grid.v[i] = values[1];
+        warp_grid.shade[i] = kind == 0 ? int16_t(values[2] & 127) : values[2];
+    }
+}
+
+}  // namespace
+
+TEST(FastWarp, BlockExpandersMatchThePlainOnesOnRandomGrids)
+{
+    prepare_effect_tables();
+    std::vector<uint32_t> texture = random_pixels(65536, 3);
+    for (int round = 0; round < 12; ++round) {
+        random_grids(uint32_t(round) + 1, round % 3);
+        guarded_frame fast, plain;
+        grid_expand(texture.data(), fast.pixels());
+        grid_expand_plain(texture.data(), plain.pixels());
+        ASSERT_EQ(std::memcmp(fast.pixels(), plain.pixels(), frame_pixels * 4), 0) << "grid_expand round " << round;
+        grid_expand_shaded(texture.data(), fast.pixels());
+        grid_expand_shaded_plain(texture.data(), plain.pixels());
+        ASSERT_EQ(std::memcmp(fast.pixels(), plain.pixels(), frame_pixels * 4), 0) << "shaded round " << round;
+        EXPECT_TRUE(fast.guards_intact());
+    }
+}
