@@ -140,7 +140,7 @@ TEST(DrawLineSubtractive, FastWalkMatchesTheLiteralWalk)
     std::vector<uint32_t> busy(frame_width * frame_height);
     for (auto& p : busy)
         p = random();
-    for (int round = 0; round < 1500; ++round) {
+    for (int round = 0; round < 600; ++round) {
         const float reach = round % 5 == 0 ? 400.0f : 170.0f;
         auto coordinate = [&](float centre) {
             return centre + float(int(random() % 20001) - 10000) / 10000.0f * reach;
