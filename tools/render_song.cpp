@@ -6,6 +6,7 @@
 #include "platform/virtual/media_files.h"
 #include "shell/memory.h"
 #include "tools/command.h"
+#include "tools/song_walk.h"
 
 #include <cerrno>
 #include <cmath>
@@ -20,7 +21,6 @@
 
 namespace {
 
-constexpr uint32_t longest_default_frames = 20 * 60 * mix_rate;  // 20 minutes
 constexpr double longest_seconds = 3600;
 
 bool read_bytes(const std::string& path, std::vector<uint8_t>* bytes)
@@ -30,21 +30,6 @@ bool read_bytes(const std::string& path, std::vector<uint8_t>* bytes)
         return false;
     bytes->assign(std::istreambuf_iterator<char>(in), {});
     return !in.bad();
-}
-
-// What the player looked like before a tick: enough to tell afterwards
-// whether the row it read came back to the restart position.
-struct before_tick {
-    uint32_t order;
-    bool wraps;  // the move the tick makes (if it reads a row) passes the song's end
-};
-
-before_tick look_before_tick(const player_state& s)
-{
-    uint32_t target = s.jump_order;
-    if (target == no_jump)
-        target = s.row + 1 >= s.pattern_rows ? s.order + 1 : s.order;
-    return {s.order, target >= s.header.song_length};
 }
 
 struct render_options {
@@ -125,44 +110,22 @@ int render_song(int argc, char** argv)
     auto state = std::make_unique<player_state>();
     player_init(state.get(), image);
     player_start(0);
-    player_state& s = *state;
-
-    uint64_t limit = o.seconds > 0 ? uint64_t(std::llround(o.seconds * mix_rate)) : longest_default_frames;
+    // One pass of the song (or S seconds), row by row.
+    uint64_t limit = o.seconds > 0 ? uint64_t(std::llround(o.seconds * mix_rate)) : 0;
+    song_walk walk = walk_song(*state, limit, true);
     wav_sound sound;
     sound.rate = int(mix_rate);
     sound.channels = 2;
     sound.bits = 16;
+    sound.samples = std::move(walk.pcm);
     std::string trace;
-    std::vector<int32_t> chunk;
-    uint64_t done = 0;
-    while (done < limit) {
-        uint32_t n;
-        bool ticking = s.tick_countdown < 256;
-        before_tick before{};
-        if (ticking) {
-            before = look_before_tick(s);
-            n = 1;  // the tick, and its first frame
-        } else {
-            n = s.tick_countdown >> 8;
-            if (n > limit - done)
-                n = uint32_t(limit - done);
-        }
-        chunk.assign(2 * size_t(n), 0);
-        player_render(n, chunk.data());
-        if (ticking && s.row_tick) {
-            bool returned = s.order == s.header.restart_position && (before.order != s.order || before.wraps);
-            if (returned && o.seconds == 0)
-                break;  // one pass of the song: stop before the restart row
-            char line[64];
-            std::snprintf(line, sizeof line, "%llu %u %u %u\n", static_cast<unsigned long long>(done), s.order, s.row,
-                          unsigned(player_sync_value()));
-            trace += line;
-        }
-        size_t at = sound.samples.size();
-        sound.samples.resize(at + chunk.size());
-        convert_to_pcm16(chunk.data(), sound.samples.data() + at, uint32_t(2 * chunk.size()));
-        done += n;
+    for (const song_row_event& r : walk.rows) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%llu %u %u %u\n", static_cast<unsigned long long>(r.frame), r.order, r.row,
+                      unsigned(r.sync));
+        trace += line;
     }
+    uint64_t done = walk.frames;
     player_stop();
     current_player = nullptr;
     mem_free(image);
