@@ -82,14 +82,34 @@ void zoom_feedback_passes(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step
 }
 
 #if defined(__SSE2__)
+// The zoom feedback's two tables folded into one for the fast version:
+// entry old x 128 + sample is min(127, A[old] + B[sample]), both 0..127.
+// Rebuilt from zoom_tables on every call.
+uint8_t zoom_sums[128 * 128];
+
+void build_zoom_sums(const uint8_t* tables)
+{
+    const __m128i limit = _mm_set1_epi8(127);
+    __m128i b[8];
+    for (int k = 0; k < 8; ++k)
+        b[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tables + 128 + 16 * k));
+    for (int old = 0; old < 128; ++old) {
+        // A and B are at most 127, so the byte sums cannot wrap.
+        const __m128i a = _mm_set1_epi8(char(tables[old]));
+        for (int k = 0; k < 8; ++k)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(zoom_sums + 128 * old + 16 * k),
+                             _mm_min_epu8(_mm_add_epi8(a, b[k]), limit));
+    }
+}
+
 // zoom_feedback_pixel with the interpolation in four 16-bit lanes (the
-// alpha lane is computed and dropped).  Only for samples inside the buffer,
-// which steps of 0..256 with the centre in range guarantee: the sample's
-// column and row are then 0..319 and 0..239, and on the last column or row
-// their fraction is 0.  Each neighbour is loaded on its own, since a wider
-// load over a pixel stored just before stalls the processor.
-inline uint32_t zoom_feedback_pixel_sse2(const uint32_t* buffer, int32_t sx, int32_t sy, uint32_t old,
-                                         const uint8_t* tables)
+// alpha lane is computed and dropped) and the two tables read as one.  Only
+// for samples inside the buffer, which steps of 0..256 with the centre in
+// range guarantee: the sample's column and row are then 0..319 and 0..239,
+// and on the last column or row their fraction is 0.  Each neighbour is
+// loaded on its own, since a wider load over a pixel stored just before
+// stalls the processor.
+inline uint32_t zoom_feedback_pixel_sse2(const uint32_t* buffer, int32_t sx, int32_t sy, uint32_t old)
 {
     int32_t ix = sx >> 8, fx = sx & 255, iy = sy >> 8, fy = sy & 255;
     const uint32_t* p = buffer + iy * frame_width + ix;
@@ -104,15 +124,70 @@ inline uint32_t zoom_feedback_pixel_sse2(const uint32_t* buffer, int32_t sx, int
         _mm_add_epi16(_mm_slli_epi16(ac, 8), _mm_mullo_epi16(_mm_sub_epi16(bd, ac), _mm_set1_epi16(short(fx))));
     __m128i bottom = _mm_unpackhi_epi64(top_bottom, top_bottom);
     __m128i step = _mm_mullo_epi16(_mm_srai_epi16(_mm_sub_epi16(bottom, top_bottom), 8), _mm_set1_epi16(short(fy)));
-    __m128i sample = _mm_srai_epi16(_mm_add_epi16(top_bottom, step), 8);
-    // Packing to bytes saturates a sample of -1 to 0.
-    uint32_t samples = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(sample, zero)));
-    uint32_t result = old & 0xFF000000u;
-    for (int shift = 0; shift < 24; shift += 8) {
-        int32_t value = tables[old >> shift & 127] + tables[128 + (samples >> shift & 127)];
-        result |= uint32_t(value < 127 ? value : 127) << shift;
+    // A sample of -1 counts as 0.
+    __m128i sample = _mm_max_epi16(_mm_srai_epi16(_mm_add_epi16(top_bottom, step), 8), zero);
+    // Each byte's index old x 128 + sample in its 16-bit lane.
+    __m128i olds = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(old)), zero);
+    uint64_t index = uint64_t(_mm_cvtsi128_si64(_mm_or_si128(_mm_slli_epi16(olds, 7), sample)));
+    return (old & 0xFF000000u) | zoom_sums[index & 0xFFFF] | uint32_t(zoom_sums[(index >> 16) & 0xFFFF]) << 8 |
+           uint32_t(zoom_sums[(index >> 32) & 0xFFFF]) << 16;
+}
+#endif
+
+#if defined(__SSE2__)
+// The four passes interleaved, for steps of 0..256.  Each pass reads only
+// its own quadrant: its samples lie between the pixel and the centre, and a
+// neighbour across the quadrant's inner edge is read only with weight 0.  So
+// the passes are independent, and running a row of each side by side (the
+// upper and lower rows at the same distance from the centre, their left and
+// right halves pixel by pixel) gives the processor four chains of work at
+// once instead of one long chain, with the same results.
+void zoom_feedback_quadrants(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step)
+{
+    constexpr int32_t w = frame_width, h = frame_height;
+    const int32_t left = cx - 1, right = w - cx;  // pixels of a left (x = cx-1 .. 1) and a right (cx .. 319) half-row
+    const int32_t up = cy, down = h - cy;         // rows above (cy-1 .. 0) and below (cy .. 239)
+    int32_t left_sx[frame_width], right_sx[frame_width];
+    for (int32_t i = 0; i < left; ++i)
+        left_sx[i] = (cx - 1) * 256 - i * step;
+    for (int32_t i = 0; i < right; ++i)
+        right_sx[i] = cx * 256 + i * step;
+    build_zoom_sums(zoom_tables);
+    auto update = [buffer](uint32_t* row, int32_t x, int32_t sx, int32_t sy) {
+        row[x] = zoom_feedback_pixel_sse2(buffer, sx, sy, row[x]);
+    };
+    // One or two rows (their left and right halves) side by side.
+    auto rows = [&](uint32_t* first, int32_t first_sy, uint32_t* second, int32_t second_sy) {
+        const int32_t both = std::min(left, right);
+        int32_t i = 0;
+        for (; i < both; ++i) {
+            update(first, cx - 1 - i, left_sx[i], first_sy);
+            update(first, cx + i, right_sx[i], first_sy);
+            if (second) {
+                update(second, cx - 1 - i, left_sx[i], second_sy);
+                update(second, cx + i, right_sx[i], second_sy);
+            }
+        }
+        for (int32_t j = i; j < left; ++j) {
+            update(first, cx - 1 - j, left_sx[j], first_sy);
+            if (second)
+                update(second, cx - 1 - j, left_sx[j], second_sy);
+        }
+        for (int32_t j = i; j < right; ++j) {
+            update(first, cx + j, right_sx[j], first_sy);
+            if (second)
+                update(second, cx + j, right_sx[j], second_sy);
+        }
+    };
+    for (int32_t r = 0; r < std::max(up, down); ++r) {
+        uint32_t* upper = r < up ? buffer + (cy - 1 - r) * w : nullptr;
+        uint32_t* lower = r < down ? buffer + (cy + r) * w : nullptr;
+        const int32_t upper_sy = (cy - 1) * 256 - r * step, lower_sy = cy * 256 + r * step;
+        if (upper)
+            rows(upper, upper_sy, lower, lower_sy);
+        else
+            rows(lower, lower_sy, nullptr, 0);
     }
-    return result;
 }
 #endif
 
@@ -129,10 +204,7 @@ void radial_zoom_feedback_with(uint32_t* buffer, int32_t cx, int32_t cy, int32_t
         buffer[i] = (buffer[i] >> 1) & 0x7F7F7F7Fu;
 #if defined(__SSE2__)
     if (!plain && step >= 0 && step <= 256)
-        zoom_feedback_passes(buffer, cx, cy, step, [](const uint32_t* b, int32_t sx, int32_t sy, uint32_t old,
-                                                      const uint8_t* t) {
-            return zoom_feedback_pixel_sse2(b, sx, sy, old, t);
-        });
+        zoom_feedback_quadrants(buffer, cx, cy, step);
     else
 #endif
         zoom_feedback_passes(buffer, cx, cy, step, [](const uint32_t* b, int32_t sx, int32_t sy, uint32_t old,
