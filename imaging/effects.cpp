@@ -5,9 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "imaging/pixel_ops_sse2.h"
 
 #include "director/precalc.h"
 #include "imaging/effect_pixels.h"
@@ -325,7 +323,7 @@ void smear_blur(int32_t n, const uint32_t* source, uint32_t* destination)
     }
 }
 
-void bump_refraction(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t* surface, const uint32_t* light,
+void bump_refraction_plain(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t* surface, const uint32_t* light,
                      const uint32_t* height, uint32_t* destination)
 {
     constexpr int32_t w = frame_width;
@@ -336,6 +334,50 @@ void bump_refraction(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t*
             int32_t gy = blue_of(hp[-w]) - blue_of(hp[w]);
             destination[y * w + x] = bump_pixel(surface, light, x, y, gx, gy, a, b, c, d);
         }
+}
+
+void bump_refraction(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t* surface, const uint32_t* light,
+                     const uint32_t* height, uint32_t* destination)
+{
+#if defined(__SSE2__)
+    // Eight pixels of a row at once: gradients and both texel indices in
+    // 16-bit lanes (the indices keep bits 0..7 of each sum, row in the high
+    // byte), the texels fetched one by one and added with saturation.
+    constexpr int32_t w = frame_width;
+    const __m128i columns = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m128i low_byte = _mm_set1_epi16(255);
+    for (int32_t y = 1; y < frame_height - 1; ++y) {
+        const uint32_t* row = height + y * w;
+        uint32_t* out = destination + y * w;
+        // Offsets as unsigned sums, which wrap like the indices do.
+        const __m128i light_row = _mm_set1_epi16(int16_t(uint32_t(y >> 1) - uint32_t(b) + 80u));
+        const __m128i surface_row = _mm_set1_epi16(int16_t(uint32_t(y) + uint32_t(d)));
+        int32_t x = 1;
+        for (; x + 8 <= w - 1; x += 8) {
+            const __m128i gx = _mm_sub_epi16(blue8(row + x - 1), blue8(row + x + 1));
+            const __m128i gy = _mm_sub_epi16(blue8(row + x - w), blue8(row + x + w));
+            const __m128i xs = _mm_add_epi16(_mm_set1_epi16(int16_t(x)), columns);
+            const __m128i u1 = _mm_add_epi16(_mm_add_epi16(_mm_srli_epi16(xs, 1), _mm_set1_epi16(int16_t(50u - uint32_t(a)))), gx);
+            const __m128i v1 = _mm_add_epi16(light_row, gy);
+            const __m128i u2 = _mm_add_epi16(_mm_add_epi16(xs, _mm_set1_epi16(int16_t(c))), _mm_srai_epi16(gx, 1));
+            const __m128i v2 = _mm_add_epi16(surface_row, _mm_srai_epi16(gy, 1));
+            const __m128i light_index = _mm_or_si128(_mm_slli_epi16(v1, 8), _mm_and_si128(u1, low_byte));
+            const __m128i surface_index = _mm_or_si128(_mm_slli_epi16(v2, 8), _mm_and_si128(u2, low_byte));
+            pixels4_store(out + x, pixels4_add_saturate(pixels4_gather<0>(light, light_index),
+                                                        pixels4_gather<0>(surface, surface_index)));
+            pixels4_store(out + x + 4, pixels4_add_saturate(pixels4_gather<4>(light, light_index),
+                                                            pixels4_gather<4>(surface, surface_index)));
+        }
+        for (; x < w - 1; ++x) {
+            const uint32_t* hp = row + x;
+            int32_t gx = blue_of(hp[-1]) - blue_of(hp[1]);
+            int32_t gy = blue_of(hp[-w]) - blue_of(hp[w]);
+            out[x] = bump_pixel(surface, light, x, y, gx, gy, a, b, c, d);
+        }
+    }
+#else
+    bump_refraction_plain(a, b, c, d, surface, light, height, destination);
+#endif
 }
 
 int32_t row_wave_shift(float t, float amplitude, int32_t y)

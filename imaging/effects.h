@@ -55,6 +55,10 @@ void smear_blur(int32_t n, const uint32_t* source, uint32_t* destination);
 // destination is not written.
 void bump_refraction(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t* surface, const uint32_t* light,
                      const uint32_t* height, uint32_t* destination);
+// The same pixel by pixel with bump_pixel: the reference the faster rows
+// must match byte for byte.
+void bump_refraction_plain(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t* surface, const uint32_t* light,
+                           const uint32_t* height, uint32_t* destination);
 
 // Copies each row of `source` into `destination` shifted sideways by
 // round(w(y, t) x amplitude) pixels, w a sum of three sines of the row and

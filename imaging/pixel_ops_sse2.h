@@ -64,4 +64,29 @@ inline __m128i pixels4_scale_offset(__m128i pixels, __m128i factors, __m128i off
     return _mm_adds_epu8(pixels4_mul(pixels, factors), offsets);
 }
 
+// Four texels of a 65,536-texel texture named by the 16-bit lanes
+// `first` .. `first` + 3 of `indices`, fetched one by one.
+template <int first>
+inline __m128i pixels4_gather(const uint32_t* texture, __m128i indices)
+{
+    __m128i t0 = _mm_cvtsi32_si128(int(texture[_mm_extract_epi16(indices, first)]));
+    __m128i t1 = _mm_cvtsi32_si128(int(texture[_mm_extract_epi16(indices, first + 1)]));
+    __m128i t2 = _mm_cvtsi32_si128(int(texture[_mm_extract_epi16(indices, first + 2)]));
+    __m128i t3 = _mm_cvtsi32_si128(int(texture[_mm_extract_epi16(indices, first + 3)]));
+    return _mm_unpacklo_epi64(_mm_unpacklo_epi32(t0, t1), _mm_unpacklo_epi32(t2, t3));
+}
+
+// The blue bytes of eight pixels as eight 16-bit lanes.
+inline __m128i blue8(const uint32_t* at)
+{
+    const __m128i mask = _mm_set1_epi32(0xFF);
+    return _mm_packs_epi32(_mm_and_si128(pixels4_load(at), mask), _mm_and_si128(pixels4_load(at + 4), mask));
+}
+
+// The alpha bytes of eight pixels as eight 16-bit lanes.
+inline __m128i alpha8(const uint32_t* at)
+{
+    return _mm_packs_epi32(_mm_srli_epi32(pixels4_load(at), 24), _mm_srli_epi32(pixels4_load(at + 4), 24));
+}
+
 #endif

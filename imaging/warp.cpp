@@ -10,6 +10,7 @@
 #endif
 
 #include "imaging/effect_pixels.h"
+#include "imaging/pixel_ops_sse2.h"
 #include "imaging/tables.h"
 #include "shell/maths.h"
 
@@ -96,15 +97,10 @@ inline __m128i block_row_indices(int32_t u, int32_t du, int32_t v, int32_t dv)
     return _mm_or_si128(_mm_and_si128(vs, _mm_set1_epi16(int16_t(0xFF00))), _mm_srli_epi16(us, 8));
 }
 
-// Four texels named by lanes `first` .. `first` + 3 of the indices.
 template <int first>
 inline __m128i gather4(const uint32_t* texture, __m128i indices)
 {
-    __m128i t0 = _mm_cvtsi32_si128(int(texture[_mm_extract_epi16(indices, first)]));
-    __m128i t1 = _mm_cvtsi32_si128(int(texture[_mm_extract_epi16(indices, first + 1)]));
-    __m128i t2 = _mm_cvtsi32_si128(int(texture[_mm_extract_epi16(indices, first + 2)]));
-    __m128i t3 = _mm_cvtsi32_si128(int(texture[_mm_extract_epi16(indices, first + 3)]));
-    return _mm_unpacklo_epi64(_mm_unpacklo_epi32(t0, t1), _mm_unpacklo_epi32(t2, t3));
+    return pixels4_gather<first>(texture, indices);
 }
 
 // shade_texel on four texels with their shade accumulators in the 16-bit

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/effects.h"
 #include "imaging/tables.h"
 #include "imaging/warp.h"
 #include "tests/effects/effects_setup.h"
@@ -51,6 +52,23 @@ TEST(FastWarp, BlockExpandersMatchThePlainOnesOnRandomGrids)
         grid_expand_shaded(texture.data(), fast.pixels());
         grid_expand_shaded_plain(texture.data(), plain.pixels());
         ASSERT_EQ(std::memcmp(fast.pixels(), plain.pixels(), frame_pixels * 4), 0) << "shaded round " << round;
+        EXPECT_TRUE(fast.guards_intact());
+    }
+}
+
+TEST(FastEffects, BumpRefractionMatchesThePlainOneForAnyOffsets)
+{
+    prepare_effect_tables();
+    const int32_t offsets[][4] = {{0, 0, 0, 0}, {3, -4, 100, 7}, {-77, 45, 200, -130}, {255, 256, -256, 511},
+                                  {INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX}, {-128, 128, -256, 256}};
+    uint32_t seed = 40;
+    for (const auto& o : offsets) {
+        std::vector<uint32_t> surface = random_pixels(65536, ++seed), light = random_pixels(65536, ++seed);
+        std::vector<uint32_t> height = random_pixels(frame_pixels, ++seed);
+        guarded_frame fast(0x12345678), plain(0x12345678);
+        bump_refraction(o[0], o[1], o[2], o[3], surface.data(), light.data(), height.data(), fast.pixels());
+        bump_refraction_plain(o[0], o[1], o[2], o[3], surface.data(), light.data(), height.data(), plain.pixels());
+        EXPECT_EQ(std::memcmp(fast.pixels(), plain.pixels(), frame_pixels * 4), 0) << o[0] << " " << o[1];
         EXPECT_TRUE(fast.guards_intact());
     }
 }
