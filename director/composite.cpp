@@ -9,9 +9,7 @@
 #include "shell/display.h"
 #include "shell/maths.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "imaging/pixel_ops_sse2.h"
 
 namespace {
 
@@ -72,29 +70,37 @@ void rotozoom_row_plain(const uint32_t* texture, uint32_t* row, int32_t count, u
 
 #if defined(__SSE2__)
 
-// Four pixels at a time: the texels are fetched one by one (their addresses
-// are scattered), then scaled in 16-bit lanes, (c x g) >> 8 exactly since
-// 255 x 255 fits, and added to the destination with unsigned saturation.
+// Eight pixels at a time.  The texel index takes bits 8..15 of u and v,
+// and sums of 32-bit values agree with sums of their low 16 bits there, so
+// the eight positions are (u + k du, v + k dv) in 16-bit lanes.  The texels
+// are fetched one by one (their addresses are scattered), then scaled in
+// 16-bit lanes, (c x g) >> 8 exactly since 255 x 255 fits, and added to the
+// destination with unsigned saturation.
 void rotozoom_row(const uint32_t* texture, uint32_t* row, int32_t count, uint32_t u, uint32_t v, uint32_t du,
                   uint32_t dv, uint32_t brightness)
 {
     const __m128i zero = _mm_setzero_si128();
     const __m128i factor = _mm_set1_epi16(static_cast<int16_t>(brightness));
-    int32_t x = 0;
-    for (; x + 4 <= count; x += 4) {
-        uint32_t t0 = texture[rotozoom_texel_index(u, v)];
-        uint32_t t1 = texture[rotozoom_texel_index(u + du, v + dv)];
-        uint32_t t2 = texture[rotozoom_texel_index(u + 2 * du, v + 2 * dv)];
-        uint32_t t3 = texture[rotozoom_texel_index(u + 3 * du, v + 3 * dv)];
-        u += 4 * du;
-        v += 4 * dv;
-        __m128i texels = _mm_setr_epi32(static_cast<int>(t0), static_cast<int>(t1), static_cast<int>(t2),
-                                        static_cast<int>(t3));
+    const __m128i steps = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m128i du8 = _mm_mullo_epi16(_mm_set1_epi16(static_cast<int16_t>(du)), steps);
+    const __m128i dv8 = _mm_mullo_epi16(_mm_set1_epi16(static_cast<int16_t>(dv)), steps);
+    auto scaled = [&](__m128i texels) {
         __m128i low = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(texels, zero), factor), 8);
         __m128i high = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(texels, zero), factor), 8);
-        __m128i layer = _mm_packus_epi16(low, high);
+        return _mm_packus_epi16(low, high);
+    };
+    int32_t x = 0;
+    for (; x + 8 <= count; x += 8) {
+        const __m128i us = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(u)), du8);
+        const __m128i vs = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(v)), dv8);
+        const __m128i indices = _mm_or_si128(_mm_and_si128(vs, _mm_set1_epi16(static_cast<int16_t>(0xFF00))),
+                                             _mm_srli_epi16(us, 8));
+        u += 8 * du;
+        v += 8 * dv;
         auto* at = reinterpret_cast<__m128i*>(row + x);
-        _mm_storeu_si128(at, _mm_adds_epu8(_mm_loadu_si128(at), layer));
+        _mm_storeu_si128(at, _mm_adds_epu8(_mm_loadu_si128(at), scaled(pixels4_gather<0>(texture, indices))));
+        _mm_storeu_si128(at + 1,
+                         _mm_adds_epu8(_mm_loadu_si128(at + 1), scaled(pixels4_gather<4>(texture, indices))));
     }
     rotozoom_row_plain(texture, row + x, count - x, u, v, du, dv, brightness);
 }
@@ -108,6 +114,7 @@ void rotozoom_row(const uint32_t* texture, uint32_t* row, int32_t count, uint32_
 }
 
 #endif
+
 
 void rotozoom_add(float angle, float zoom, int32_t u_off, int32_t v_off, int32_t cx, int32_t cy,
                   int32_t brightness, const uint32_t* texture, uint32_t* destination)

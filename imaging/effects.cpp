@@ -226,13 +226,36 @@ void radial_zoom_feedback_plain(uint32_t* buffer, int32_t cx, int32_t cy, int32_
     radial_zoom_feedback_with(buffer, cx, cy, step, p, q, true);
 }
 
+namespace {
+void lens_map_into(uint32_t* first, const uint32_t* first_texture, uint32_t* second, const uint32_t* second_texture,
+                   const int32_t* depth, int32_t u0, int32_t v0, int32_t cx, int32_t cy);
+}
+
 void lens_blobs(int32_t x, int32_t y, float z, int32_t u0, int32_t v0, const uint32_t* t1, const uint32_t* t2,
                 uint32_t* d1, uint32_t* d2)
 {
     std::memset(lens_depth, 0, size_t(frame_pixels) * 4);
     draw_blob(lens_depth, float(x), float(y), z, true);
+    // Both maps from one pass when the first one's writes cannot reach what
+    // the second reads (distinct destinations, neither a texture).
+    auto overlaps = [](const uint32_t* a, const uint32_t* b, size_t b_pixels) {
+        return a + frame_pixels > b && b + b_pixels > a;
+    };
+    if (d1 != d2 && !overlaps(d1, t2, 65536) && !overlaps(d1, d2, frame_pixels) && !overlaps(d2, t1, 65536)) {
+        lens_map_into(d1, t1, d2, t2, lens_depth, u0, v0, x, y);
+        return;
+    }
     lens_map(d1, lens_depth, t1, u0, v0, x, y);
     lens_map(d2, lens_depth, t2, u0, v0, x, y);
+}
+
+void lens_blobs_plain(int32_t x, int32_t y, float z, int32_t u0, int32_t v0, const uint32_t* t1, const uint32_t* t2,
+                      uint32_t* d1, uint32_t* d2)
+{
+    std::memset(lens_depth, 0, size_t(frame_pixels) * 4);
+    draw_blob(lens_depth, float(x), float(y), z, true);
+    lens_map_plain(d1, lens_depth, t1, u0, v0, x, y);
+    lens_map_plain(d2, lens_depth, t2, u0, v0, x, y);
 }
 
 void draw_blob(int32_t* depth, float x, float y, float z, bool screen_coordinates)
@@ -279,8 +302,8 @@ void draw_blob(int32_t* depth, float x, float y, float z, bool screen_coordinate
     }
 }
 
-void lens_map(uint32_t* destination, const int32_t* depth, const uint32_t* texture, int32_t u0, int32_t v0,
-              int32_t cx, int32_t cy)
+void lens_map_plain(uint32_t* destination, const int32_t* depth, const uint32_t* texture, int32_t u0, int32_t v0,
+                    int32_t cx, int32_t cy)
 {
     for (int32_t y = 0; y < frame_height; ++y)
         for (int32_t x = 0; x < frame_width; ++x) {
@@ -289,6 +312,71 @@ void lens_map(uint32_t* destination, const int32_t* depth, const uint32_t* textu
                 destination[y * frame_width + x] =
                     lens_texel(texture, int64_t(x) - cx, int64_t(y) - cy, t, u0, v0);
         }
+}
+
+namespace {
+
+// 65536 / t for the depths a dome produces (and any up to 4095), made once:
+// the lens divides by the same few hundred depths over and over.
+struct lens_reciprocal_table {
+    bool filled = false;
+    int32_t of[4096];
+};
+lens_reciprocal_table lens_reciprocals;
+
+inline int64_t lens_scale(int32_t t)
+{
+    if (t > 0 && t < 4096)
+        return lens_reciprocals.of[t];
+    return 65536 / int64_t(t);
+}
+
+// lens_map into one or two destinations (the second may be null) from one
+// pass over the depths: lens_texel's index once per covered pixel, empty
+// stretches of four depths skipped at once.
+void lens_map_into(uint32_t* first, const uint32_t* first_texture, uint32_t* second, const uint32_t* second_texture,
+                   const int32_t* depth, int32_t u0, int32_t v0, int32_t cx, int32_t cy)
+{
+    if (!lens_reciprocals.filled) {
+        lens_reciprocals.of[0] = 0;
+        for (int32_t t = 1; t < 4096; ++t)
+            lens_reciprocals.of[t] = 65536 / t;
+        lens_reciprocals.filled = true;
+    }
+    for (int32_t y = 0; y < frame_height; ++y) {
+        const int32_t* row = depth + y * frame_width;
+        const int64_t dy = int64_t(y) - cy;
+        for (int32_t x = 0; x < frame_width; ++x) {
+#if defined(__SSE2__)
+            if ((x & 3) == 0) {
+                const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
+                if (_mm_movemask_epi8(_mm_cmpeq_epi32(four, _mm_setzero_si128())) == 0xFFFF) {
+                    x += 3;
+                    continue;
+                }
+            }
+#endif
+            const int32_t t = row[x];
+            if (t == 0)
+                continue;
+            // lens_texel, with the division looked up.
+            const int64_t k = lens_scale(t);
+            const int64_t u = (((int64_t(x) - cx) * k) >> 9) + u0;
+            const int64_t v = ((dy * k) >> 9) + v0;
+            const size_t index = size_t((v & 255) * 256 + (u & 255));
+            first[y * frame_width + x] = first_texture[index];
+            if (second)
+                second[y * frame_width + x] = second_texture[index];
+        }
+    }
+}
+
+}  // namespace
+
+void lens_map(uint32_t* destination, const int32_t* depth, const uint32_t* texture, int32_t u0, int32_t v0,
+              int32_t cx, int32_t cy)
+{
+    lens_map_into(destination, texture, nullptr, nullptr, depth, u0, v0, cx, cy);
 }
 
 void smear_blur(int32_t n, const uint32_t* source, uint32_t* destination)

@@ -27,6 +27,9 @@ void radial_zoom_feedback_plain(uint32_t* buffer, int32_t cx, int32_t cy, int32_
 // twice.  Pixels outside the dome are left as they were.
 void lens_blobs(int32_t x, int32_t y, float z, int32_t u0, int32_t v0, const uint32_t* t1, const uint32_t* t2,
                 uint32_t* d1, uint32_t* d2);
+// The same with lens_map_plain twice: the reference for the one-pass version.
+void lens_blobs_plain(int32_t x, int32_t y, float z, int32_t u0, int32_t v0, const uint32_t* t1, const uint32_t* t2,
+                      uint32_t* d1, uint32_t* d2);
 
 // Draws a dome of blob_table into the frame-sized depth buffer, merging by
 // maximum: radius round(7000 / (z + 400)) (at least 2) and heights offset by
@@ -40,6 +43,10 @@ void draw_blob(int32_t* depth, float x, float y, float z, bool screen_coordinate
 // ((pixel - centre) x (65536 / t)) / 512 + (u0, v0); the others are left.
 void lens_map(uint32_t* destination, const int32_t* depth, const uint32_t* texture, int32_t u0, int32_t v0,
               int32_t cx, int32_t cy);
+// The same pixel by pixel with lens_texel: the reference the faster version
+// (empty stretches skipped, divisions looked up) must match byte for byte.
+void lens_map_plain(uint32_t* destination, const int32_t* depth, const uint32_t* texture, int32_t u0, int32_t v0,
+                    int32_t cx, int32_t cy);
 
 // Turns the blue byte of a frame into a soft height field in `destination`
 // (a distinct buffer): each row is box-blurred over 2n pixels, and every row

@@ -1,6 +1,7 @@
 // Every faster loop of the 2D and warp-grid effects against its plain version, on random grids, textures and frames.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -70,5 +71,34 @@ TEST(FastEffects, BumpRefractionMatchesThePlainOneForAnyOffsets)
         bump_refraction_plain(o[0], o[1], o[2], o[3], surface.data(), light.data(), height.data(), plain.pixels());
         EXPECT_EQ(std::memcmp(fast.pixels(), plain.pixels(), frame_pixels * 4), 0) << o[0] << " " << o[1];
         EXPECT_TRUE(fast.guards_intact());
+    }
+}
+
+TEST(FastEffects, LensMapAndLensBlobsMatchThePlainOnes)
+{
+    prepare_effect_tables();
+    std::vector<uint32_t> t1 = random_pixels(65536, 81), t2 = random_pixels(65536, 82);
+    // Depths: mostly empty, dome-like values, any value.
+    random_words r{83};
+    for (int kind = 0; kind < 3; ++kind) {
+        std::vector<int32_t> depth(frame_pixels);
+        for (auto& t : depth) {
+            uint32_t w = r.next();
+            t = w % 3 == 0 ? 0 : kind == 0 ? int32_t(w % 300) : kind == 1 ? int32_t(w % 9000) - 4500 : int32_t(w);
+        }
+        for (auto [u0, v0, cx, cy] : {std::array<int32_t, 4>{0, 0, 160, 120}, {-64, 192, 17, 230},
+                                       {INT32_MAX, INT32_MIN, INT32_MIN, INT32_MAX}}) {
+            guarded_frame fast(0x01020304), plain(0x01020304);
+            lens_map(fast.pixels(), depth.data(), t1.data(), u0, v0, cx, cy);
+            lens_map_plain(plain.pixels(), depth.data(), t1.data(), u0, v0, cx, cy);
+            EXPECT_EQ(std::memcmp(fast.pixels(), plain.pixels(), frame_pixels * 4), 0) << "kind " << kind;
+        }
+    }
+    for (auto [x, y, z] : {std::array<float, 3>{160, 120, -290}, {20, 230, -330}, {319, 0, -250}, {100, 50, 0}}) {
+        guarded_frame fast1(0x11), fast2(0x22), plain1(0x11), plain2(0x22);
+        lens_blobs(int32_t(x), int32_t(y), z, 37, -90, t1.data(), t2.data(), fast1.pixels(), fast2.pixels());
+        lens_blobs_plain(int32_t(x), int32_t(y), z, 37, -90, t1.data(), t2.data(), plain1.pixels(), plain2.pixels());
+        EXPECT_EQ(std::memcmp(fast1.pixels(), plain1.pixels(), frame_pixels * 4), 0) << x << ", " << y;
+        EXPECT_EQ(std::memcmp(fast2.pixels(), plain2.pixels(), frame_pixels * 4), 0) << x << ", " << y;
     }
 }
