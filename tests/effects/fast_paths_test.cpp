@@ -6,7 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "director/precalc.h"
 #include "imaging/effects.h"
+#include "imaging/procedural.h"
 #include "imaging/tables.h"
 #include "imaging/warp.h"
 #include "tests/effects/effects_setup.h"
@@ -101,4 +103,15 @@ TEST(FastEffects, LensMapAndLensBlobsMatchThePlainOnes)
         EXPECT_EQ(std::memcmp(fast1.pixels(), plain1.pixels(), frame_pixels * 4), 0) << x << ", " << y;
         EXPECT_EQ(std::memcmp(fast2.pixels(), plain2.pixels(), frame_pixels * 4), 0) << x << ", " << y;
     }
+}
+
+TEST(FastProcedural, EveryTexelOfEverySlotFollowsThePerTexelRule)
+{
+    prepare_effect_tables();  // makes the procedural textures
+    int mismatches = 0;
+    for (int slot = 0; slot < 5; ++slot)
+        for (int32_t i = 0; i < 256; ++i)
+            for (int32_t j = 0; j < 256; ++j)
+                mismatches += texture_slots[slot][i * 256 + j] != procedural_texel(slot, i, j);
+    EXPECT_EQ(mismatches, 0);
 }
