@@ -74,19 +74,46 @@ inline __m128i widen_pixel(uint32_t pixel)
     return _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(pixel)), _mm_setzero_si128());
 }
 
-// blur_line along a row (stride 1), the four sums in one register.
-void blur_row_sse2(const uint32_t* source, uint32_t* destination, int32_t length, int32_t radius, uint32_t k)
+// blur_line along a row (stride 1) from running sums: `sums` gets entry
+// j + 1 = entry j + the row's sample j - radius (clamped to the row), four
+// 16-bit lanes per entry, for j up to length + 2 radius; the window sum of
+// output x (samples x - radius + 1 .. x + radius) is then entry x + 2 radius
+// + 1 minus entry x + 1, exact modulo 65,536 where every window sum lies.
+void blur_row_sse2(const uint32_t* source, uint32_t* destination, int32_t length, int32_t radius, uint32_t k,
+                   uint64_t* sums)
 {
     const int32_t last = length - 1;
+    const __m128i zero = _mm_setzero_si128();
+    __m128i running = zero;
+    sums[0] = 0;
+    const __m128i first = widen_pixel(source[0]), final = widen_pixel(source[last]);
+    int32_t j = 0;
+    for (; j < radius; ++j) {  // left of the row: its first pixel
+        running = _mm_add_epi16(running, first);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(sums + j + 1), running);
+    }
+    for (int32_t i = 0; i < length; ++i, ++j) {
+        running = _mm_add_epi16(running, widen_pixel(source[i]));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(sums + j + 1), running);
+    }
+    for (; j < length + 2 * radius; ++j) {  // right of the row: its last pixel
+        running = _mm_add_epi16(running, final);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(sums + j + 1), running);
+    }
     const __m128i factor = _mm_set1_epi16(int16_t(uint16_t(k)));
-    __m128i sums = _mm_mullo_epi16(widen_pixel(source[0]), _mm_set1_epi16(int16_t(radius)));
-    for (int32_t i = 0; i < radius; ++i)
-        sums = _mm_add_epi16(sums, widen_pixel(source[i > last ? last : i]));
-    for (int32_t x = 0; x < length; ++x) {
-        int32_t leaving = x - radius, entering = x + radius;
-        sums = _mm_add_epi16(sums, widen_pixel(source[entering > last ? last : entering]));
-        sums = _mm_sub_epi16(sums, widen_pixel(source[leaving < 0 ? 0 : leaving]));
-        __m128i average = _mm_mulhi_epu16(sums, factor);
+    const uint64_t* leaving = sums + 1;
+    const uint64_t* entering = sums + 2 * radius + 1;
+    int32_t x = 0;
+    for (; x + 2 <= length; x += 2) {
+        __m128i window = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(entering + x)),
+                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(leaving + x)));
+        __m128i average = _mm_mulhi_epu16(window, factor);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(destination + x), _mm_packus_epi16(average, average));
+    }
+    if (x < length) {
+        __m128i window = _mm_sub_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(entering + x)),
+                                       _mm_loadl_epi64(reinterpret_cast<const __m128i*>(leaving + x)));
+        __m128i average = _mm_mulhi_epu16(window, factor);
         destination[x] = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(average, average)));
     }
 }
@@ -237,10 +264,12 @@ void blur_horizontal(int16_t radius, image source, image destination)
         if (!blur_needed(radius, source, destination))
             return;
         const uint32_t k = blur_factor(radius);
+        auto* sums = static_cast<uint64_t*>(mem_alloc((size_t(source.width) + 2 * size_t(radius) + 1) * 8));
         for (int32_t y = 0; y < source.height; ++y) {
             size_t row = static_cast<size_t>(y) * static_cast<size_t>(source.width);
-            blur_row_sse2(source.pixels + row, destination.pixels + row, source.width, radius, k);
+            blur_row_sse2(source.pixels + row, destination.pixels + row, source.width, radius, k, sums);
         }
+        mem_free(sums);
         return;
     }
 #endif
@@ -261,7 +290,8 @@ void blur_vertical(int16_t radius, image source, image destination)
 
 void blur(int16_t horizontal_radius, int16_t vertical_radius, image target)
 {
-    image scratch = image_copy(target);
+    // Every scratch pixel is written by the first pass, so it need not start as a copy.
+    image scratch = image_allocate(target.width, target.height);
     blur_horizontal(horizontal_radius, target, scratch);
     blur_vertical(vertical_radius, scratch, target);
     image_release(scratch);
@@ -324,11 +354,13 @@ void adjust_contrast(uint16_t amount, image target)
 
 image make_glow(int16_t radius, int16_t brightness, uint16_t contrast, image& source)
 {
-    image glow = image_copy(source);
+    // The source is given up anyway, so its own buffer becomes the glow:
+    // the same pixels as working on a copy, without the copy.
+    image glow = source;
+    source = {0, 0, nullptr};
     blur(radius, radius, glow);
     adjust_brightness(brightness, glow);
     adjust_contrast(contrast, glow);
-    image_release(source);
     return glow;
 }
 
