@@ -208,3 +208,24 @@ TEST(FastImageOperations, BrightnessContrastAndColourMatchThePlainOnes)
         }
     }
 }
+
+TEST(FastImageOperations, ContrastMatchesThePlainOneForEveryAmountAndByte)
+{
+    // Every byte value in every lane, against every amount.
+    image values = image_create(256, 1);
+    for (uint32_t c = 0; c < 256; ++c)
+        values.pixels[c] = c | (255 - c) << 8 | ((c * 37) & 255) << 16 | c << 24;
+    image fast = image_create(256, 1), plain = image_create(256, 1);
+    int mismatched_amounts = 0;
+    for (uint32_t amount = 0; amount < 65536; ++amount) {
+        std::memcpy(fast.pixels, values.pixels, 256 * 4);
+        std::memcpy(plain.pixels, values.pixels, 256 * 4);
+        adjust_contrast(uint16_t(amount), fast);
+        adjust_contrast_plain(uint16_t(amount), plain);
+        mismatched_amounts += std::memcmp(fast.pixels, plain.pixels, 256 * 4) != 0;
+    }
+    EXPECT_EQ(mismatched_amounts, 0);
+    image_release(values);
+    image_release(fast);
+    image_release(plain);
+}
