@@ -162,18 +162,18 @@ void mpeg_convert_macroblock(uint32_t* out, int32_t stride)
                                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 4)));
         return v;
     };
-    // (k x i) >> n for eight 16-bit i, back in 16-bit lanes.
-    auto term = [&](__m128i i, int16_t k, int n) {
-        const __m128i factor = _mm_set1_epi32(k);  // (k, 0) pairs
-        __m128i lo = _mm_srai_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(i, zero), factor), n);
-        __m128i hi = _mm_srai_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(i, zero), factor), n);
-        return _mm_packs_epi32(lo, hi);
+    // (k x i) >> n for eight i of -512..511 in 16-bit lanes: the high half
+    // of (i << (16 - n)) x k, with i << (16 - n) still inside 16 bits.
+    auto term = [](__m128i i, int16_t k, int n) {
+        return _mm_mulhi_epi16(_mm_slli_epi16(i, 16 - n), _mm_set1_epi16(k));
     };
     for (int r = 0; r < 8; ++r) {
         const __m128i cb = _mm_min_epi16(_mm_max_epi16(load8(d.cb + 8 * r), low), high);
         const __m128i cr = _mm_min_epi16(_mm_max_epi16(load8(d.cr + 8 * r), low), high);
         const __m128i r_term = term(cr, 11485, 13);
-        const __m128i g_term = _mm_add_epi16(term(cb, -11, 5), term(cr, -2925, 12));
+        // -11 x cb fits 16 bits, so its term is a product and a shift.
+        const __m128i g_term =
+            _mm_add_epi16(_mm_srai_epi16(_mm_mullo_epi16(cb, _mm_set1_epi16(-11)), 5), term(cr, -2925, 12));
         const __m128i b_term = term(cb, 3629, 11);
         // Each chroma sample serves two luminance columns.
         const __m128i r_terms[2] = {_mm_unpacklo_epi16(r_term, r_term), _mm_unpackhi_epi16(r_term, r_term)};
@@ -275,26 +275,6 @@ void idct_block_plain(int32_t* block, int32_t* out, int32_t out_stride)
 #if defined(__x86_64__)
 namespace {
 
-// The eight rows of an 8 x 8 block of 32-bit lanes become its columns.
-__attribute__((target("avx2"))) inline void transpose8(__m256i (&m)[8])
-{
-    __m256i a[8], b[8];
-    for (int i = 0; i < 8; i += 2) {
-        a[i] = _mm256_unpacklo_epi32(m[i], m[i + 1]);
-        a[i + 1] = _mm256_unpackhi_epi32(m[i], m[i + 1]);
-    }
-    for (int i = 0; i < 8; i += 4) {
-        b[i] = _mm256_unpacklo_epi64(a[i], a[i + 2]);
-        b[i + 1] = _mm256_unpackhi_epi64(a[i], a[i + 2]);
-        b[i + 2] = _mm256_unpacklo_epi64(a[i + 1], a[i + 3]);
-        b[i + 3] = _mm256_unpackhi_epi64(a[i + 1], a[i + 3]);
-    }
-    for (int i = 0; i < 4; ++i) {
-        m[i] = _mm256_permute2x128_si256(b[i], b[i + 4], 0x20);
-        m[i + 4] = _mm256_permute2x128_si256(b[i], b[i + 4], 0x31);
-    }
-}
-
 __attribute__((target("avx2"))) inline __m256i k(int32_t c) { return _mm256_set1_epi32(c); }
 __attribute__((target("avx2"))) inline __m256i mul(__m256i a, int32_t c)
 {
@@ -303,66 +283,90 @@ __attribute__((target("avx2"))) inline __m256i mul(__m256i a, int32_t c)
 __attribute__((target("avx2"))) inline __m256i add(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
 __attribute__((target("avx2"))) inline __m256i sub(__m256i a, __m256i b) { return _mm256_sub_epi32(a, b); }
 
+// The eight rows of an 8 x 8 block of 32-bit lanes become its columns.
+__attribute__((target("avx2"))) inline void transpose8(__m256i& m0, __m256i& m1, __m256i& m2, __m256i& m3,
+                                                         __m256i& m4, __m256i& m5, __m256i& m6, __m256i& m7)
+{
+    const __m256i a0 = _mm256_unpacklo_epi32(m0, m1), a1 = _mm256_unpackhi_epi32(m0, m1);
+    const __m256i a2 = _mm256_unpacklo_epi32(m2, m3), a3 = _mm256_unpackhi_epi32(m2, m3);
+    const __m256i a4 = _mm256_unpacklo_epi32(m4, m5), a5 = _mm256_unpackhi_epi32(m4, m5);
+    const __m256i a6 = _mm256_unpacklo_epi32(m6, m7), a7 = _mm256_unpackhi_epi32(m6, m7);
+    const __m256i b0 = _mm256_unpacklo_epi64(a0, a2), b1 = _mm256_unpackhi_epi64(a0, a2);
+    const __m256i b2 = _mm256_unpacklo_epi64(a1, a3), b3 = _mm256_unpackhi_epi64(a1, a3);
+    const __m256i b4 = _mm256_unpacklo_epi64(a4, a6), b5 = _mm256_unpackhi_epi64(a4, a6);
+    const __m256i b6 = _mm256_unpacklo_epi64(a5, a7), b7 = _mm256_unpackhi_epi64(a5, a7);
+    m0 = _mm256_permute2x128_si256(b0, b4, 0x20);
+    m1 = _mm256_permute2x128_si256(b1, b5, 0x20);
+    m2 = _mm256_permute2x128_si256(b2, b6, 0x20);
+    m3 = _mm256_permute2x128_si256(b3, b7, 0x20);
+    m4 = _mm256_permute2x128_si256(b0, b4, 0x31);
+    m5 = _mm256_permute2x128_si256(b1, b5, 0x31);
+    m6 = _mm256_permute2x128_si256(b2, b6, 0x31);
+    m7 = _mm256_permute2x128_si256(b3, b7, 0x31);
+}
+
 }  // namespace
 
 // Both passes with AVX2, one 32-bit lane per column (then per row): the
 // plain passes' wrapping products, sums and arithmetic shifts, eight at once.
 __attribute__((target("avx2"))) void idct_block_avx2(int32_t* block, int32_t* out, int32_t out_stride)
 {
-    __m256i x[8];
-    for (int r = 0; r < 8; ++r)
-        x[r] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 8 * r));
-    {  // columns: x[r] is row r
-        __m256i p = mul(add(x[6], x[2]), 2217);
-        __m256i d = add(mul(x[2], 3135), p);
-        __m256i s0 = add(_mm256_slli_epi32(add(x[0], x[4]), 12), k(16));
-        __m256i s1 = add(_mm256_slli_epi32(sub(x[0], x[4]), 12), k(16));
-        __m256i q = mul(add(x[1], x[7]), 1130);
-        __m256i e1 = add(mul(x[1], 4551), q);
-        __m256i r = mul(add(x[5], x[3]), 4816);
-        __m256i e5 = sub(r, mul(x[5], 1598));
-        __m256i q2 = sub(q, mul(x[7], 6811));
-        __m256i r2 = sub(r, mul(x[3], 8034));
-        __m256i p2 = sub(p, mul(x[6], 7569));
-        __m256i t = _mm256_srai_epi32(add(mul(sub(sub(add(q2, e1), r2), e5), 181), k(128)), 8);
-        __m256i u = _mm256_srai_epi32(add(mul(sub(sub(add(e1, r2), e5), q2), 181), k(128)), 8);
-        x[0] = _mm256_srai_epi32(add(add(add(s0, d), e1), e5), 5);
-        x[1] = _mm256_srai_epi32(add(add(s1, p2), t), 5);
-        x[2] = _mm256_srai_epi32(add(sub(s1, p2), u), 5);
-        x[3] = _mm256_srai_epi32(add(add(sub(s0, d), q2), r2), 5);
-        x[4] = _mm256_srai_epi32(sub(sub(sub(s0, d), q2), r2), 5);
-        x[5] = _mm256_srai_epi32(sub(sub(s1, p2), u), 5);
-        x[6] = _mm256_srai_epi32(sub(add(s1, p2), t), 5);
-        x[7] = _mm256_srai_epi32(sub(sub(add(s0, d), e1), e5), 5);
+    const auto* rows = reinterpret_cast<const __m256i*>(block);
+    __m256i x0 = _mm256_loadu_si256(rows), x1 = _mm256_loadu_si256(rows + 1), x2 = _mm256_loadu_si256(rows + 2);
+    __m256i x3 = _mm256_loadu_si256(rows + 3), x4 = _mm256_loadu_si256(rows + 4), x5 = _mm256_loadu_si256(rows + 5);
+    __m256i x6 = _mm256_loadu_si256(rows + 6), x7 = _mm256_loadu_si256(rows + 7);
+    {  // columns: x_r is row r
+        const __m256i p = mul(add(x6, x2), 2217);
+        const __m256i d = add(mul(x2, 3135), p);
+        const __m256i s0 = add(_mm256_slli_epi32(add(x0, x4), 12), k(16));
+        const __m256i s1 = add(_mm256_slli_epi32(sub(x0, x4), 12), k(16));
+        const __m256i q = mul(add(x1, x7), 1130);
+        const __m256i e1 = add(mul(x1, 4551), q);
+        const __m256i r = mul(add(x5, x3), 4816);
+        const __m256i e5 = sub(r, mul(x5, 1598));
+        const __m256i q2 = sub(q, mul(x7, 6811));
+        const __m256i r2 = sub(r, mul(x3, 8034));
+        const __m256i p2 = sub(p, mul(x6, 7569));
+        const __m256i t = _mm256_srai_epi32(add(mul(sub(sub(add(q2, e1), r2), e5), 181), k(128)), 8);
+        const __m256i u = _mm256_srai_epi32(add(mul(sub(sub(add(e1, r2), e5), q2), 181), k(128)), 8);
+        x0 = _mm256_srai_epi32(add(add(add(s0, d), e1), e5), 5);
+        x1 = _mm256_srai_epi32(add(add(s1, p2), t), 5);
+        x2 = _mm256_srai_epi32(add(sub(s1, p2), u), 5);
+        x3 = _mm256_srai_epi32(add(add(sub(s0, d), q2), r2), 5);
+        x4 = _mm256_srai_epi32(sub(sub(sub(s0, d), q2), r2), 5);
+        x5 = _mm256_srai_epi32(sub(sub(s1, p2), u), 5);
+        x6 = _mm256_srai_epi32(sub(add(s1, p2), t), 5);
+        x7 = _mm256_srai_epi32(sub(sub(add(s0, d), e1), e5), 5);
     }
-    transpose8(x);
-    {  // rows: x[c] is column c, one lane per row
-        __m256i s0 = add(x[0], x[4]);
-        __m256i s1 = sub(x[0], x[4]);
-        __m256i p = add(mul(add(x[6], x[2]), 2217), k(2048));
-        __m256i d = _mm256_srai_epi32(add(mul(x[2], 3135), p), 12);
-        __m256i p2 = _mm256_srai_epi32(sub(p, mul(x[6], 7569)), 12);
-        __m256i q = add(mul(add(x[1], x[7]), 1130), k(2048));
-        __m256i e1 = _mm256_srai_epi32(add(mul(x[1], 4551), q), 12);
-        __m256i q2 = _mm256_srai_epi32(sub(q, mul(x[7], 6811)), 12);
-        __m256i r = add(mul(add(x[5], x[3]), 4816), k(2048));
-        __m256i e5 = _mm256_srai_epi32(sub(r, mul(x[5], 1598)), 12);
-        __m256i r2 = _mm256_srai_epi32(sub(r, mul(x[3], 8034)), 12);
-        __m256i t = _mm256_srai_epi32(add(mul(sub(sub(add(e1, q2), e5), r2), 181), k(128)), 8);
-        __m256i u = _mm256_srai_epi32(add(mul(sub(sub(add(e1, r2), e5), q2), 181), k(128)), 8);
+    transpose8(x0, x1, x2, x3, x4, x5, x6, x7);
+    {  // rows: x_c is column c, one lane per row
+        const __m256i s0 = add(x0, x4);
+        const __m256i s1 = sub(x0, x4);
+        const __m256i p = add(mul(add(x6, x2), 2217), k(2048));
+        const __m256i d = _mm256_srai_epi32(add(mul(x2, 3135), p), 12);
+        const __m256i p2 = _mm256_srai_epi32(sub(p, mul(x6, 7569)), 12);
+        const __m256i q = add(mul(add(x1, x7), 1130), k(2048));
+        const __m256i e1 = _mm256_srai_epi32(add(mul(x1, 4551), q), 12);
+        const __m256i q2 = _mm256_srai_epi32(sub(q, mul(x7, 6811)), 12);
+        const __m256i r = add(mul(add(x5, x3), 4816), k(2048));
+        const __m256i e5 = _mm256_srai_epi32(sub(r, mul(x5, 1598)), 12);
+        const __m256i r2 = _mm256_srai_epi32(sub(r, mul(x3, 8034)), 12);
+        const __m256i t = _mm256_srai_epi32(add(mul(sub(sub(add(e1, q2), e5), r2), 181), k(128)), 8);
+        const __m256i u = _mm256_srai_epi32(add(mul(sub(sub(add(e1, r2), e5), q2), 181), k(128)), 8);
         const __m256i round = k(512);
-        x[0] = _mm256_srai_epi32(add(add(add(add(s0, d), e1), e5), round), 10);
-        x[1] = _mm256_srai_epi32(add(add(add(s1, p2), t), round), 10);
-        x[2] = _mm256_srai_epi32(add(add(sub(s1, p2), u), round), 10);
-        x[3] = _mm256_srai_epi32(add(add(add(sub(s0, d), q2), r2), round), 10);
-        x[4] = _mm256_srai_epi32(add(sub(sub(sub(s0, d), q2), r2), round), 10);
-        x[5] = _mm256_srai_epi32(add(sub(sub(s1, p2), u), round), 10);
-        x[6] = _mm256_srai_epi32(add(sub(add(s1, p2), t), round), 10);
-        x[7] = _mm256_srai_epi32(add(sub(sub(add(s0, d), e1), e5), round), 10);
+        x0 = _mm256_srai_epi32(add(add(add(add(s0, d), e1), e5), round), 10);
+        x1 = _mm256_srai_epi32(add(add(add(s1, p2), t), round), 10);
+        x2 = _mm256_srai_epi32(add(add(sub(s1, p2), u), round), 10);
+        x3 = _mm256_srai_epi32(add(add(add(sub(s0, d), q2), r2), round), 10);
+        x4 = _mm256_srai_epi32(add(sub(sub(sub(s0, d), q2), r2), round), 10);
+        x5 = _mm256_srai_epi32(add(sub(sub(s1, p2), u), round), 10);
+        x6 = _mm256_srai_epi32(add(sub(add(s1, p2), t), round), 10);
+        x7 = _mm256_srai_epi32(add(sub(sub(add(s0, d), e1), e5), round), 10);
     }
-    transpose8(x);
+    transpose8(x0, x1, x2, x3, x4, x5, x6, x7);
+    const __m256i results[8] = {x0, x1, x2, x3, x4, x5, x6, x7};
     for (int r = 0; r < 8; ++r)
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + r * out_stride), x[r]);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + r * out_stride), results[r]);
 }
 #endif
 
@@ -404,35 +408,59 @@ inline uint64_t load_big_endian(uint64_t loaded)
     return loaded;
 }
 
-// The block decoder's view of the stream: the bit reader's position held in
-// a local while a block is read, and up to 64 bits fetched at once.  Bytes
-// past the end of the stream read as 0, as everywhere in the reader.
+// The block decoder's view of the stream: a 64-bit cache of the next bits
+// (the first one in bit 63), `count` of them valid, refilled 32 bits at a
+// time from `next_byte`, so a code's length shifts the cache instead of
+// going through memory.  Bytes past the end of the stream read as 0, as
+// everywhere in the reader.
 struct block_bits {
     const uint8_t* data;
     uint32_t size;
-    uint32_t position;
+    uint32_t next_byte;
+    uint64_t cache;
+    int32_t count;
 
-    // The next bits, the first one in bit 63; at least 57 of them are the
-    // stream's (or the zeros after it).
-    uint64_t window() const
+    explicit block_bits(uint32_t position) : data(bit_reader.bit_data), size(bit_reader.bit_size)
     {
-        const uint32_t at = position >> 3;
+        next_byte = position >> 3;
+        cache = load(8) << (position & 7);
+        count = 64 - int32_t(position & 7);
+        next_byte += 8;
+    }
+    // `bytes` (4 or 8) bytes from next_byte, big-endian, in the low bits.
+    uint64_t load(int bytes) const
+    {
         uint64_t word = 0;
-        if (uint64_t(at) + 8 <= size) {
-            std::memcpy(&word, data + at, 8);
-            word = load_big_endian(word);
-        } else {
-            for (uint32_t i = at; i < at + 8; ++i)
-                word = (word << 8) | (i < size ? data[i] : 0u);
+        if (uint64_t(next_byte) + 8 <= size) {
+            std::memcpy(&word, data + next_byte, 8);
+            return load_big_endian(word) >> (64 - 8 * bytes);
         }
-        return word << (position & 7);
+        for (uint32_t i = next_byte; i < next_byte + uint32_t(bytes); ++i)
+            word = (word << 8) | (i < size ? data[i] : 0u);
+        return word;
+    }
+    // At least 32 valid bits afterwards.
+    void refill()
+    {
+        if (count < 32) {
+            cache |= load(4) << (32 - count);
+            next_byte += 4;
+            count += 32;
+        }
+    }
+    uint32_t peek(int n) const { return uint32_t(cache >> (64 - n)); }
+    void skip(int n)
+    {
+        cache <<= n;
+        count -= n;
     }
     uint32_t read(int n)
     {
-        uint32_t value = uint32_t(window() >> (64 - n));
-        position += uint32_t(n);
+        uint32_t value = peek(n);
+        skip(n);
         return value;
     }
+    uint32_t position() const { return next_byte * 8 - uint32_t(count); }
 };
 
 }  // namespace
@@ -442,16 +470,19 @@ bool mpeg_decode_block(int b)
     mpeg_decoder_state& d = mpeg_decoder;
     int32_t* coefficients = d.coefficients;
     std::memset(coefficients, 0, sizeof d.coefficients);
-    block_bits bits{bit_reader.bit_data, bit_reader.bit_size, uint32_t(bit_reader.bit_position)};
+    block_bits bits(uint32_t(bit_reader.bit_position));
+    bool has_ac = false;
     auto finish = [&](bool result) {
-        bit_reader.bit_position = int32_t(bits.position);
+        bit_reader.bit_position = int32_t(bits.position());
+        d.block_has_ac = has_ac;
         return result;
     };
 
     const int k = b < 4 ? 0 : b - 3;
-    const uint32_t next10 = uint32_t(bits.window() >> 54);
+    const uint32_t next10 = bits.peek(10);
     const dc_size_entry dc = k == 0 ? dc_size_luminance(next10) : dc_size_chrominance(next10);
-    bits.position += dc.length;
+    bits.skip(dc.length);
+    bits.refill();
     int32_t difference = 0;
     if (dc.size) {
         difference = int32_t(bits.read(dc.size));
@@ -460,43 +491,44 @@ bool mpeg_decode_block(int b)
     }
     d.dc_predictor[k] = clamp(d.dc_predictor[k] + difference, -dc_predictor_limit, dc_predictor_limit);
     coefficients[0] = d.dc_predictor[k] * 8;
-    d.block_has_ac = false;
 
     int32_t p = 1;
     const int32_t scale = d.quantiser_scale;
     for (;;) {
-        const uint64_t window = bits.window();
-        const uint32_t c = uint32_t(window >> 48);
+        bits.refill();  // a code, its sign or its escape fields take at most 28 bits
+        const uint32_t c = bits.peek(16);
         if (c < 16)
             return finish(false);
         const dct_coeff_entry entry = dct_coeff_lookup(c);
-        int32_t level;
+        int32_t magnitude, negative;  // negative: 0 or -1
         if (entry.run == mpeg_run_end_of_block) {
-            bits.position += entry.length;
+            bits.skip(entry.length);
             return finish(true);
         }
         if (entry.run == mpeg_run_escape) {
-            bits.position += entry.length;
+            bits.skip(entry.length);
             p += int32_t(bits.read(6));
-            level = int8_t(bits.read(8));
+            int32_t level = int8_t(bits.read(8));
             if (level == 0)
                 level = int32_t(bits.read(8));
             else if (level == -128)
                 level = int32_t(bits.read(8)) - 256;
+            magnitude = level < 0 ? -level : level;
+            negative = level < 0 ? -1 : 0;
         } else {
-            // The sign bit follows the code, inside the same window.
+            // The sign bit follows the code.
             p += entry.run;
-            level = (window >> (63 - entry.length)) & 1 ? -int32_t(entry.level) : int32_t(entry.level);
-            bits.position += entry.length + 1u;
+            magnitude = entry.level;
+            bits.skip(entry.length);
+            negative = -int32_t(bits.read(1));
         }
         if (p > 63)
             return finish(false);
-        const int32_t magnitude = level < 0 ? -level : level;
         int32_t v = (((magnitude * scale * d.quant_matrix[p]) >> 3) - 1) | 1;
-        if (v < 0)
-            v = -v;  // products below 8 give 1
-        coefficients[mpeg_zigzag[p]] = level < 0 ? -v : v;
-        d.block_has_ac = true;
+        const int32_t v_sign = v >> 31;
+        v = (v ^ v_sign) - v_sign;  // products below 8 give -1: its magnitude 1
+        coefficients[mpeg_zigzag[p]] = (v ^ negative) - negative;
+        has_ac = true;
         ++p;
     }
 }
