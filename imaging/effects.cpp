@@ -177,13 +177,75 @@ void zoom_feedback_quadrants(uint32_t* buffer, int32_t cx, int32_t cy, int32_t s
                 update(second, cx + j, right_sx[j], second_sy);
         }
     };
+    // A row whose samples all lie in rows already finished (both sample rows
+    // nearer the centre than the row itself) depends on nothing in its own
+    // row: its pixels are made four at a time, in any order.  The columns'
+    // sample places are the same for every row.
+    alignas(16) int16_t fraction[frame_width * 4];  // fx of column x in four lanes
+    int32_t column[frame_width];                    // ix of column x
+    for (int32_t x = 1; x < w; ++x) {
+        const int32_t sx = x < cx ? left_sx[cx - 1 - x] : right_sx[x - cx];
+        column[x] = sx >> 8;
+        for (int k = 0; k < 4; ++k)
+            fraction[4 * x + k] = int16_t(sx & 255);
+    }
+    auto independent_row = [&](uint32_t* row, int32_t sy) {
+        const int32_t iy = sy >> 8;
+        const __m128i fy = _mm_set1_epi16(int16_t(sy & 255));
+        const uint32_t* top = buffer + iy * w;  // iy is at most 238 here, so the row below exists
+        const uint32_t* bottom = top + w;
+        const __m128i zero = _mm_setzero_si128();
+        // Two pixels' bilinear samples (-1..127, counted as 0 from -1) in 16-bit lanes.
+        auto samples2 = [&](int32_t x) {
+            // Each pair (a, b) is two neighbouring pixels; the right one of
+            // column 319 is the next row's first, read with weight 0.
+            auto pair = [](const uint32_t* at) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at)); };
+            const __m128i ab = _mm_unpacklo_epi32(pair(top + column[x]), pair(top + column[x + 1]));  // a0 a1 b0 b1
+            const __m128i cd = _mm_unpacklo_epi32(pair(bottom + column[x]), pair(bottom + column[x + 1]));
+            // a: the lanes of pixels x and x+1 from their left neighbours, b from the right ones.
+            const __m128i a = _mm_unpacklo_epi8(ab, zero), b = _mm_unpackhi_epi8(ab, zero);
+            const __m128i c = _mm_unpacklo_epi8(cd, zero), d = _mm_unpackhi_epi8(cd, zero);
+            const __m128i fx = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fraction + 4 * x));
+            const __m128i upper_line = _mm_add_epi16(_mm_slli_epi16(a, 8), _mm_mullo_epi16(_mm_sub_epi16(b, a), fx));
+            const __m128i lower_line = _mm_add_epi16(_mm_slli_epi16(c, 8), _mm_mullo_epi16(_mm_sub_epi16(d, c), fx));
+            const __m128i along = _mm_mullo_epi16(_mm_srai_epi16(_mm_sub_epi16(lower_line, upper_line), 8), fy);
+            return _mm_max_epi16(_mm_srai_epi16(_mm_add_epi16(upper_line, along), 8), zero);
+        };
+        int32_t x = 1;
+        for (; x + 2 <= w; x += 2) {
+            const uint64_t olds = uint64_t(_mm_cvtsi128_si64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + x))));
+            const __m128i old16 = _mm_unpacklo_epi8(_mm_cvtsi64_si128(int64_t(olds)), zero);
+            const __m128i index = _mm_or_si128(_mm_slli_epi16(old16, 7), samples2(x));
+            const uint64_t first = uint64_t(_mm_cvtsi128_si64(index));
+            const uint64_t second = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(index, index)));
+            auto pixel = [](uint32_t old, uint64_t indices) {
+                return (old & 0xFF000000u) | zoom_sums[indices & 0xFFFF] |
+                       uint32_t(zoom_sums[(indices >> 16) & 0xFFFF]) << 8 |
+                       uint32_t(zoom_sums[(indices >> 32) & 0xFFFF]) << 16;
+            };
+            row[x] = pixel(uint32_t(olds), first);
+            row[x + 1] = pixel(uint32_t(olds >> 32), second);
+        }
+        for (; x < w; ++x)
+            row[x] = zoom_feedback_pixel_sse2(buffer, x < cx ? left_sx[cx - 1 - x] : right_sx[x - cx], sy, row[x]);
+    };
     for (int32_t r = 0; r < std::max(up, down); ++r) {
         uint32_t* upper = r < up ? buffer + (cy - 1 - r) * w : nullptr;
         uint32_t* lower = r < down ? buffer + (cy + r) * w : nullptr;
         const int32_t upper_sy = (cy - 1) * 256 - r * step, lower_sy = cy * 256 + r * step;
+        // Upper rows read rows iy and iy + 1 at or below themselves, lower
+        // rows iy and iy + 1 at or above.
+        if (upper && (upper_sy >> 8) > cy - 1 - r) {
+            independent_row(upper, upper_sy);
+            upper = nullptr;
+        }
+        if (lower && (lower_sy >> 8) + 1 < cy + r) {
+            independent_row(lower, lower_sy);
+            lower = nullptr;
+        }
         if (upper)
             rows(upper, upper_sy, lower, lower_sy);
-        else
+        else if (lower)
             rows(lower, lower_sy, nullptr, 0);
     }
 }
