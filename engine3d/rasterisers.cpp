@@ -383,8 +383,8 @@ void draw_line_subtractive(uint32_t* destination, uint32_t colour, float x0, flo
 #endif
 }
 
-void draw_sprite_additive(int32_t centre_x, int32_t centre_y, const uint32_t* sprite, int32_t size,
-                          uint32_t* destination)
+void draw_sprite_additive_plain(int32_t centre_x, int32_t centre_y, const uint32_t* sprite, int32_t size,
+                                uint32_t* destination)
 {
     if (size < 2)
         return;
@@ -406,5 +406,46 @@ void draw_sprite_additive(int32_t centre_x, int32_t centre_y, const uint32_t* sp
         int64_t u = u_start;
         for (int64_t x = left; x < right; ++x, u += step)
             out[x] = add_saturate(out[x], row[uint32_t(u >> 16) & 255]);
+    }
+}
+
+// The same pixels with the columns' texels found once for all rows, and
+// four pixels added at a time in SSE2.
+void draw_sprite_additive(int32_t centre_x, int32_t centre_y, const uint32_t* sprite, int32_t size,
+                          uint32_t* destination)
+{
+    if (size < 2)
+        return;
+    const int32_t half = size / 2, step = 8388608 / size;  // 128 texels across the sprite
+    int64_t left = int64_t(centre_x) - half, right = int64_t(centre_x) + half;
+    int64_t top = int64_t(centre_y) - half, bottom = int64_t(centre_y) + half;
+    if (left >= frame_width || top >= frame_height || right < 0 || bottom < 0)
+        return;
+    right = std::min<int64_t>(right, frame_width);
+    bottom = std::min<int64_t>(bottom, frame_height - 1);  // the last row is never touched
+    int64_t u_start = 0, v = 0;
+    if (left < 0)
+        u_start = step * -left, left = 0;
+    if (top < 0)
+        v = step * -top, top = 0;
+    const int32_t columns = int32_t(right - left);
+    uint8_t texel_column[frame_width];
+    int64_t u = u_start;
+    for (int32_t i = 0; i < columns; ++i, u += step)
+        texel_column[i] = uint8_t(uint32_t(u >> 16) & 255);
+    for (int64_t y = top; y < bottom; ++y, v += step) {
+        const uint32_t* row = sprite + ((uint32_t(v >> 16) & 255) << 8);
+        uint32_t* out = destination + y * frame_width + left;
+        int32_t i = 0;
+#if defined(__SSE2__)
+        for (; i + 4 <= columns; i += 4) {
+            const __m128i texels = _mm_setr_epi32(int(row[texel_column[i]]), int(row[texel_column[i + 1]]),
+                                                  int(row[texel_column[i + 2]]), int(row[texel_column[i + 3]]));
+            auto* at = reinterpret_cast<__m128i*>(out + i);
+            _mm_storeu_si128(at, _mm_adds_epu8(_mm_loadu_si128(at), texels));
+        }
+#endif
+        for (; i < columns; ++i)
+            out[i] = add_saturate(out[i], row[texel_column[i]]);
     }
 }

@@ -42,6 +42,9 @@ void draw_line_subtractive_plain(uint32_t* destination, uint32_t colour, float x
 // nothing; the frame's last row is never touched.
 void draw_sprite_additive(int32_t centre_x, int32_t centre_y, const uint32_t* sprite, int32_t size,
                           uint32_t* destination);
+// The same pixels by the literal walk; the tests compare the two.
+void draw_sprite_additive_plain(int32_t centre_x, int32_t centre_y, const uint32_t* sprite, int32_t size,
+                                uint32_t* destination);
 
 // Per-byte saturating sum of two pixels, all four bytes at once: the low
 // seven bits of each byte are added without crossing into the next, the top

@@ -234,6 +234,29 @@ TEST(DrawLines, NeverWriteOutsideTheFrame)
     EXPECT_TRUE(f.guards_intact());
 }
 
+// The fast sprite writes what the literal walk writes, at any size and
+// position, clipped or not, on a busy frame.
+TEST(DrawSpriteAdditive, FastVersionMatchesTheLiteralWalk)
+{
+    std::mt19937 random(13);
+    std::vector<uint32_t> sprite(65536), busy(frame_width * frame_height);
+    for (auto& t : sprite)
+        t = random();
+    for (auto& p : busy)
+        p = random();
+    const int32_t sizes[] = {2, 3, 7, 30, 75, 200, 321, 700};
+    for (int32_t size : sizes)
+        for (int round = 0; round < 12; ++round) {
+            const int32_t x = int32_t(random() % 700) - 190, y = int32_t(random() % 600) - 180;
+            guarded_frame plain(0), fast(0);
+            std::copy(busy.begin(), busy.end(), plain.frame());
+            std::copy(busy.begin(), busy.end(), fast.frame());
+            draw_sprite_additive_plain(x, y, sprite.data(), size, plain.frame());
+            draw_sprite_additive(x, y, sprite.data(), size, fast.frame());
+            ASSERT_TRUE(plain.memory == fast.memory) << "size " << size << " at " << x << ", " << y;
+        }
+}
+
 TEST(DrawSpriteAdditive, CoversItsBoxButNeverTheLastRow)
 {
     std::vector<uint32_t> ones(65536, 0x01010101);
