@@ -441,7 +441,7 @@ void lens_map(uint32_t* destination, const int32_t* depth, const uint32_t* textu
     lens_map_into(destination, texture, nullptr, nullptr, depth, u0, v0, cx, cy);
 }
 
-void smear_blur(int32_t n, const uint32_t* source, uint32_t* destination)
+void smear_blur_plain(int32_t n, const uint32_t* source, uint32_t* destination)
 {
     constexpr int32_t w = frame_width;
     for (int32_t y = 0; y < frame_height; ++y) {
@@ -471,6 +471,54 @@ void smear_blur(int32_t n, const uint32_t* source, uint32_t* destination)
             for (int32_t x = 0; x < w; ++x)
                 out[x] = (out[x - w] + value_of_row[x]) >> 1;
     }
+}
+
+void smear_blur(int32_t n, const uint32_t* source, uint32_t* destination)
+{
+#if defined(__SSE2__)
+    constexpr int32_t w = frame_width;
+    const int32_t radius = std::min(n, w);
+    if (n >= 1 && radius <= 128) {
+        // As blur_row_sse2: the row's blue bytes extended by `radius` copies
+        // of its end pixels, summed into 16-bit running sums; a window of
+        // 2 radius samples (below 65,536) is a difference of two of them,
+        // and floor(k x window / 65536) the high half of their product.
+        const uint16_t k = uint16_t(65536 / (2 * radius));
+        const __m128i factor = _mm_set1_epi16(int16_t(k));
+        alignas(16) uint16_t sums[w + 2 * 128 + 8];
+        for (int32_t y = 0; y < frame_height; ++y) {
+            const uint32_t* in = source + y * w;
+            uint32_t* out = destination + y * w;
+            uint16_t running = 0;
+            int32_t j = 0;
+            sums[0] = 0;
+            const uint16_t first = uint16_t(blue_of(in[0])), last = uint16_t(blue_of(in[w - 1]));
+            for (; j < radius; ++j)
+                sums[j + 1] = running = uint16_t(running + first);
+            for (int32_t i = 0; i < w; ++i, ++j)
+                sums[j + 1] = running = uint16_t(running + blue_of(in[i]));
+            for (; j < w + 2 * radius; ++j)
+                sums[j + 1] = running = uint16_t(running + last);
+            const uint16_t* leaving = sums + 1;
+            const uint16_t* entering = sums + 2 * radius + 1;
+            for (int32_t x = 0; x < w; x += 8) {
+                __m128i window = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(entering + x)),
+                                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(leaving + x)));
+                __m128i value = _mm_mulhi_epu16(window, factor);
+                __m128i low = _mm_unpacklo_epi16(value, _mm_setzero_si128());
+                __m128i high = _mm_unpackhi_epi16(value, _mm_setzero_si128());
+                if (y > 0) {  // averaged with the row above as already stored
+                    low = _mm_srli_epi32(_mm_add_epi32(low, pixels4_load(out + x - w)), 1);
+                    high = _mm_srli_epi32(_mm_add_epi32(high, pixels4_load(out + x + 4 - w)), 1);
+                }
+                pixels4_store(out + x, low);
+                pixels4_store(out + x + 4, high);
+            }
+        }
+        return;
+    }
+#endif
+    smear_blur_plain(n, source, destination);
 }
 
 void bump_refraction_plain(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t* surface, const uint32_t* light,

@@ -54,6 +54,9 @@ void lens_map_plain(uint32_t* destination, const int32_t* depth, const uint32_t*
 // result sits in the blue byte, the other bytes 0.  A radius below 1 takes
 // each blue byte as it is; a radius beyond the row's width acts as the width.
 void smear_blur(int32_t n, const uint32_t* source, uint32_t* destination);
+// The same with one running sum per row: the reference the faster version
+// (window sums from running sums, eight pixels at a time) must match.
+void smear_blur_plain(int32_t n, const uint32_t* source, uint32_t* destination);
 
 // A surface texture refracted by the gradient of the height image's blue
 // byte and lit by a light texture: destination pixel = light texel at

@@ -115,3 +115,16 @@ TEST(FastProcedural, EveryTexelOfEverySlotFollowsThePerTexelRule)
                 mismatches += texture_slots[slot][i * 256 + j] != procedural_texel(slot, i, j);
     EXPECT_EQ(mismatches, 0);
 }
+
+TEST(FastEffects, SmearBlurMatchesThePlainOneForEveryRadius)
+{
+    prepare_effect_tables();
+    std::vector<uint32_t> source = random_pixels(frame_pixels, 91);
+    for (int32_t n : {-3, 0, 1, 2, 3, 5, 17, 100, 127, 128, 129, 160, 319, 320, 500}) {
+        guarded_frame fast(0xABCDEF01), plain(0xABCDEF01);
+        smear_blur(n, source.data(), fast.pixels());
+        smear_blur_plain(n, source.data(), plain.pixels());
+        EXPECT_EQ(std::memcmp(fast.pixels(), plain.pixels(), frame_pixels * 4), 0) << "n " << n;
+        EXPECT_TRUE(fast.guards_intact());
+    }
+}
