@@ -180,7 +180,7 @@ void grid_expand_shaded(const uint32_t* texture, uint32_t* destination)
 
 #endif
 
-void plasma_warp(float t, const uint32_t* texture, uint32_t* destination)
+void plasma_warp_plain(float t, const uint32_t* texture, uint32_t* destination)
 {
     const float a = float(11 + 5 * real_cos(0.007524454477050415 * t));
     const float b = float(11 + 5 * real_cos(0.009587727708533078 * t));
@@ -196,6 +196,48 @@ void plasma_warp(float t, const uint32_t* texture, uint32_t* destination)
                        + 64 * real_cos(((y - x) * d + t) * 0.008841732979664015) + pan_u;
             double v = 64 * real_cos((t - y * d) * 0.0111731843575419) * real_sin((x * c + t) * 0.013175230566534914)
                        + 64 * real_sin(((x - y) * a + t) * 0.007722007722007722) + pan_v;
+            warp_grid.u[gy * warp_grid_stride + gx] = round_to_int16(u);
+            warp_grid.v[gy * warp_grid_stride + gx] = round_to_int16(v);
+        }
+    grid_expand_plain(texture, destination);
+}
+
+void plasma_warp(float t, const uint32_t* texture, uint32_t* destination)
+{
+    const float a = float(11 + 5 * real_cos(0.007524454477050415 * t));
+    const float b = float(11 + 5 * real_cos(0.009587727708533078 * t));
+    const float c = float(11 + 5 * real_sin(0.007062146892655367 * t));
+    const float d = float(11 + 5 * real_sin(0.00846740050804403 * t));
+    const double pan_u = 512 * real_sin(0.0010736525660296327 * t);
+    const double pan_v = 512 * real_sin(0.001266784899923993 * t);
+    // Each sine or cosine of the plain loop depends on the column alone, the
+    // row alone, or their difference: made once for each value, then
+    // combined point by point by the same expressions.
+    constexpr int32_t columns = block_columns + 1, rows = block_rows + 1;
+    constexpr int32_t differences = columns + rows - 1;  // y - x runs from -33 to 37
+    double column_u[columns], column_v[columns], row_u[rows], row_v[rows];
+    double difference_u[differences], difference_v[differences];
+    constexpr int32_t least = -13 - (columns - 1 - 20);  // y - x at gy = 0, gx = 40
+    for (int32_t gx = 0; gx < columns; ++gx) {
+        const double x = gx - 20;
+        column_u[gx] = real_sin((t - x * a) * 0.010604453870625662);
+        column_v[gx] = real_sin((x * c + t) * 0.013175230566534914);
+    }
+    for (int32_t gy = 0; gy < rows; ++gy) {
+        const double y = gy - 13;
+        row_u[gy] = real_cos((y * b + t) * 0.015503875968992248);
+        row_v[gy] = real_cos((t - y * d) * 0.0111731843575419);
+    }
+    for (int32_t k = 0; k < differences; ++k) {
+        const double y_minus_x = k + least;
+        difference_u[k] = real_cos((y_minus_x * d + t) * 0.008841732979664015);
+        difference_v[k] = real_sin((-y_minus_x * a + t) * 0.007722007722007722);
+    }
+    for (int32_t gy = 0; gy < rows; ++gy)
+        for (int32_t gx = 0; gx < columns; ++gx) {
+            const int32_t k = (gy - 13) - (gx - 20) - least;
+            double u = t + 64 * column_u[gx] * row_u[gy] + 64 * difference_u[k] + pan_u;
+            double v = 64 * row_v[gy] * column_v[gx] + 64 * difference_v[k] + pan_v;
             warp_grid.u[gy * warp_grid_stride + gx] = round_to_int16(u);
             warp_grid.v[gy * warp_grid_stride + gx] = round_to_int16(v);
         }

@@ -16,6 +16,10 @@ void grid_expand(const uint32_t* texture, uint32_t* destination);
 // A flowing liquid distortion: fills grid U and V from sums of sines of time t
 // and position, then grid_expand.
 void plasma_warp(float t, const uint32_t* texture, uint32_t* destination);
+// The same with every sine and cosine taken afresh at every grid point and
+// the plain expander: the reference for plasma_warp, which takes each of
+// them once per distinct argument.
+void plasma_warp_plain(float t, const uint32_t* texture, uint32_t* destination);
 
 // The texture as a rotating, zooming plane at a slowly changing tilt, darker
 // with depth; rotation in 256 units per turn.  Rows 0..3 and 236..239 end black.

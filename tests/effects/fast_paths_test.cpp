@@ -1,6 +1,7 @@
 // Every faster loop of the 2D and warp-grid effects against its plain version, on random grids, textures and frames.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -126,5 +127,19 @@ TEST(FastEffects, SmearBlurMatchesThePlainOneForEveryRadius)
         smear_blur_plain(n, source.data(), plain.pixels());
         EXPECT_EQ(std::memcmp(fast.pixels(), plain.pixels(), frame_pixels * 4), 0) << "n " << n;
         EXPECT_TRUE(fast.guards_intact());
+    }
+}
+
+TEST(FastWarp, PlasmaWarpTakesEachSineOnceWithTheSameGridAndFrame)
+{
+    prepare_effect_tables();
+    for (float t : {0.0f, 1.0f, -1.0f, 1234.5f, -2400.0f, 9000.0f, 15873.0f, 1.0e6f}) {
+        guarded_frame fast, plain;
+        plasma_warp_plain(t, texture_slots[1], plain.pixels());
+        std::vector<int16_t> u(warp_grid.u, warp_grid.u + warp_grid_entries), v(warp_grid.v, warp_grid.v + warp_grid_entries);
+        plasma_warp(t, texture_slots[1], fast.pixels());
+        EXPECT_TRUE(std::equal(u.begin(), u.end(), warp_grid.u)) << "t " << t;
+        EXPECT_TRUE(std::equal(v.begin(), v.end(), warp_grid.v)) << "t " << t;
+        EXPECT_EQ(std::memcmp(fast.pixels(), plain.pixels(), frame_pixels * 4), 0) << "t " << t;
     }
 }
