@@ -320,7 +320,7 @@ void lens_blobs_plain(int32_t x, int32_t y, float z, int32_t u0, int32_t v0, con
     lens_map_plain(d2, lens_depth, t2, u0, v0, x, y);
 }
 
-void draw_blob(int32_t* depth, float x, float y, float z, bool screen_coordinates)
+void draw_blob_plain(int32_t* depth, float x, float y, float z, bool screen_coordinates)
 {
     constexpr int32_t w = frame_width, h = frame_height;
     double s = z + 400.0;
@@ -360,6 +360,66 @@ void draw_blob(int32_t* depth, float x, float y, float z, bool screen_coordinate
             int32_t height = blob_table[((v >> 16) & 255) * 256 + ((u >> 16) & 255)];
             if (height > 0 && height + bias > out[column])
                 out[column] = height + bias;
+        }
+    }
+}
+
+void draw_blob(int32_t* depth, float x, float y, float z, bool screen_coordinates)
+{
+    constexpr int32_t w = frame_width, h = frame_height;
+    double s = z + 400.0;
+    if (!(s > 5))
+        return;
+    double scale = 120 / s;
+    int32_t bias = round_to_int(10000 / s + 50);
+    if (!screen_coordinates) {
+        x = float(scale * x + w / 2);
+        y = float(scale * y + h / 2);
+    }
+    // Far off the frame (or not a number): nothing to draw, and the rounding
+    // below stays defined.  The radius is at most 1,400.
+    if (!(std::fabs(x) < 1.0e6f && std::fabs(y) < 1.0e6f))
+        return;
+    int32_t r = std::max(2, round_to_int(7000 / s));
+    int32_t step = 8388608 / r;  // 16.16: the 2r pixels span the table's 256 entries
+
+    int32_t x0 = round_to_int(x - r), x1 = round_to_int(x + r);
+    int32_t y0 = round_to_int(y - r), y1 = round_to_int(y + r);
+    if (x0 >= w || y0 >= h || x1 < 0 || y1 < 0)
+        return;
+    x1 = std::min(x1, w - 1);
+    y1 = std::min(y1, h - 1);
+    int32_t u_start = 0, v = 0;
+    if (x0 < 0)
+        u_start = step * -x0, x0 = 0;
+    if (y0 < 0)
+        v = step * -y0, y0 = 0;
+
+    // The columns' table entries are the same for every row: found once.
+    // Four pixels at a time merge by maximum where the dome has height.
+    const int32_t columns = x1 - x0;
+    uint8_t table_column[frame_width];
+    for (int32_t i = 0, u = u_start; i < columns; ++i, u += step)
+        table_column[i] = uint8_t((u >> 16) & 255);
+    for (int32_t row = y0; row < y1; ++row, v += step) {
+        int32_t* out = depth + row * w + x0;
+        const int32_t* heights = blob_table + ((v >> 16) & 255) * 256;
+        int32_t i = 0;
+#if defined(__SSE2__)
+        const __m128i biases = _mm_set1_epi32(bias), zero = _mm_setzero_si128();
+        for (; i + 4 <= columns; i += 4) {
+            const __m128i height = _mm_setr_epi32(heights[table_column[i]], heights[table_column[i + 1]],
+                                                  heights[table_column[i + 2]], heights[table_column[i + 3]]);
+            auto* at = reinterpret_cast<__m128i*>(out + i);
+            const __m128i old_depth = _mm_loadu_si128(at), raised = _mm_add_epi32(height, biases);
+            const __m128i take = _mm_and_si128(_mm_cmpgt_epi32(height, zero), _mm_cmpgt_epi32(raised, old_depth));
+            _mm_storeu_si128(at, _mm_or_si128(_mm_and_si128(take, raised), _mm_andnot_si128(take, old_depth)));
+        }
+#endif
+        for (; i < columns; ++i) {
+            const int32_t height = heights[table_column[i]];
+            if (height > 0 && height + bias > out[i])
+                out[i] = height + bias;
         }
     }
 }

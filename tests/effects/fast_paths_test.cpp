@@ -143,3 +143,21 @@ TEST(FastWarp, PlasmaWarpTakesEachSineOnceWithTheSameGridAndFrame)
         EXPECT_EQ(std::memcmp(fast.pixels(), plain.pixels(), frame_pixels * 4), 0) << "t " << t;
     }
 }
+
+TEST(FastEffects, DrawBlobMatchesThePlainOneAnywhere)
+{
+    prepare_effect_tables();
+    random_words r{95};
+    for (int round = 0; round < 60; ++round) {
+        // Screen and world places, near and far, over a depth buffer with old domes in it.
+        const float x = float(int32_t(r.next() % 900) - 300), y = float(int32_t(r.next() % 700) - 230);
+        const float z = float(int32_t(r.next() % 1400) - 396);
+        const bool screen = round % 2 == 0;
+        std::vector<int32_t> fast(frame_pixels), plain(frame_pixels);
+        for (int32_t i = 0; i < frame_pixels; ++i)
+            fast[i] = plain[i] = round % 3 == 0 ? 0 : int32_t(r.next() % 400) - 50;
+        draw_blob(fast.data(), x, y, z, screen);
+        draw_blob_plain(plain.data(), x, y, z, screen);
+        ASSERT_EQ(fast, plain) << x << ", " << y << ", " << z << (screen ? " screen" : " world");
+    }
+}
