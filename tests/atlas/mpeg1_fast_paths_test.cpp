@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "atlas/mpeg1_decoder.h"
+#include "data/blocks.h"
 #include "shell/cpu_features.h"
 
 TEST(MpegFastPaths, TransformMatchesThePlainPassesEvenWhenTheyWrap)
@@ -57,4 +58,16 @@ TEST(MpegFastPaths, ColourConversionMatchesTheTablesForAnyWorkArea)
         mpeg_convert_macroblock(fast.data(), 20);
         ASSERT_EQ(plain, fast) << "round " << round;
     }
+}
+
+// The stored atlas decodes to the same pixels whether the processor's AVX2
+// is used or not.
+TEST(MpegFastPaths, TheAtlasDecodesTheSameWithoutAvx2)
+{
+    std::vector<uint32_t> wide(256 * 256), narrow(256 * 256);
+    decode_atlas_picture(embedded_atlas_m1v, uint32_t(embedded_atlas_m1v_size), image{256, 256, wide.data()}, 128);
+    cpu_limit_features({false});
+    decode_atlas_picture(embedded_atlas_m1v, uint32_t(embedded_atlas_m1v_size), image{256, 256, narrow.data()}, 128);
+    cpu_limit_features({true});
+    EXPECT_EQ(wide, narrow);
 }
