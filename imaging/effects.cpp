@@ -83,7 +83,7 @@ void zoom_feedback_passes(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step
 // The zoom feedback's two tables folded into one for the fast version:
 // entry old x 128 + sample is min(127, A[old] + B[sample]), both 0..127.
 // Rebuilt from zoom_tables on every call.
-uint8_t zoom_sums[128 * 128];
+uint8_t zoom_sums[128 * 128 + 1];  // one spare byte: entries are read as the low byte of 16-bit loads
 
 void build_zoom_sums(const uint8_t* tables)
 {
@@ -211,20 +211,32 @@ void zoom_feedback_quadrants(uint32_t* buffer, int32_t cx, int32_t cy, int32_t s
             const __m128i along = _mm_mullo_epi16(_mm_srai_epi16(_mm_sub_epi16(lower_line, upper_line), 8), fy);
             return _mm_max_epi16(_mm_srai_epi16(_mm_add_epi16(upper_line, along), 8), zero);
         };
-        int32_t x = 1;
-        for (; x + 2 <= w; x += 2) {
-            const uint64_t olds = uint64_t(_mm_cvtsi128_si64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + x))));
-            const __m128i old16 = _mm_unpacklo_epi8(_mm_cvtsi64_si128(int64_t(olds)), zero);
-            const __m128i index = _mm_or_si128(_mm_slli_epi16(old16, 7), samples2(x));
-            const uint64_t first = uint64_t(_mm_cvtsi128_si64(index));
-            const uint64_t second = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(index, index)));
-            auto pixel = [](uint32_t old, uint64_t indices) {
-                return (old & 0xFF000000u) | zoom_sums[indices & 0xFFFF] |
-                       uint32_t(zoom_sums[(indices >> 16) & 0xFFFF]) << 8 |
-                       uint32_t(zoom_sums[(indices >> 32) & 0xFFFF]) << 16;
+        // The table entries of two pixels' colour bytes, each read as the
+        // low byte of a 16-bit load and inserted into its lane.
+        auto look_up = [](__m128i index) {
+            __m128i found = _mm_setzero_si128();
+            auto entry = [](int i) {
+                uint16_t pair;
+                std::memcpy(&pair, zoom_sums + i, 2);
+                return int(pair);
             };
-            row[x] = pixel(uint32_t(olds), first);
-            row[x + 1] = pixel(uint32_t(olds >> 32), second);
+            found = _mm_insert_epi16(found, entry(_mm_extract_epi16(index, 0)), 0);
+            found = _mm_insert_epi16(found, entry(_mm_extract_epi16(index, 1)), 1);
+            found = _mm_insert_epi16(found, entry(_mm_extract_epi16(index, 2)), 2);
+            found = _mm_insert_epi16(found, entry(_mm_extract_epi16(index, 4)), 4);
+            found = _mm_insert_epi16(found, entry(_mm_extract_epi16(index, 5)), 5);
+            found = _mm_insert_epi16(found, entry(_mm_extract_epi16(index, 6)), 6);
+            return _mm_and_si128(found, _mm_set1_epi16(255));
+        };
+        const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+        int32_t x = 1;
+        for (; x + 4 <= w; x += 4) {
+            const __m128i olds = pixels4_load(row + x);
+            const __m128i index_low = _mm_or_si128(_mm_slli_epi16(_mm_unpacklo_epi8(olds, zero), 7), samples2(x));
+            const __m128i index_high =
+                _mm_or_si128(_mm_slli_epi16(_mm_unpackhi_epi8(olds, zero), 7), samples2(x + 2));
+            const __m128i colours = _mm_packus_epi16(look_up(index_low), look_up(index_high));
+            pixels4_store(row + x, _mm_or_si128(colours, _mm_and_si128(olds, alpha)));
         }
         for (; x < w; ++x)
             row[x] = zoom_feedback_pixel_sse2(buffer, x < cx ? left_sx[cx - 1 - x] : right_sx[x - cx], sy, row[x]);
