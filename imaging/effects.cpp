@@ -477,30 +477,64 @@ void lens_map_into(uint32_t* first, const uint32_t* first_texture, uint32_t* sec
             lens_reciprocals.of[t] = 65536 / t;
         lens_reciprocals.filled = true;
     }
+#if defined(__SSE2__)
+    // With the centre near the frame and depths of 0..4095, every product
+    // (pixel - centre) x (65536 / t) fits 32 bits, so four pixels go at once:
+    // the low halves of unsigned 32 x 32 products are the signed products.
+    const bool near_centre = cx > -2048 && cx < 2048 && cy > -2048 && cy < 2048;
+    auto multiply = [](__m128i a, __m128i b) {
+        const __m128i even = _mm_mul_epu32(a, b);
+        const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), _mm_srli_epi64(b, 32));
+        return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08));
+    };
+    const __m128i low_byte = _mm_set1_epi32(255), lanes = _mm_setr_epi32(0, 1, 2, 3);
+#endif
     for (int32_t y = 0; y < frame_height; ++y) {
         const int32_t* row = depth + y * frame_width;
         const int64_t dy = int64_t(y) - cy;
-        for (int32_t x = 0; x < frame_width; ++x) {
+        for (int32_t x0 = 0; x0 < frame_width; x0 += 4) {  // the width is a multiple of four
 #if defined(__SSE2__)
-            if ((x & 3) == 0) {
-                const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
-                if (_mm_movemask_epi8(_mm_cmpeq_epi32(four, _mm_setzero_si128())) == 0xFFFF) {
-                    x += 3;
-                    continue;
-                }
+            const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x0));
+            const __m128i empty = _mm_cmpeq_epi32(four, _mm_setzero_si128());
+            if (_mm_movemask_epi8(empty) == 0xFFFF)
+                continue;
+            // Every depth 0..4095 (0 for the pixels left as they are).
+            if (near_centre && _mm_movemask_epi8(_mm_cmplt_epi32(four, _mm_setzero_si128())) == 0 &&
+                _mm_movemask_epi8(_mm_cmpgt_epi32(four, _mm_set1_epi32(4095))) == 0) {
+                const __m128i k = _mm_setr_epi32(lens_reciprocals.of[row[x0]], lens_reciprocals.of[row[x0 + 1]],
+                                                 lens_reciprocals.of[row[x0 + 2]], lens_reciprocals.of[row[x0 + 3]]);
+                const __m128i dx = _mm_add_epi32(_mm_set1_epi32(x0 - cx), lanes);
+                const __m128i u = _mm_add_epi32(_mm_srai_epi32(multiply(dx, k), 9), _mm_set1_epi32(u0));
+                const __m128i v = _mm_add_epi32(_mm_srai_epi32(multiply(_mm_set1_epi32(int32_t(dy)), k), 9),
+                                                _mm_set1_epi32(v0));
+                const __m128i index = _mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, low_byte), 8), _mm_and_si128(u, low_byte));
+                auto place = [&](uint32_t* destination, const uint32_t* texture) {
+                    auto* at = reinterpret_cast<__m128i*>(destination + y * frame_width + x0);
+                    const __m128i texels = _mm_setr_epi32(
+                        int(texture[_mm_extract_epi16(index, 0)]), int(texture[_mm_extract_epi16(index, 2)]),
+                        int(texture[_mm_extract_epi16(index, 4)]), int(texture[_mm_extract_epi16(index, 6)]));
+                    _mm_storeu_si128(at, _mm_or_si128(_mm_and_si128(empty, _mm_loadu_si128(at)),
+                                                      _mm_andnot_si128(empty, texels)));
+                };
+                place(first, first_texture);
+                if (second)
+                    place(second, second_texture);
+                continue;
             }
 #endif
-            const int32_t t = row[x];
-            if (t == 0)
-                continue;
-            // lens_texel, with the division looked up.
-            const int64_t k = lens_scale(t);
-            const int64_t u = (((int64_t(x) - cx) * k) >> 9) + u0;
-            const int64_t v = ((dy * k) >> 9) + v0;
-            const size_t index = size_t((v & 255) * 256 + (u & 255));
-            first[y * frame_width + x] = first_texture[index];
-            if (second)
-                second[y * frame_width + x] = second_texture[index];
+            for (int32_t x = x0; x < x0 + 4; ++x) {
+                const int32_t t = row[x];
+                if (t == 0)
+                    continue;
+                // lens_texel, with the division looked up.
+                const int64_t k = lens_scale(t);
+                const int64_t u = (((int64_t(x) - cx) * k) >> 9) + u0;
+                const int64_t v = ((dy * k) >> 9) + v0;
+                const size_t index = size_t((v & 255) * 256 + (u & 255));
+                first[y * frame_width + x] = first_texture[index];
+                if (second)
+                    second[y * frame_width + x] = second_texture[index];
+            }
         }
     }
 }
