@@ -1,7 +1,7 @@
 # The 64 KB build: the show alone, compiled and linked for size, then packed
 # into one self-extracting executable.  Included by CMakeLists.txt when
 # ODDBALL_SIZE_BUILD is on (tools/build_64k.sh configures such a tree); it
-# needs nothing but the compiler, SDL2 and xz.
+# needs nothing but the compiler and SDL2.
 #
 # What it leaves out of the normal build: the offline modes (app/offline.cpp),
 # the virtual backend, libpng, the tool, the tests and the benchmarks.  What
@@ -36,8 +36,7 @@ endforeach()
 # One archive: the linker takes from it only the objects the show reaches.
 add_library(oddball_core_64k STATIC ${size_core_sources})
 target_link_libraries(oddball_core_64k PUBLIC PkgConfig::SDL2)
-file(GLOB size_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/size/*.cpp)
-add_executable(oddball-unpacked ${size_sources})
+add_executable(oddball-unpacked size/show_main.cpp size/runtime.cpp size/cpu_model.cpp)
 foreach(target oddball_core_64k oddball_data oddball-unpacked)
   target_compile_options(${target} PRIVATE ${size_compile_flags})
 endforeach()
@@ -50,9 +49,21 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/size/cpu_model.cpp ${CMAKE_SOURC
 target_link_libraries(oddball-unpacked PRIVATE
   "-Wl,--start-group" oddball_core_64k oddball_data "-Wl,--end-group" PkgConfig::SDL2 m)
 
-# The packed show: the stripped program compressed behind the stub.
+# The packer (a host tool) and the stub that unpacks and runs the show.
+add_executable(oddball-pack size/packer.cpp size/pack.cpp)
+target_compile_options(oddball-pack PRIVATE -O2)
+# The stub: freestanding, no C library, one segment laid out by stub.ld,
+# every byte counted (-Oz).
+add_executable(oddball-stub size/stub.c)
+target_compile_options(oddball-stub PRIVATE -Oz -std=c11 -ffreestanding -fno-builtin -fno-pie
+    -fno-asynchronous-unwind-tables -fno-unwind-tables -fno-stack-protector -fcf-protection=none -fno-ident)
+target_link_options(oddball-stub PRIVATE -nostdlib -static -no-pie -Wl,--build-id=none -Wl,-z,norelro
+    -Wl,--no-warn-rwx-segments -Wl,-T,${CMAKE_SOURCE_DIR}/size/stub.ld)
+set_target_properties(oddball-stub PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/size/stub.ld)
+
+# The packed show: the program compressed behind the stub.
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/oddball
-  COMMAND ${CMAKE_SOURCE_DIR}/size/pack.sh $<TARGET_FILE:oddball-unpacked> ${CMAKE_BINARY_DIR}/oddball
-  DEPENDS oddball-unpacked ${CMAKE_SOURCE_DIR}/size/pack.sh
+  COMMAND oddball-pack pack $<TARGET_FILE:oddball-stub> $<TARGET_FILE:oddball-unpacked> ${CMAKE_BINARY_DIR}/oddball
+  DEPENDS oddball-pack oddball-stub oddball-unpacked
   COMMENT "Packing the show")
 add_custom_target(oddball-64k ALL DEPENDS ${CMAKE_BINARY_DIR}/oddball)

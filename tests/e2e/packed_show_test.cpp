@@ -1,7 +1,8 @@
 // The 64 KB build: tools/build_64k.sh makes one packed executable of at most
 // 65,536 bytes that needs only SDL2 and the C library, starts under a private
 // X server, ends with status 0 on Escape, passes other statuses through and
-// leaves no file behind.
+// leaves no file behind; its stub runs any packed program with the arguments
+// and environment it was given.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -107,4 +108,24 @@ TEST(PackedShow, PassesTheProgramsStatusAndArgumentsThrough)
     EXPECT_NE(no_display.errors.find("oddball: the display could not be set up: "), std::string::npos)
         << no_display.errors;
     EXPECT_TRUE(files_in(temporary).empty());
+}
+
+TEST(PackedShow, StubRunsAPackedProgramWithItsArgumentsAndEnvironment)
+{
+    build_packed_show();
+    if (HasFailure())
+        return;
+    // env(1), packed: it prints the environment it got, or runs a command with it.
+    std::string packed_env = scratch_dir("packed-env") + "/env";
+    command_result pack = run_command(binary_path("build-64k/oddball-pack") + " pack " +
+                                      binary_path("build-64k/oddball-stub") + " /usr/bin/env " + packed_env);
+    ASSERT_EQ(pack.status, 0) << pack.errors;
+
+    command_result listed = run_command("ODDBALL_PACKED_TEST='a b' " + packed_env);
+    EXPECT_EQ(listed.status, 0) << listed.errors;
+    EXPECT_NE(listed.output.find("ODDBALL_PACKED_TEST=a b\n"), std::string::npos) << listed.output;
+
+    command_result ran = run_command(packed_env + " sh -c 'echo \"$0|$1\"; exit 7' 'first arg' ''");
+    EXPECT_EQ(ran.status, 7) << ran.errors;
+    EXPECT_EQ(ran.output, "first arg|\n");
 }
