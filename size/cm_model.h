@@ -6,12 +6,14 @@
  * cm_max_models context models hashes a chosen set of the previous eight
  * bytes (its mask: bit k takes the byte k + 1 back) with the bits of the
  * current byte so far, and keeps there a pair of small counts of the zeros
- * and ones seen.  A per-model table learns what each pair of counts means as
+ * and ones seen.  Two more models do the same for tables: their context is
+ * the previous byte and the bytes one and two rows back, for a row length
+ * (stride) the packer chooses, such as a bitmap's width.  A per-model table learns what each pair of counts means as
  * a probability.  A match model follows the last earlier place where the same
- * few bytes occurred and predicts the bit that came next there.  Two mixers
- * combine all predictions in the logistic domain, one with a set of weights
- * per partial byte, one per state of the match model; both learn from every
- * coded bit.
+ * few bytes occurred and predicts the bit that came next there.  Four mixers
+ * combine all predictions in the logistic domain, with weights chosen by the
+ * partial byte, the match model's state, the previous byte and the one
+ * before; their outputs are averaged, and all learn from every coded bit.
  *
  * The stub carries the decoder, uncompressed, so the code here is written to
  * compile small: tables start at zero where the memory does, the data always
@@ -24,16 +26,20 @@
 #include <stdint.h>
 
 enum {
-    cm_max_models = 16,
+    cm_max_models = 16,   /* masked models; the two stride models come after them */
+    cm_strides = 2,
     cm_table_bits = 26,   /* counter pairs, one byte each, shared by all models */
     cm_match_bits = 18,   /* match model: positions by hash of the last cm_match_min bytes */
     cm_match_min = 6,
-    cm_history = 8,       /* zero bytes the data must have before it */
-    cm_inputs = cm_max_models + 2  /* the models, the match model, a bias */
+    cm_max_stride = 512,
+    cm_history = 2 * cm_max_stride, /* zero bytes the data must have before it */
+    cm_inputs = cm_max_models + cm_strides + 2, /* the models, the match model, a bias */
+    cm_mixers = 4
 };
 
 /* The packer's choices, stored at the head of the packed data. */
 typedef struct cm_params {
+    uint16_t strides[cm_strides]; /* 1..cm_max_stride: the row length of a table the data holds */
     uint8_t model_count;
     uint8_t mixer_rate;    /* mixers' learning rate: larger learns faster */
     uint8_t map_shift;     /* counter-pair tables' learning rate: larger learns slower */
@@ -45,6 +51,7 @@ typedef struct cm_params {
 typedef struct cm_state {
     /* The small fields first, where instructions reach them with one-byte offsets. */
     uint32_t partial;                      /* 1, then the bits of the byte so far behind a leading one */
+    uint8_t last[2];                       /* the previous byte and the one before it */
     uint32_t expected;                     /* the predicted byte, shifted left a bit per bit coded; 0: none */
     uint32_t match_length;                 /* 0: no match; counts up to 15 */
     uint32_t match_at;                     /* where the predicted byte is */
@@ -52,13 +59,16 @@ typedef struct cm_state {
     uint8_t* table;                        /* 1 << cm_table_bits counter pairs */
     uint32_t* match_table;                 /* 1 << cm_match_bits positions */
     cm_params params;
-    uint32_t hashes[cm_max_models];        /* this byte's context per model */
+    uint32_t hashes[cm_max_models + cm_strides]; /* this byte's context per model */
     int32_t inputs[cm_inputs];
-    uint8_t* pairs[cm_max_models];         /* the counter pair each model uses for this bit */
+    uint8_t* pairs[cm_max_models + cm_strides]; /* the counter pair each model uses for this bit */
+    int32_t* rows[cm_mixers];              /* each mixer's weights for this bit */
     int16_t match_map[32];                 /* match length (0..15) and predicted bit -> probability, less 1/2 */
-    int16_t maps[cm_max_models][256];      /* counter pair -> probability of a one, 16 bits, less 1/2 */
+    int16_t maps[cm_max_models + cm_strides][256]; /* counter pair -> probability of a one, 16 bits, less 1/2 */
     int16_t stretch[4096];
-    int32_t weights[256 + 33][cm_inputs];  /* by partial byte, then by match state */
+    /* Weights of the mixers, one set chosen per bit by the partial byte, the
+     * match state, the previous byte and the one before it. */
+    int32_t weights[256 + 33 + 256 + 256][cm_inputs];
 } cm_state;
 
 /* The logistic function at d / 256 for d in -2047..2047 (callers keep it
@@ -86,7 +96,7 @@ static inline void cm_init(cm_state* s, const cm_params* params, uint8_t* table,
         for (int reach = cm_squash(d); p <= reach; ++p)
             s->stretch[p] = (int16_t)d;
     /* A pair of counts starts as their estimate, (ones + 1/2) / (both + 1). */
-    for (int m = 0; m < cm_max_models; ++m)
+    for (int m = 0; m < cm_max_models + cm_strides; ++m)
         for (int pair = 0; pair < 256; ++pair)
             s->maps[m][pair] = (int16_t)(65536 * (2 * (pair >> 4) + 1) / (2 * (pair & 15) + 2 * (pair >> 4) + 2) - 32768);
     s->partial = 1;
@@ -96,12 +106,18 @@ static inline void cm_init(cm_state* s, const cm_params* params, uint8_t* table,
 static inline void cm_byte_start(cm_state* s, const uint8_t* data, uint32_t position)
 {
     const uint8_t* here = data + position;
-    for (int m = 0; m < s->params.model_count; ++m) {
+    int n = s->params.model_count;
+    for (int m = 0; m < n; ++m) {
         uint32_t h = (uint32_t)(m + 1) * 0x9E3779B1u;
         for (int k = 0; k < 8; ++k)
             if (s->params.masks[m] >> k & 1)
                 h = (h + here[-1 - k] + 1) * 0x2F0B4C13u;
         s->hashes[m] = h;
+    }
+    for (int t = 0; t < cm_strides; ++t) {
+        const uint8_t* above = here - s->params.strides[t];
+        s->hashes[n + t] = ((above[0] * 0x2F0B4C13u + here[-1] + t + 77) * 0x9E3779B1u + above[-s->params.strides[t]]) *
+                           0x6F4F2A45u;
     }
     /* The match model: follow the match while it holds, else look one up. */
     if (s->match_length && data[s->match_at] == here[-1]) {
@@ -120,20 +136,15 @@ static inline void cm_byte_start(cm_state* s, const uint8_t* data, uint32_t posi
     }
     s->match_table[h] = position;
     s->expected = s->match_length ? data[s->match_at] | 256u : 0;
+    s->last[0] = here[-1];
+    s->last[1] = here[-2];
     s->partial = 1;
-}
-
-/* The two mixers' weights for this bit: by partial byte, by match state. */
-static inline int32_t* cm_weights(cm_state* s, int which)
-{
-    return s->weights[which ? 256 + (s->expected ? s->match_length * 2 + (s->expected >> 7 & 1) : 0)
-                            : s->partial];
 }
 
 /* The probability (12 bits) that the next bit is a one. */
 static inline int cm_predict(cm_state* s)
 {
-    int n = s->params.model_count;
+    int n = s->params.model_count + cm_strides;
     for (int m = 0; m < n; ++m) {
         uint8_t* pair = s->table + ((s->hashes[m] + s->partial * 0x6F4F2A45u) * 0x9E3779B1u >> (32 - cm_table_bits));
         s->pairs[m] = pair;
@@ -141,13 +152,15 @@ static inline int cm_predict(cm_state* s)
     }
     s->inputs[n] = s->expected ? s->stretch[(s->match_map[s->match_length * 2 + (s->expected >> 7 & 1)] + 32768) >> 4] : 0;
     s->inputs[n + 1] = 256;
+    s->rows[0] = s->weights[s->partial];
+    s->rows[1] = s->weights[256 + (s->expected ? s->match_length * 2 + (s->expected >> 7 & 1) : 0)];
+    s->rows[2] = s->weights[256 + 33 + s->last[0]];
+    s->rows[3] = s->weights[256 + 33 + 256 + s->last[1]];
     int64_t dot = 0;
-    for (int which = 0; which < 2; ++which) {
-        int32_t* w = cm_weights(s, which);
+    for (int r = 0; r < cm_mixers; ++r)
         for (int i = 0; i < n + 2; ++i)
-            dot += (int64_t)(w[i] + (1 << 14)) * s->inputs[i];
-    }
-    dot >>= 17;
+            dot += (int64_t)(s->rows[r][i] + (1 << 14)) * s->inputs[i];
+    dot >>= 18;
     return s->probability = cm_squash(dot > 2047 ? 2047 : dot < -2047 ? -2047 : (int)dot);
 }
 
@@ -170,13 +183,11 @@ static inline void cm_learn(int16_t* entry, int bit, int shift)
 /* Learns from the coded bit; after the eighth, the caller calls cm_byte_start. */
 static inline void cm_update(cm_state* s, int bit)
 {
-    int n = s->params.model_count;
+    int n = s->params.model_count + cm_strides;
     int32_t error = ((bit << 12) - s->probability) * s->params.mixer_rate;
-    for (int which = 0; which < 2; ++which) {
-        int32_t* w = cm_weights(s, which);
+    for (int r = 0; r < cm_mixers; ++r)
         for (int i = 0; i < n + 2; ++i)
-            w[i] += (s->inputs[i] * error) >> 14;
-    }
+            s->rows[r][i] += (s->inputs[i] * error) >> 14;
     for (int m = 0; m < n; ++m) {
         cm_learn(&s->maps[m][*s->pairs[m]], bit, s->params.map_shift);
         *s->pairs[m] = cm_count(*s->pairs[m], bit);

@@ -54,6 +54,8 @@ void set_u64(pack_bytes* data, size_t at, uint64_t value)
 const uint8_t default_masks[] = {0x00, 0x01, 0x03, 0x07, 0x0F, 0x02, 0x05, 0x06, 0x04, 0x09, 0x31, 0xA2, 0x0C};
 constexpr uint8_t default_mixer_rate = 8;
 constexpr uint8_t default_map_shift = 7;
+// Table rows: the font sheet's width, and the twelve bytes of a mesh's vertex.
+constexpr uint16_t default_strides[cm_strides] = {320, 12};
 
 }  // namespace
 
@@ -64,6 +66,8 @@ cm_params default_pack_params()
     std::memcpy(params.masks, default_masks, sizeof default_masks);
     params.mixer_rate = default_mixer_rate;
     params.map_shift = default_map_shift;
+    for (int t = 0; t < cm_strides; ++t)
+        params.strides[t] = default_strides[t];
     return params;
 }
 
