@@ -52,11 +52,9 @@ target_link_libraries(oddball-unpacked PRIVATE
 # The packer (a host tool) and the stub that unpacks and runs the show.
 add_executable(oddball-pack size/packer.cpp size/pack.cpp)
 target_compile_options(oddball-pack PRIVATE -O2)
-# The stub: freestanding, no C library, one segment laid out by stub.ld,
-# every byte counted (-Oz).
-add_executable(oddball-stub size/stub.c)
-target_compile_options(oddball-stub PRIVATE -Oz -std=c11 -ffreestanding -fno-builtin -fno-pie
-    -fno-asynchronous-unwind-tables -fno-unwind-tables -fno-stack-protector -fcf-protection=none -fno-ident)
+# The stub: assembly, no C library, one segment laid out by stub.ld.
+enable_language(ASM)
+add_executable(oddball-stub size/stub.S size/unpack.S)
 target_link_options(oddball-stub PRIVATE -nostdlib -static -no-pie -Wl,--build-id=none -Wl,-z,norelro
     -Wl,--no-warn-rwx-segments -Wl,-T,${CMAKE_SOURCE_DIR}/size/stub.ld)
 set_target_properties(oddball-stub PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/size/stub.ld)

@@ -9,6 +9,7 @@
 
 #include "size/pack.h"
 #include "size/packed_format.h"
+#include "size/unpack.h"
 #include "tests/support/helpers.h"
 
 namespace {
@@ -31,6 +32,16 @@ pack_bytes random_bytes(size_t size, uint32_t seed)
 pack_bytes own_program()
 {
     return read_file_bytes("/proc/self/exe");
+}
+
+// What the stub's decoder makes of `data` packed with the x86 filter on [start, end).
+pack_bytes unpacked_by_stub(const pack_bytes& data, uint32_t start, uint32_t end)
+{
+    pack_bytes packed = pack_program(data, start, end, default_pack_params());
+    packed.resize(packed.size() + packed_read_ahead);
+    std::vector<uint8_t> work(CM_UNPACK_WORK_SIZE), out(CM_UNPACK_HISTORY + data.size());
+    cm_unpack(packed.data(), out.data() + CM_UNPACK_HISTORY, work.data());
+    return pack_bytes(out.begin() + CM_UNPACK_HISTORY, out.end());
 }
 
 }  // namespace
@@ -185,4 +196,36 @@ TEST(Pack, StubIsGrownOverThePackedProgram)
     put(too_long, 64 + 0x28, 5000, 8);
     EXPECT_FALSE(attach_to_stub(too_long, packed, &out, &why));
     EXPECT_FALSE(attach_to_stub(pack_bytes(stub.begin(), stub.begin() + 100), packed, &out, &why));
+}
+
+// The stub's decoder is the model written again in assembly; the layouts it
+// assumes are the model's.
+static_assert(CM_UNPACK_HISTORY == cm_history);
+static_assert(packed_header_size == 36 && sizeof(cm_params) == 24);
+static_assert(cm_inputs == 20 && cm_max_models + cm_strides == 18 && cm_table_bits == 26 && cm_match_bits == 18);
+static_assert(CM_UNPACK_WORK_SIZE == CM_UNPACK_STATE_SIZE + (4 << cm_match_bits) + (1 << cm_table_bits));
+
+TEST(Pack, StubDecoderGivesWhatThePlainDecoderGives)
+{
+    EXPECT_EQ(unpacked_by_stub({}, 0, 0), pack_bytes{});
+    EXPECT_EQ(unpacked_by_stub({0x42}, 0, 0), pack_bytes{0x42});
+    pack_bytes noise = random_bytes(3000, 5);
+    EXPECT_EQ(unpacked_by_stub(noise, 100, 2000), noise);
+    // A table a row of 320 bytes wide, and another of 12: the table models at work.
+    pack_bytes table(320 * 40);
+    for (size_t i = 0; i < table.size(); ++i)
+        table[i] = uint8_t((i % 320) / 7 + (i / 320) % 3 + (i % 12 == 0 ? 100 : 0));
+    EXPECT_EQ(unpacked_by_stub(table, 0, 0), table);
+    pack_bytes repeats;
+    for (int k = 0; k < 200; ++k)
+        for (char c : std::string("the match model follows this line ") + char('a' + k % 26))
+            repeats.push_back(uint8_t(c));
+    EXPECT_EQ(unpacked_by_stub(repeats, 0, 0), repeats);
+    pack_bytes program = own_program();
+    uint32_t start = 0, end = 0;
+    ASSERT_TRUE(find_elf_section(program, ".text", &start, &end));
+    program.resize(40000 < program.size() ? 40000 : program.size());
+    end = end < program.size() ? end : uint32_t(program.size());
+    start = start < end ? start : end / 2;
+    EXPECT_EQ(unpacked_by_stub(program, start, end), program);
 }
