@@ -3,9 +3,9 @@
 // Output is 44,100 frames per second, stereo, left first.  All integer: 32.32
 // voice positions, 6.10 steps, 16-bit interpolation weights, gains once per
 // voice and call; runs between loop boundaries are measured in advance, so no
-// frame tests a boundary.  Samples are read up to two frames past their end
-// (interpolation), and the vector kernels read a further 4 bytes: the music
-// image keeps music_read_margin bytes after its used part for that.
+// frame tests a boundary.  Reading ahead (interpolation, whole-vector loads),
+// the mixer may touch up to 15 bytes past the last frame of a sample: the
+// music image keeps music_read_margin bytes after its used part for that.
 #pragma once
 
 #include "music/player.h"

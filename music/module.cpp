@@ -1,6 +1,7 @@
 // Module loading: the music image, player_init, and the checker for modules from outside (portable).
 #include "music/module.h"
 
+#include "music/codec.h"
 #include "music/player.h"
 #include "shell/memory.h"
 
@@ -8,15 +9,13 @@
 #include <cstdio>
 #include <cstring>
 
-sample_stream_decoder music_sample_decoder = nullptr;
-
 uint8_t* build_music_image(const uint8_t* module, uint32_t module_size, const uint8_t* stream, uint32_t* pcm_size)
 {
     auto* image = static_cast<uint8_t*>(mem_alloc(music_image_size));
     std::memcpy(image, module, module_size);
     uint32_t decoded = 0;
-    if (stream && music_sample_decoder)
-        decoded = music_sample_decoder(stream, reinterpret_cast<int8_t*>(image + module_size));
+    if (stream)
+        decoded = decode_sample_stream(&codec_work, stream, reinterpret_cast<int8_t*>(image + module_size));
     if (pcm_size)
         *pcm_size = decoded;
     return image;

@@ -121,22 +121,19 @@ struct module_header {
     const uint8_t* samples[module_max_samples];  // first PCM value of each sample
 };
 
-// The step of load_music that decodes the coded sample stream at `stream`
-// into signed 8-bit PCM at `output` and returns the byte count.  Null until
-// the sample codec is linked in; then load_music leaves the PCM area zero.
-using sample_stream_decoder = uint32_t (*)(const uint8_t* stream, int8_t* output);
-extern sample_stream_decoder music_sample_decoder;
-
 // Bytes past the used part of the image that the mixer may read (the frames
 // after a sample's end that interpolation touches); module_check keeps them
 // inside the image.
 constexpr uint32_t music_read_margin = 16;
 
-// Builds a music image from any module bytes: copies `module_size` bytes to
-// the start of a fresh image and, when a decoder and a stream are given,
-// decodes the stream behind them.  Gives the image; *pcm_size (may be null)
-// receives the decoded byte count.  The caller checks the sizes (see
-// module_check) before handing outside data in.
+// Builds a music image (mem_alloc, 1 MB) from module bytes: copies
+// `module_size` bytes to its start and, when `stream` is not null, decodes
+// the coded sample stream behind them (decode_sample_stream, codec.h).
+// Gives the image; *pcm_size (may be null) receives the decoded byte count.
+// Trusts its input: a caller with outside data checks the stream
+// (codec_check_stream) and that module and decoded samples fit first, and
+// the module (module_check) afterwards.  load_music is this with the
+// program's own song.
 uint8_t* build_music_image(const uint8_t* module, uint32_t module_size, const uint8_t* stream,
                            uint32_t* pcm_size);
 

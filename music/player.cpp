@@ -132,7 +132,8 @@ void player_stop()
 
 void player_set_master_volume(uint8_t volume)
 {
-    current_player->master_volume = volume;
+    if (current_player)
+        current_player->master_volume = volume;
 }
 
 uint8_t player_sync_value()
@@ -335,7 +336,9 @@ int32_t envelope_value(const uint8_t* env, uint32_t& point, uint16_t& tick, bool
     int32_t e = value + int32_t(int64_t(next - value) * tick / length);
     if (!(tick == 0 && key_held && point == env[envelope_sustain])) {
         ++tick;
-        if (tick == length) {
+        // At or past: a loop back to a 1-tick loop-start segment enters it
+        // at tick 1, which is already its end.
+        if (tick >= length) {
             tick = 0;
             ++point;
         }

@@ -42,6 +42,12 @@ bool show_has_ended(int32_t order, int32_t row)
     return order == 27 && row > 61;
 }
 
+bool song_has_come_round(int32_t previous_word, int32_t order, int32_t row)
+{
+    // The song only ever moves forward, but for its return to the start.
+    return (order << 8 | row) < previous_word;
+}
+
 int program_entry()
 {
     // 1. The window; a window that could not be made shows up as a display that cannot be set up.
@@ -70,14 +76,20 @@ int program_entry()
     loop_stats = {};
     loop_stats.precalc_us = precalc_us;
     uint32_t loop_start_ms = platform_ticks_ms();
+    int32_t previous_position = 0;
     while (!quit_requested) {
         update_clock();
         timeline_frame(show_clock.elapsed_ms, screen_pixels);
         display_present();
         ++loop_stats.frames;
         loop_stats.last_frame_ms = uint32_t(show_clock.elapsed_ms);
-        if (show_has_ended(show_clock.music_order, show_clock.music_row))
+        // At a few frames per second the rows 62 and 63 of order 27 can both
+        // fall between two frames; the song's return to its start then ends
+        // the show instead of letting it play again.
+        int32_t order = show_clock.music_order, row = show_clock.music_row;
+        if (show_has_ended(order, row) || song_has_come_round(previous_position, order, row))
             quit_requested = 1;
+        previous_position = order << 8 | row;
         pump_one_message();
     }
     loop_stats.milliseconds = platform_ticks_ms() - loop_start_ms;

@@ -18,8 +18,10 @@ install_missing() {
 }
 
 # The compiler and build tools, SDL2 (with the X11 headers the end-to-end
-# tests use directly), libpng, GoogleTest and Google Benchmark.
-build_packages=(g++ cmake ninja-build pkg-config libsdl2-dev libx11-dev libpng-dev libgtest-dev libbenchmark-dev)
+# tests use directly), libpng, GoogleTest, Google Benchmark, and libopenmpt
+# (the XM tests compare our player with it).
+build_packages=(g++ cmake ninja-build pkg-config libsdl2-dev libx11-dev libpng-dev libgtest-dev libbenchmark-dev
+                libopenmpt-dev)
 # What the tests run besides the build: a private X server and its keyboard, ffmpeg as an oracle.
 test_packages=(xvfb xauth xdotool ffmpeg)
 

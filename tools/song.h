@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
-constexpr int song_max_channels = 32;
+#include "music/module.h"
+
+constexpr int song_max_channels = int(module_max_channels);
 constexpr int song_max_rows = 256;
-constexpr int song_max_envelope_points = 12;
-constexpr uint8_t song_note_key_off = 97;
+constexpr int song_max_envelope_points = int(envelope_max_points);
+constexpr uint8_t song_note_key_off = note_key_off;
 constexpr uint8_t song_no_effect = 0xFF;
 
 struct song_cell {
@@ -35,6 +37,14 @@ struct song_envelope {
     int loop_end = 255;    // 255 = no loop
 };
 
+// One sample header of an instrument that lists its own (see song_instrument::mapped).
+struct song_instrument_sample {
+    int sample = 0;  // sample number: index into the samples given to song_write_module
+    int volume = 64;
+    int panning = 128;
+    int relative_pitch = 0;  // 1/256 semitone
+};
+
 struct song_instrument {
     int number = 0;  // 1..
     std::string name;
@@ -48,6 +58,12 @@ struct song_instrument {
     song_envelope panning_envelope;  // empty: none (32 at point 0)
     std::string file;
     int line = 0;
+    // Instruments from outside (import-xm) list their sample headers and
+    // note map; the song's own have one header each, for sample number - 1,
+    // with the instrument's volume, panning and relative pitch.
+    bool mapped = false;
+    std::vector<song_instrument_sample> sample_headers;
+    uint8_t note_map[96] = {};
 };
 
 struct song_source {
@@ -57,6 +73,7 @@ struct song_source {
     int tempo = 125;
     bool linear = true;
     int restart = 0;
+    int lowest_period = -18432, highest_period = 24576;  // nine octaves around note 49 in linear mode
     int panning[song_max_channels] = {};
     std::vector<int> orders;
     std::vector<song_pattern> patterns;  // by pattern number
@@ -74,10 +91,14 @@ struct song_sample {
     int loop_mode = 0;
     uint32_t loop_start = 0;
     uint32_t loop_end = 0;
+    bool sixteen_bit = false;    // the values are in pcm16 instead (raw modules only)
+    std::vector<int16_t> pcm16;
 };
 bool song_synthesise(const song_instrument& instrument, song_sample* sample, std::string* error);
 
 // The module bytes for the song whose samples, decoded, start at the given
-// offsets of the PCM that follows the module.
+// offsets of the PCM that follows the module.  With `raw_pcm` that PCM is
+// appended to the module itself (samples kept uncoded, 8- or 16-bit).
 std::vector<uint8_t> song_write_module(const song_source& song, const std::vector<song_sample>& samples,
-                                       const std::vector<uint32_t>& pcm_starts);
+                                       const std::vector<uint32_t>& pcm_starts,
+                                       const std::vector<uint8_t>* raw_pcm = nullptr);

@@ -6,7 +6,6 @@
 namespace {
 
 constexpr uint32_t header_size = 0x2750;
-constexpr uint32_t instrument_size = 0x100 + 16;  // one sample header each
 
 void put16(std::vector<uint8_t>& m, size_t at, uint32_t v)
 {
@@ -80,7 +79,7 @@ void append_pattern(std::vector<uint8_t>& m, const song_pattern& pattern, int ch
 }  // namespace
 
 std::vector<uint8_t> song_write_module(const song_source& song, const std::vector<song_sample>& samples,
-                                       const std::vector<uint32_t>& pcm_starts)
+                                       const std::vector<uint32_t>& pcm_starts, const std::vector<uint8_t>* raw_pcm)
 {
     std::vector<uint8_t> m(header_size, 0);
     std::memcpy(m.data(), "MXM", 4);
@@ -93,8 +92,8 @@ std::vector<uint8_t> song_write_module(const song_source& song, const std::vecto
     m[0x19] = uint8_t(song.tempo);
     put16(m, 0x1A, song.linear ? 1 : 0);
     // lowest and highest period: nine octaves around note 49 in linear mode
-    put32(m, 0x28, uint32_t(int32_t(-18432)));
-    put32(m, 0x2C, 24576);
+    put32(m, 0x28, uint32_t(int32_t(song.lowest_period)));
+    put32(m, 0x2C, uint32_t(int32_t(song.highest_period)));
     for (int c = 0; c < song_max_channels; ++c)
         m[0x30 + c] = uint8_t(song.panning[c]);
     for (size_t o = 0; o < song.orders.size(); ++o)
@@ -102,11 +101,15 @@ std::vector<uint8_t> song_write_module(const song_source& song, const std::vecto
 
     for (size_t i = 0; i < song.instruments.size(); ++i) {
         const song_instrument& in = song.instruments[i];
-        const song_sample& sample = samples[i];
+        std::vector<song_instrument_sample> headers = in.sample_headers;
+        if (!in.mapped)
+            headers = {{int(i), in.volume, in.panning, in.relative_pitch}};
         size_t at = m.size();
         put32(m, 0x150 + 4 * i, uint32_t(at));
-        m.resize(at + instrument_size, 0);
-        put32(m, at, 1);  // one sample header; every note maps to it
+        m.resize(at + 0x100 + 16 * headers.size(), 0);
+        put32(m, at, uint32_t(headers.size()));
+        if (in.mapped)
+            std::memcpy(&m[at + 4], in.note_map, 96);  // otherwise every note maps to header 0
         put16(m, at + 0x64, uint32_t(in.fadeout));
         m[at + 0x66] = uint8_t(in.vibrato_waveform);
         m[at + 0x67] = uint8_t(in.vibrato_sweep);
@@ -114,15 +117,21 @@ std::vector<uint8_t> song_write_module(const song_source& song, const std::vecto
         m[at + 0x69] = uint8_t(in.vibrato_rate);
         put_envelope(m, at + 0x6A, in.volume_envelope, 64);
         put_envelope(m, at + 0x9E, in.panning_envelope, 32);
-        size_t h = at + 0x100;
-        bool looped = sample.loop_mode != 0;
-        put32(m, h + 0x0, looped ? sample.loop_start : 0);
-        put32(m, h + 0x4, looped ? sample.loop_end : uint32_t(sample.pcm.size()));
-        m[h + 0x8] = uint8_t(sample.loop_mode == 1 ? 0x08 : sample.loop_mode == 2 ? 0x10 : 0);
-        m[h + 0x9] = uint8_t(in.volume);
-        m[h + 0xA] = uint8_t(in.panning);
-        put16(m, h + 0xB, uint32_t(uint16_t(int16_t(in.relative_pitch))));
-        put16(m, h + 0xD, uint32_t(i));  // sample number i
+        for (size_t k = 0; k < headers.size(); ++k) {
+            const song_instrument_sample& header = headers[k];
+            const song_sample& sample = samples[size_t(header.sample)];
+            size_t h = at + 0x100 + 16 * k;
+            bool looped = sample.loop_mode != 0;
+            uint32_t frames = uint32_t(sample.sixteen_bit ? sample.pcm16.size() : sample.pcm.size());
+            put32(m, h + 0x0, looped ? sample.loop_start : 0);
+            put32(m, h + 0x4, looped ? sample.loop_end : frames);
+            m[h + 0x8] = uint8_t((sample.loop_mode == 1 ? 0x08 : sample.loop_mode == 2 ? 0x10 : 0) |
+                                 (sample.sixteen_bit ? 0x04 : 0));
+            m[h + 0x9] = uint8_t(header.volume);
+            m[h + 0xA] = uint8_t(header.panning);
+            put16(m, h + 0xB, uint32_t(uint16_t(int16_t(header.relative_pitch))));
+            put16(m, h + 0xD, uint32_t(header.sample));
+        }
     }
 
     for (size_t p = 0; p < song.patterns.size(); ++p) {
@@ -137,5 +146,7 @@ std::vector<uint8_t> song_write_module(const song_source& song, const std::vecto
     put32(m, 0x1C, module_size - 1);
     for (size_t i = 0; i < pcm_starts.size(); ++i)
         put32(m, 0x750 + 4 * i, module_size + pcm_starts[i]);
+    if (raw_pcm)
+        m.insert(m.end(), raw_pcm->begin(), raw_pcm->end());
     return m;
 }

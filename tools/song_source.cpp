@@ -359,8 +359,8 @@ bool parse_pattern(const std::string& path, int channels, int instrument_count, 
         if (pattern->rows == song_max_rows)
             return fail(path, i + 1, "a pattern has at most 256 rows");
         if (int(fields.size()) - 1 > channels)
-            return fail(path, i + 1, "channel " + std::to_string(fields.size() - 1) + " is out of range (the song has " +
-                                         std::to_string(channels) + ")");
+            return fail(path, i + 1, "channel " + std::to_string(channels) + " is out of range (the song has " +
+                                         std::to_string(channels) + ", 0 to " + std::to_string(channels - 1) + ")");
         pattern->cells.resize(size_t(pattern->rows + 1) * channels);
         song_cell* cells = &pattern->cells[size_t(pattern->rows) * channels];
         for (int c = 0; c + 1 < int(fields.size()); ++c) {

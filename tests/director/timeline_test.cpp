@@ -16,6 +16,15 @@ protected:
     {
         director = director_state{};
         show_clock = clock_state{};
+        // Orders 2 and 3 keep every counter; their scene only integrates
+        // pulse_phase, which the comparisons below take as it comes.
+        show_clock.music_order = 2;
+    }
+    // The director's state equals `expect` apart from pulse_phase.
+    static bool state_is(director_state expect)
+    {
+        expect.pulse_phase = director.pulse_phase;
+        return std::memcmp(&director, &expect, sizeof expect) == 0;
     }
     void frame_with_event(int32_t t, int32_t value)
     {
@@ -36,7 +45,7 @@ TEST_F(Timeline, SyncValuesChangeExactlyTheirState)
     expect.sync1_count_a = expect.sync1_count_b = expect.sync1_count_c = 1;
     expect.sync1_time = 100;
     expect.prev_frame_time = 100;
-    EXPECT_EQ(0, std::memcmp(&director, &expect, sizeof expect));
+    EXPECT_TRUE(state_is(expect));
     EXPECT_EQ(show_clock.sync_pending, 0);
 
     frame_with_event(200, 2);
@@ -44,19 +53,19 @@ TEST_F(Timeline, SyncValuesChangeExactlyTheirState)
     expect.sync2_count = 1;
     expect.sync2_time = 200;
     expect.prev_frame_time = 200;
-    EXPECT_EQ(0, std::memcmp(&director, &expect, sizeof expect));
+    EXPECT_TRUE(state_is(expect));
 
     frame_with_event(300, 3);
     expect.sync23_count = 2;
     expect.sync3_time = 300;
     expect.prev_frame_time = 300;
-    EXPECT_EQ(0, std::memcmp(&director, &expect, sizeof expect));
+    EXPECT_TRUE(state_is(expect));
 
     // 0 and any other value are consumed and change nothing but the frame time.
     frame_with_event(400, 0);
     frame_with_event(500, 7);
     expect.prev_frame_time = 500;
-    EXPECT_EQ(0, std::memcmp(&director, &expect, sizeof expect));
+    EXPECT_TRUE(state_is(expect));
     EXPECT_EQ(show_clock.sync_pending, 0);
 
     // A second event of value 1 turns the spin back.

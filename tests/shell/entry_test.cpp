@@ -82,6 +82,10 @@ TEST_F(Entry, ShowEndsAtOrder27Row62)
     EXPECT_TRUE(show_has_ended(27, 255));
     EXPECT_FALSE(show_has_ended(26, 63));
     EXPECT_FALSE(show_has_ended(28, 0));
+    // A frame rate too low to see rows 62 and 63 of order 27 still ends the show.
+    EXPECT_TRUE(song_has_come_round(27 << 8 | 61, 0, 2));
+    EXPECT_FALSE(song_has_come_round(26 << 8 | 63, 27, 0));
+    EXPECT_FALSE(song_has_come_round(0, 0, 0));
 }
 
 TEST_F(Entry, EscapeEndsTheRunAfterTheFramePresented)

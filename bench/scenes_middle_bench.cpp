@@ -1,0 +1,76 @@
+// Benchmarks of the middle scenes: each one's whole frame through the timeline, at 60 frames a second of show time (Google Benchmark).
+#include <benchmark/benchmark.h>
+
+#include "director/precalc.h"
+#include "director/timeline.h"
+#include "shell/clock.h"
+#include "shell/display.h"
+#include "shell/memory.h"
+
+namespace {
+
+// The real buffers, textures, meshes and captions, built once per program.
+void ready()
+{
+    if (screen_pixels)
+        return;
+    if (!display.frame_buffer)
+        display.frame_buffer = static_cast<uint32_t*>(mem_alloc(size_t(screen_width) * screen_height * 4));
+    precalc_all();
+}
+
+// Frames of one scene from `start` ms on, 16 or 17 ms apart as at 60 Hz,
+// with the counters where they stand when most captions show.
+void run_scene_frames(benchmark::State& state, int32_t order, int32_t row, int32_t start, director_state begin)
+{
+    ready();
+    director = begin;
+    director.prev_frame_time = start;
+    show_clock = clock_state{};
+    show_clock.music_order = order;
+    show_clock.music_row = row;  // order 8's copies and order 16's fade follow it
+    int32_t frame = 0;
+    for (auto _ : state) {
+        const int32_t t = start + frame * 1000 / 60;
+        ++frame;  // the scene is chosen by the order alone, so t may run on
+        timeline_frame(t, screen_pixels);
+        benchmark::DoNotOptimize(screen_pixels);
+    }
+}
+
+director_state counts(int32_t a, int32_t b, int32_t c)
+{
+    director_state d;
+    d.sync1_count_a = a;
+    d.sync1_count_b = b;
+    d.sync1_count_c = c;
+    return d;
+}
+
+void scene_plasma_shaded_frame(benchmark::State& state) { run_scene_frames(state, 4, 30, 24000, counts(1, 0, 0)); }
+void scene_plasma_lines_frame(benchmark::State& state) { run_scene_frames(state, 6, 30, 36000, counts(11, 0, 0)); }
+// Order 8's last rows: the outline drawn 65 times.
+void scene_plasma_lines_65_outlines(benchmark::State& state)
+{
+    run_scene_frames(state, 8, 63, 50000, counts(14, 0, 0));
+}
+void scene_bump_sprites_frame(benchmark::State& state) { run_scene_frames(state, 9, 30, 52000, counts(0, 0, 4)); }
+void scene_plasma_shaded_two_frame(benchmark::State& state)
+{
+    run_scene_frames(state, 11, 30, 64000, counts(0, 14, 0));
+}
+void scene_zoomer_dots_frame(benchmark::State& state) { run_scene_frames(state, 13, 30, 75000, counts(0, 0, 0)); }
+void scene_plasma_sequence_frame(benchmark::State& state)
+{
+    run_scene_frames(state, 16, 60, 95000, counts(0, 11, 0));
+}
+
+}  // namespace
+
+BENCHMARK(scene_plasma_shaded_frame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(scene_plasma_lines_frame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(scene_plasma_lines_65_outlines)->Unit(benchmark::kMicrosecond);
+BENCHMARK(scene_bump_sprites_frame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(scene_plasma_shaded_two_frame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(scene_zoomer_dots_frame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(scene_plasma_sequence_frame)->Unit(benchmark::kMicrosecond);

@@ -1,0 +1,196 @@
+// The director's composite effects: the rotozoom layer, the rotozoom tunnel and the lens with feedback (portable; SSE2 rows where available).
+#include "director/composite.h"
+
+#include <cmath>
+
+#include "director/precalc.h"
+#include "director/timeline.h"
+#include "imaging/effects.h"
+#include "shell/display.h"
+#include "shell/maths.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// Degrees, near enough: a little more than pi / 180.
+constexpr double rotozoom_angle_unit = 0.017458100558659217;
+
+// A step to the nearest integer.  Zooms the show never uses could give
+// values beyond 32 bits (or NaN); they are held at the ends (NaN as 0) so the
+// conversion stays defined.
+int32_t step_to_int(double value)
+{
+    if (!(value == value))
+        return 0;
+    if (value <= -2147483648.0)
+        return INT32_MIN;
+    if (value >= 2147483647.0)
+        return INT32_MAX;
+    return round_to_int(value);
+}
+
+// nearest(value) for a value the formulas keep within low..high for any
+// finite input; an infinite input gives NaN, held at `low` so the
+// conversion stays defined.
+int32_t nearest_within(double value, int32_t low, int32_t high)
+{
+    if (!(value >= low))
+        return low;
+    if (value > high)
+        return high;
+    return round_to_int(value);
+}
+
+}  // namespace
+
+rotozoom_steps rotozoom_steps_for(float angle, float zoom)
+{
+    const double a = angle;
+    const double z = zoom;
+    rotozoom_steps steps;
+    steps.du_x = step_to_int(z * real_cos(a * rotozoom_angle_unit));
+    steps.dv_x = step_to_int(z * real_sin(a * rotozoom_angle_unit));
+    // Rows run a quarter turn from the columns, 1.2 times as long: the 4:3
+    // frame shows square texels stretched to fill it.
+    steps.du_y = step_to_int(1.2 * z * real_cos((a + 90) * rotozoom_angle_unit));
+    steps.dv_y = step_to_int(1.2 * z * real_sin((a + 90) * rotozoom_angle_unit));
+    return steps;
+}
+
+void rotozoom_row_plain(const uint32_t* texture, uint32_t* row, int32_t count, uint32_t u, uint32_t v,
+                        uint32_t du, uint32_t dv, uint32_t brightness)
+{
+    for (int32_t x = 0; x < count; ++x) {
+        row[x] = rotozoom_pixel(texture[rotozoom_texel_index(u, v)], row[x], brightness);
+        u += du;
+        v += dv;
+    }
+}
+
+#if defined(__SSE2__)
+
+// Four pixels at a time: the texels are fetched one by one (their addresses
+// are scattered), then scaled in 16-bit lanes, (c x g) >> 8 exactly since
+// 255 x 255 fits, and added to the destination with unsigned saturation.
+void rotozoom_row(const uint32_t* texture, uint32_t* row, int32_t count, uint32_t u, uint32_t v, uint32_t du,
+                  uint32_t dv, uint32_t brightness)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i factor = _mm_set1_epi16(static_cast<int16_t>(brightness));
+    int32_t x = 0;
+    for (; x + 4 <= count; x += 4) {
+        uint32_t t0 = texture[rotozoom_texel_index(u, v)];
+        uint32_t t1 = texture[rotozoom_texel_index(u + du, v + dv)];
+        uint32_t t2 = texture[rotozoom_texel_index(u + 2 * du, v + 2 * dv)];
+        uint32_t t3 = texture[rotozoom_texel_index(u + 3 * du, v + 3 * dv)];
+        u += 4 * du;
+        v += 4 * dv;
+        __m128i texels = _mm_setr_epi32(static_cast<int>(t0), static_cast<int>(t1), static_cast<int>(t2),
+                                        static_cast<int>(t3));
+        __m128i low = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(texels, zero), factor), 8);
+        __m128i high = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(texels, zero), factor), 8);
+        __m128i layer = _mm_packus_epi16(low, high);
+        auto* at = reinterpret_cast<__m128i*>(row + x);
+        _mm_storeu_si128(at, _mm_adds_epu8(_mm_loadu_si128(at), layer));
+    }
+    rotozoom_row_plain(texture, row + x, count - x, u, v, du, dv, brightness);
+}
+
+#else
+
+void rotozoom_row(const uint32_t* texture, uint32_t* row, int32_t count, uint32_t u, uint32_t v, uint32_t du,
+                  uint32_t dv, uint32_t brightness)
+{
+    rotozoom_row_plain(texture, row, count, u, v, du, dv, brightness);
+}
+
+#endif
+
+void rotozoom_add(float angle, float zoom, int32_t u_off, int32_t v_off, int32_t cx, int32_t cy,
+                  int32_t brightness, const uint32_t* texture, uint32_t* destination)
+{
+    if (brightness <= 0)
+        return;  // every texel scales to 0: nothing to add
+    if (brightness > 255)
+        brightness = 255;
+    const rotozoom_steps steps = rotozoom_steps_for(angle, zoom);
+    // 32-bit arithmetic that wraps (only the low 16 bits are ever used), so
+    // unsigned: far centres and offsets stay defined.
+    const auto du_x = static_cast<uint32_t>(steps.du_x);
+    const auto dv_x = static_cast<uint32_t>(steps.dv_x);
+    const auto du_y = static_cast<uint32_t>(steps.du_y);
+    const auto dv_y = static_cast<uint32_t>(steps.dv_y);
+    uint32_t u = static_cast<uint32_t>(u_off) * 256u - du_y * static_cast<uint32_t>(cy) -
+                 du_x * static_cast<uint32_t>(cx);
+    uint32_t v = static_cast<uint32_t>(v_off) * 256u - dv_y * static_cast<uint32_t>(cy) -
+                 dv_x * static_cast<uint32_t>(cx);
+    for (int32_t y = 0; y < screen_height; ++y) {
+        u += du_y;
+        v += dv_y;
+        rotozoom_row(texture, destination + y * screen_width, screen_width, u, v, du_x, dv_x,
+                     static_cast<uint32_t>(brightness));
+    }
+}
+
+tunnel_layer tunnel_layer_at(int32_t phase, int32_t j, const int32_t* sequence)
+{
+    const int32_t r = phase % 256;
+    const int32_t q = phase / 256;
+    tunnel_layer layer;
+    const int32_t d = 1024 - (256 * j + r);
+    layer.zoom = static_cast<float>(d);
+    layer.brightness = (256 - std::abs(d / 2 - 256)) / 2;
+    // The layer's turn and offsets change only when q does, so they stay
+    // fixed while the layer travels.
+    const int32_t e = j - q;
+    layer.angle = static_cast<float>(e * 150 + 90 * real_cos(phase * 0.0006664445184938354));
+    layer.u_off = e * 40;
+    layer.v_off = e * 55;
+    layer.cx = round_to_int(screen_width / 2 + (screen_width / 4) * real_sin(phase * 0.0014275517487508922));
+    layer.cy = round_to_int(screen_height / 2 + (screen_height / 4) * real_cos(phase * 0.0016220600162206002));
+    // The show's phases are positive; a negative one would make q + 4 - j
+    // negative, so the index is taken modulo 37 into 0..36 either way.
+    int32_t index = (q + 4 - j) % tunnel_texture_sequence_length;
+    if (index < 0)
+        index += tunnel_texture_sequence_length;
+    layer.slot = sequence[index];
+    return layer;
+}
+
+void rotozoom_tunnel(int32_t phase, uint32_t* destination)
+{
+    const int32_t pixels = screen_width * screen_height;
+    for (int32_t i = 0; i < pixels; ++i)
+        destination[i] = 0;
+    for (int32_t j = 0; j < 4; ++j) {
+        const tunnel_layer layer = tunnel_layer_at(phase, j, tunnel_texture_sequence);
+        rotozoom_add(layer.angle, layer.zoom, layer.u_off, layer.v_off, layer.cx, layer.cy, layer.brightness,
+                     texture_slots[layer.slot], destination);
+    }
+}
+
+void lens_feedback(float p0, float p1, float p2, const uint32_t* texture_a, const uint32_t* texture_b,
+                   uint32_t* scratch, uint32_t* destination)
+{
+    // The centre wanders over the middle of the frame on two beats each
+    // way: at most 0.4 of the frame from its middle, well inside the
+    // bounds the streaks need.
+    const double w = screen_width;
+    const double h = screen_height;
+    const int32_t cx = nearest_within(screen_width / 2 + 0.2 * w * real_cos(p0 * 0.003812428516965307) +
+                                          0.2 * w * real_sin(p0 * 0.012150668286755772),
+                                      screen_width / 2 - screen_width * 2 / 5, screen_width / 2 + screen_width * 2 / 5);
+    const int32_t cy = nearest_within(screen_height / 2 + 0.2 * h * real_sin(p0 * 0.004304778303917348) +
+                                          0.2 * h * real_cos(p0 * 0.009775171065493646),
+                                      screen_height / 2 - screen_height * 2 / 5,
+                                      screen_height / 2 + screen_height * 2 / 5);
+    const int32_t z = nearest_within(40 * real_sin(p2 * 0.0028129395218002813) - 290, -330, -250);
+    const double drift = static_cast<double>(p0) + p1;
+    const int32_t v_off = nearest_within(128 * real_sin(drift * 0.0021626297577854673), -128, 128);
+    const int32_t u_off = nearest_within(64 + 128 * real_cos(drift * 0.0028216704288939053), -64, 192);
+    lens_blobs(cx, cy, static_cast<float>(z), u_off, v_off, texture_a, texture_b, destination, scratch);
+    radial_zoom_feedback(destination, cx, cy, 248, 0.1f, 2.0f);
+}

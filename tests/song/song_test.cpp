@@ -1,0 +1,160 @@
+// The stored song, heard through the player: its fixed layout, the sync
+// events the pictures follow, its length, and no clipping.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <tuple>
+#include <vector>
+
+#include "data/blocks.h"
+#include "music/codec.h"
+#include "music/mixer.h"
+#include "music/module.h"
+#include "music/sound.h"
+#include "tests/support/helpers.h"
+#include "tools/song_walk.h"
+
+namespace {
+
+struct sync_event {
+    uint32_t order, row, value;
+    bool operator==(const sync_event&) const = default;
+};
+
+// The rows and values the scenes are built around, order by order.
+std::vector<sync_event> expected_events()
+{
+    using rows = std::vector<std::pair<uint32_t, std::vector<uint32_t>>>;  // value, rows
+    std::map<uint32_t, rows> table;
+    for (uint32_t o : {0, 1})
+        table[o] = {{1, {0, 22, 32, 54}}};
+    for (uint32_t o : {2, 3, 4, 5})
+        table[o] = {{1, {0, 32}}, {2, {8, 14, 40, 46}}, {3, {26, 58}}};
+    for (uint32_t o : {6, 9, 10, 11, 12})
+        table[o] = {{1, {4, 10, 20, 26, 36, 42, 52}}};
+    for (uint32_t o : {7, 15, 16})
+        table[o] = {{1, {4, 10, 20, 26, 36, 42}}};
+    for (uint32_t o : {19, 20})
+        table[o] = {{1, {0, 4, 10, 20, 26, 36, 42, 52, 58}}};
+    for (uint32_t o : {21, 22})
+        table[o] = {{1, {0, 6, 16, 22, 32, 38, 48, 54}}};
+    table[23] = {{2, {0, 32}}, {1, {4, 10, 20, 26, 36, 42, 52, 58}}, {3, {11, 46}}};
+    table[24] = {{2, {0, 32}}, {1, {4, 10, 20, 26, 36, 42, 58}}, {3, {12, 46}}};
+    table[25] = {{2, {0, 22, 32}}, {3, {13, 46}}};
+    table[26] = {{2, {0, 22, 32}}, {3, {12, 48, 61}}};
+    table[27] = {{3, {11, 47}}};
+    std::vector<sync_event> events;
+    for (auto& [order, values] : table) {
+        std::vector<sync_event> here;
+        for (auto& [value, at] : values)
+            for (uint32_t row : at)
+                here.push_back({order, row, value});
+        std::sort(here.begin(), here.end(), [](auto& a, auto& b) { return a.row < b.row; });
+        events.insert(events.end(), here.begin(), here.end());
+    }
+    return events;
+}
+
+class Song : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        state = std::make_unique<player_state>();
+        player_init(state.get(), load_music());
+        player_start(0);
+        walk = walk_song(*state, 0, true);
+        player_stop();
+        current_player = nullptr;
+    }
+    static std::unique_ptr<player_state> state;
+    static song_walk walk;
+};
+std::unique_ptr<player_state> Song::state;
+song_walk Song::walk;
+
+TEST_F(Song, HasTheLayoutTheShowIsBuiltFor)
+{
+    const uint8_t* m = embedded_song_mxm;
+    EXPECT_EQ(0, std::memcmp(m, "MXM", 4));
+    EXPECT_EQ(read_u32(m + header_song_length), 28u);
+    EXPECT_EQ(read_u32(m + header_restart_position), 0u);
+    EXPECT_EQ(read_u32(m + header_channel_count), 22u);
+    EXPECT_EQ(read_u32(m + header_pattern_count), 19u);
+    EXPECT_EQ(read_u32(m + header_instrument_count), 6u);
+    EXPECT_EQ(m[header_speed], 16);
+    EXPECT_EQ(m[header_tempo], 111);
+    EXPECT_EQ(read_u16(m + header_flags), module_linear_frequencies);
+    for (int c = 0; c < 32; ++c)
+        EXPECT_EQ(m[header_panning + c], 128);
+    EXPECT_EQ(m[header_orders + 27], 10);
+    for (int p = 0; p < 19; ++p)
+        EXPECT_EQ(read_u32(m + read_u32(m + header_pattern_offsets + 4 * p)), 64u) << "pattern " << p;
+    // the samples: decoded within 64 KB, coded within 12 KB, the module inside the music image
+    uint32_t decoded = read_u32(embedded_song_sbc) * codec_granule_samples - codec_delay_samples;
+    EXPECT_LE(decoded, 65536u);
+    EXPECT_LE(embedded_song_sbc_size, 12u * 1024);
+    EXPECT_LE(embedded_song_mxm_size + decoded + music_read_margin, music_image_size);
+}
+
+TEST_F(Song, StartsAtSpeed4AndPlaysOrder7For48Rows)
+{
+    ASSERT_FALSE(walk.rows.empty());
+    // row 0 of order 0 sets speed 4: row 1 is read four ticks later
+    ASSERT_GE(walk.rows.size(), 2u);
+    uint64_t tick_frames = 1411200000ull / (111 * 50);  // 24.8 fixed point
+    EXPECT_NEAR(double(walk.rows[1].frame), 4.0 * tick_frames / 256, 1.0);
+    uint32_t rows_of_7 = 0;
+    for (const song_row_event& r : walk.rows)
+        rows_of_7 += r.order == 7;
+    EXPECT_EQ(rows_of_7, 48u);
+    EXPECT_EQ(walk.rows.size(), 27u * 64 + 48);
+}
+
+TEST_F(Song, SyncEventsAreThoseTheScenesFollow)
+{
+    std::vector<sync_event> seen;
+    uint8_t previous = 0;
+    for (const song_row_event& r : walk.rows) {
+        if (r.sync != previous && r.sync != 0)
+            seen.push_back({r.order, r.row, r.sync});
+        // every non-zero value but the 1 of order 23, row 10 falls back to 0 on the next row
+        if (previous != 0 && !(r.order == 23 && r.row == 11)) {
+            EXPECT_EQ(r.sync, 0) << "order " << r.order << " row " << r.row;
+        }
+        previous = r.sync;
+    }
+    EXPECT_EQ(seen, expected_events());
+}
+
+TEST_F(Song, ReachesOrder27Row62At158_65Seconds)
+{
+    double at = -1;
+    for (const song_row_event& r : walk.rows)
+        if (r.order == 27 && r.row == 62)
+            at = r.frame / double(mix_rate);
+    EXPECT_NEAR(at, 158.65, 0.5);
+    EXPECT_TRUE(walk.returned);
+    EXPECT_NEAR(walk.frames / double(mix_rate), 159.4, 1.0);
+}
+
+TEST_F(Song, NeverClipsAudibly)
+{
+    size_t clipped = 0, loud = 0;
+    for (int16_t v : walk.pcm) {
+        clipped += v == pcm_clip || v == -pcm_clip;
+        loud += v > 2000 || v < -2000;
+    }
+    EXPECT_LT(double(clipped) / walk.pcm.size(), 0.001);
+    EXPECT_GT(double(loud) / walk.pcm.size(), 0.2);  // and it is not silence either
+}
+
+TEST(SongSources, StoredDataIsWhatTheContentBuilds)
+{
+    auto run = run_command(binary_path("oddball-tool") + " build-data --check --root " + source_path(""));
+    EXPECT_EQ(run.status, 0) << run.errors;
+}
+
+}  // namespace
