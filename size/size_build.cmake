@@ -14,12 +14,12 @@ set(CMAKE_C_FLAGS_RELEASE "")
 # every function and object in its own section so the linker drops the unused.
 set(size_compile_flags -Os -flto -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
     -fno-unwind-tables -fno-stack-protector -fno-stack-clash-protection -fcf-protection=none
-    -fno-threadsafe-statics -ffunction-sections -fdata-sections -fvisibility=hidden
+    -ffunction-sections -fdata-sections -fvisibility=hidden
     -fno-plt -fno-pie -fno-ident -fmerge-all-constants)
 # Link-time optimisation across the whole show; a fixed load address (no
 # relocations), no padding between segments, no build id, stripped; libgcc's
-# helpers linked in.  The map tells the size report where the bytes went.
-set(size_link_flags -Os -flto=2 -no-pie -s -static-libgcc -Wl,--gc-sections -Wl,--hash-style=gnu
+# helpers linked in.
+set(size_link_flags -Os -flto=2 -no-pie -static-libgcc -Wl,--gc-sections -Wl,--hash-style=gnu
     -Wl,-z,norelro -Wl,-z,noseparate-code -Wl,--build-id=none -Wl,--as-needed -Wl,-O1)
 
 find_package(PkgConfig REQUIRED)
@@ -36,18 +36,26 @@ endforeach()
 # One archive: the linker takes from it only the objects the show reaches.
 add_library(oddball_core_64k STATIC ${size_core_sources})
 target_link_libraries(oddball_core_64k PUBLIC PkgConfig::SDL2)
-add_executable(oddball-unpacked size/show_main.cpp size/runtime.cpp size/cpu_model.cpp)
-foreach(target oddball_core_64k oddball_data oddball-unpacked)
+set(size_show_sources size/show_main.cpp size/runtime.cpp size/static_guards.cpp size/cpu_model.cpp)
+add_executable(oddball-unpacked ${size_show_sources})
+# The same program with its symbols, for the size report's list of the
+# largest functions; built only when asked for.
+add_executable(oddball-symbols EXCLUDE_FROM_ALL ${size_show_sources})
+foreach(target oddball_core_64k oddball_data oddball-unpacked oddball-symbols)
   target_compile_options(${target} PRIVATE ${size_compile_flags})
 endforeach()
-target_link_options(oddball-unpacked PRIVATE ${size_link_flags} -Wl,-Map=${CMAKE_BINARY_DIR}/oddball.map)
+target_link_options(oddball-unpacked PRIVATE ${size_link_flags} -s)
+target_link_options(oddball-symbols PRIVATE ${size_link_flags})
 # The runtime pieces stand in for libstdc++'s and libgcc's under their names;
 # kept out of link-time optimisation, which would compare their types with
 # the compiler's own declarations.
 set_source_files_properties(${CMAKE_SOURCE_DIR}/size/cpu_model.cpp ${CMAKE_SOURCE_DIR}/size/runtime.cpp
+  ${CMAKE_SOURCE_DIR}/size/static_guards.cpp
   PROPERTIES COMPILE_OPTIONS -fno-lto)
-target_link_libraries(oddball-unpacked PRIVATE
-  "-Wl,--start-group" oddball_core_64k oddball_data "-Wl,--end-group" PkgConfig::SDL2 m)
+foreach(target oddball-unpacked oddball-symbols)
+  target_link_libraries(${target} PRIVATE
+    "-Wl,--start-group" oddball_core_64k oddball_data "-Wl,--end-group" PkgConfig::SDL2 m)
+endforeach()
 
 # The packer (a host tool) and the stub that unpacks and runs the show.
 add_executable(oddball-pack size/packer.cpp size/pack.cpp)
