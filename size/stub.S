@@ -31,13 +31,19 @@ _start:
         push    rsi
         lea     rdi, [rip + packed_data]
         call    cm_unpack
-        /* The program as an anonymous file, closed on exec. */
-        lea     rdi, [rip + empty]
-        push    1                               /* MFD_CLOEXEC */
+        /* The program as an anonymous file, closed on exec, and executable
+           where the system asks for that to be said (MFD_EXEC, Linux 6.3;
+           older systems refuse the flag and are asked again without it). */
+        push    0x11                            /* MFD_CLOEXEC | MFD_EXEC */
         pop     rsi
+1:      lea     rdi, [rip + empty]
         mov     eax, 319                        /* memfd_create */
         syscall
-        mov     edi, eax                        /* a failure makes the calls below fail too */
+        test    eax, eax
+        jns     2f
+        sub     esi, 0x10                       /* once: MFD_CLOEXEC alone */
+        jns     1b
+2:      mov     edi, eax                        /* a failure makes the calls below fail too */
         pop     rsi
         mov     edx, [rip + packed_data]
         push    1                               /* write */
