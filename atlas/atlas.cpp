@@ -64,8 +64,8 @@ void apply_levels(uint32_t* pixels, int32_t black_point, int32_t count)
     }
 }
 
-void resample_tile_plain(uint32_t* destination, const uint32_t* atlas_pixels, int32_t column, int32_t row, int32_t width,
-                   int32_t height)
+void resample_tile_plain(uint32_t* destination, const uint32_t* atlas_pixels, int32_t column, int32_t row,
+                         int32_t width, int32_t height)
 {
     int32_t position_y = row * 65536;
     for (int32_t i = 0; i < texture_size; ++i, position_y += height * 256) {
@@ -115,8 +115,8 @@ void resample_tile(uint32_t* destination, const uint32_t* atlas_pixels, int32_t 
     const __m128i zero = _mm_setzero_si128(), all = _mm_set1_epi16(255);
     const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
     auto pair = [zero](const uint32_t* pixels, int32_t a, int32_t b) {
-        return _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(pixels[a])), _mm_cvtsi32_si128(int(pixels[b]))),
-                                 zero);
+        const __m128i two = _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(pixels[a])), _mm_cvtsi32_si128(int(pixels[b])));
+        return _mm_unpacklo_epi8(two, zero);
     };
     int32_t position_y = row * 65536;
     for (int32_t i = 0; i < texture_size; ++i, position_y += height * 256) {

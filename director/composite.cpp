@@ -155,7 +155,6 @@ void rotozoom_row_onto_black(const uint32_t* texture, uint32_t* row, int32_t cou
 
 #endif
 
-
 namespace {
 
 // rotozoom_add with the row routine given: the plain sum, or the store of

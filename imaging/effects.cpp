@@ -507,7 +507,8 @@ void lens_map_into(uint32_t* first, const uint32_t* first_texture, uint32_t* sec
                 const __m128i u = _mm_add_epi32(_mm_srai_epi32(multiply(dx, k), 9), _mm_set1_epi32(u0));
                 const __m128i v = _mm_add_epi32(_mm_srai_epi32(multiply(_mm_set1_epi32(int32_t(dy)), k), 9),
                                                 _mm_set1_epi32(v0));
-                const __m128i index = _mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, low_byte), 8), _mm_and_si128(u, low_byte));
+                const __m128i index =
+                    _mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, low_byte), 8), _mm_and_si128(u, low_byte));
                 auto place = [&](uint32_t* destination, const uint32_t* texture) {
                     auto* at = reinterpret_cast<__m128i*>(destination + y * frame_width + x0);
                     const __m128i texels = _mm_setr_epi32(
@@ -661,7 +662,8 @@ void bump_refraction(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t*
             const __m128i gx = _mm_sub_epi16(blue8(row + x - 1), blue8(row + x + 1));
             const __m128i gy = _mm_sub_epi16(blue8(row + x - w), blue8(row + x + w));
             const __m128i xs = _mm_add_epi16(_mm_set1_epi16(int16_t(x)), columns);
-            const __m128i u1 = _mm_add_epi16(_mm_add_epi16(_mm_srli_epi16(xs, 1), _mm_set1_epi16(int16_t(50u - uint32_t(a)))), gx);
+            const __m128i light_column = _mm_set1_epi16(int16_t(50u - uint32_t(a)));
+            const __m128i u1 = _mm_add_epi16(_mm_add_epi16(_mm_srli_epi16(xs, 1), light_column), gx);
             const __m128i v1 = _mm_add_epi16(light_row, gy);
             const __m128i u2 = _mm_add_epi16(_mm_add_epi16(xs, _mm_set1_epi16(int16_t(c))), _mm_srai_epi16(gx, 1));
             const __m128i v2 = _mm_add_epi16(surface_row, _mm_srai_epi16(gy, 1));

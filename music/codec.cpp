@@ -171,6 +171,16 @@ void synthesise_granule(codec_state* state, const float* subband)
     synthesise_granule_sse2_or_plain(state, subband);
 }
 
+#if defined(__SSE2__)
+namespace {
+// Two neighbouring floats widened to two doubles.
+inline __m128d two_floats(const float* at)
+{
+    return _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(at))));
+}
+}  // namespace
+#endif
+
 void synthesise_granule_sse2_or_plain(codec_state* state, const float* subband)
 {
 #if defined(__SSE2__)
@@ -181,7 +191,7 @@ void synthesise_granule_sse2_or_plain(codec_state* state, const float* subband)
     for (int i = 0; i < 64; i += 2) {
         __m128d sum = _mm_setzero_pd();
         for (int k = 0; k < 32; ++k) {
-            const __m128d m = _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&state->matrix[k][i]))));
+            const __m128d m = two_floats(&state->matrix[k][i]);
             sum = _mm_add_pd(sum, _mm_mul_pd(_mm_set1_pd(double(subband[k])), m));
             sum = _mm_cvtps_pd(_mm_cvtpd_ps(sum));  // v is a float after every step
         }
@@ -190,9 +200,9 @@ void synthesise_granule_sse2_or_plain(codec_state* state, const float* subband)
     for (int c = 0; c < 8; ++c)
         for (int i = 0; i < 64; i += 2) {
             float* o = state->overlap + 64 * c + i;
-            const __m128d window = _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(state->window + 64 * c + i))));
-            const __m128d values = _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(v + i))));
-            const __m128d old = _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(o))));
+            const __m128d window = two_floats(state->window + 64 * c + i);
+            const __m128d values = two_floats(v + i);
+            const __m128d old = two_floats(o);
             _mm_storel_pi(reinterpret_cast<__m64*>(o), _mm_cvtpd_ps(_mm_add_pd(old, _mm_mul_pd(window, values))));
         }
 #else
