@@ -33,3 +33,7 @@ void apply_levels(uint32_t* pixels, int32_t black_point, int32_t count);
 // `atlas` by bilinear stretching, neighbours wrapping inside the rectangle.
 void resample_tile(uint32_t* destination, const uint32_t* atlas_pixels, int32_t column, int32_t row, int32_t width,
                    int32_t height);
+// The same pixel by pixel: the reference the faster version (two pixels at a
+// time in SSE2) must match byte for byte.
+void resample_tile_plain(uint32_t* destination, const uint32_t* atlas_pixels, int32_t column, int32_t row,
+                         int32_t width, int32_t height);

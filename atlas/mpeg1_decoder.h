@@ -37,6 +37,7 @@ struct mpeg_decoder_state {
     // Macroblock work area: samples centred on 0.
     int32_t luminance[256], cb[64], cr[64];
     int32_t coefficients[64];       // the block being decoded, natural order
+    bool block_has_ac;              // a coefficient besides DC was decoded into it
     int32_t macroblock;             // the one being decoded; when stopped, how many were written
     int32_t slices;                 // slice start codes met
     const mpeg_sample_planes* planes;  // null in the show
@@ -64,6 +65,19 @@ bool mpeg_decode_block(int b);
 // natural order; the row pass writes its rows to `out` with row stride `out_stride`.
 void idct_column_pass(int32_t* block);
 void idct_row_pass(const int32_t* block, int32_t* out, int32_t out_stride);
+// Both passes on a block (which the column pass overwrites): with AVX2 when
+// the processor has it (idct_block_avx2, x86-64 only), else the plain passes
+// (idct_block_plain); the results are the same.
+void idct_block(int32_t* block, int32_t* out, int32_t out_stride);
+void idct_block_plain(int32_t* block, int32_t* out, int32_t out_stride);
+void idct_block_avx2(int32_t* block, int32_t* out, int32_t out_stride);
+
+// Converts the macroblock work area (luminance, cb, cr) into 16 x 16 pixels
+// at `out` (row stride `stride`): 0x00RRGGBB, each channel clamped.  The
+// plain version pixel by pixel through the colour tables is the reference
+// the faster one (SSE2, arithmetic in place of the tables) must match.
+void mpeg_convert_macroblock(uint32_t* out, int32_t stride);
+void mpeg_convert_macroblock_plain(uint32_t* out, int32_t stride);
 
 // Blends the pixels on both sides of every 8-pixel block edge in the top
 // `filter_rows` rows (horizontal edges first, then vertical ones).

@@ -73,3 +73,4 @@ inline dct_coeff_entry dct_coeff_lookup(uint32_t c)
     if (c >= 32) return dct_coeff_table[128 + (c >> 1) - 16];      // 15 bits
     return dct_coeff_table[144 + c - 16];                          // 16 bits
 }
+

@@ -1,6 +1,7 @@
 // The director's composite effects: the rotozoom layer, the rotozoom tunnel and the lens with feedback (portable; SSE2 rows where available).
 #include "director/composite.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "director/precalc.h"
@@ -9,9 +10,7 @@
 #include "shell/display.h"
 #include "shell/maths.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "imaging/pixel_ops_sse2.h"
 
 namespace {
 
@@ -72,31 +71,67 @@ void rotozoom_row_plain(const uint32_t* texture, uint32_t* row, int32_t count, u
 
 #if defined(__SSE2__)
 
-// Four pixels at a time: the texels are fetched one by one (their addresses
-// are scattered), then scaled in 16-bit lanes, (c x g) >> 8 exactly since
-// 255 x 255 fits, and added to the destination with unsigned saturation.
-void rotozoom_row(const uint32_t* texture, uint32_t* row, int32_t count, uint32_t u, uint32_t v, uint32_t du,
-                  uint32_t dv, uint32_t brightness)
+namespace {
+
+// The SSE2 row; onto_black: the row is taken as all 0 (the tunnel's first
+// layer), so the layer is stored without reading the row, the same bytes
+// as adding it to 0.
+template <bool onto_black>
+void rotozoom_row_sse2(const uint32_t* texture, uint32_t* row, int32_t count, uint32_t u, uint32_t v, uint32_t du,
+                       uint32_t dv, uint32_t brightness)
 {
     const __m128i zero = _mm_setzero_si128();
     const __m128i factor = _mm_set1_epi16(static_cast<int16_t>(brightness));
-    int32_t x = 0;
-    for (; x + 4 <= count; x += 4) {
-        uint32_t t0 = texture[rotozoom_texel_index(u, v)];
-        uint32_t t1 = texture[rotozoom_texel_index(u + du, v + dv)];
-        uint32_t t2 = texture[rotozoom_texel_index(u + 2 * du, v + 2 * dv)];
-        uint32_t t3 = texture[rotozoom_texel_index(u + 3 * du, v + 3 * dv)];
-        u += 4 * du;
-        v += 4 * dv;
-        __m128i texels = _mm_setr_epi32(static_cast<int>(t0), static_cast<int>(t1), static_cast<int>(t2),
-                                        static_cast<int>(t3));
+    const __m128i steps = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m128i du8 = _mm_mullo_epi16(_mm_set1_epi16(static_cast<int16_t>(du)), steps);
+    const __m128i dv8 = _mm_mullo_epi16(_mm_set1_epi16(static_cast<int16_t>(dv)), steps);
+    auto scaled = [&](__m128i texels) {
         __m128i low = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(texels, zero), factor), 8);
         __m128i high = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(texels, zero), factor), 8);
-        __m128i layer = _mm_packus_epi16(low, high);
+        return _mm_packus_epi16(low, high);
+    };
+    int32_t x = 0;
+    for (; x + 8 <= count; x += 8) {
+        const __m128i us = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(u)), du8);
+        const __m128i vs = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(v)), dv8);
+        const __m128i indices = _mm_or_si128(_mm_and_si128(vs, _mm_set1_epi16(static_cast<int16_t>(0xFF00))),
+                                             _mm_srli_epi16(us, 8));
+        u += 8 * du;
+        v += 8 * dv;
         auto* at = reinterpret_cast<__m128i*>(row + x);
-        _mm_storeu_si128(at, _mm_adds_epu8(_mm_loadu_si128(at), layer));
+        const __m128i first = scaled(pixels4_gather<0>(texture, indices));
+        const __m128i second = scaled(pixels4_gather<4>(texture, indices));
+        if (onto_black) {
+            _mm_storeu_si128(at, first);
+            _mm_storeu_si128(at + 1, second);
+        } else {
+            _mm_storeu_si128(at, _mm_adds_epu8(_mm_loadu_si128(at), first));
+            _mm_storeu_si128(at + 1, _mm_adds_epu8(_mm_loadu_si128(at + 1), second));
+        }
     }
+    if (onto_black)
+        std::fill(row + x, row + count, 0u);
     rotozoom_row_plain(texture, row + x, count - x, u, v, du, dv, brightness);
+}
+
+void rotozoom_row_onto_black(const uint32_t* texture, uint32_t* row, int32_t count, uint32_t u, uint32_t v,
+                             uint32_t du, uint32_t dv, uint32_t brightness)
+{
+    rotozoom_row_sse2<true>(texture, row, count, u, v, du, dv, brightness);
+}
+
+}  // namespace
+
+// Eight pixels at a time.  The texel index takes bits 8..15 of u and v,
+// and sums of 32-bit values agree with sums of their low 16 bits there, so
+// the eight positions are (u + k du, v + k dv) in 16-bit lanes.  The texels
+// are fetched one by one (their addresses are scattered), then scaled in
+// 16-bit lanes, (c x g) >> 8 exactly since 255 x 255 fits, and added to the
+// destination with unsigned saturation.
+void rotozoom_row(const uint32_t* texture, uint32_t* row, int32_t count, uint32_t u, uint32_t v, uint32_t du,
+                  uint32_t dv, uint32_t brightness)
+{
+    rotozoom_row_sse2<false>(texture, row, count, u, v, du, dv, brightness);
 }
 
 #else
@@ -107,13 +142,27 @@ void rotozoom_row(const uint32_t* texture, uint32_t* row, int32_t count, uint32_
     rotozoom_row_plain(texture, row, count, u, v, du, dv, brightness);
 }
 
+namespace {
+
+void rotozoom_row_onto_black(const uint32_t* texture, uint32_t* row, int32_t count, uint32_t u, uint32_t v,
+                             uint32_t du, uint32_t dv, uint32_t brightness)
+{
+    std::fill(row, row + count, 0u);
+    rotozoom_row_plain(texture, row, count, u, v, du, dv, brightness);
+}
+
+}  // namespace
+
 #endif
 
-void rotozoom_add(float angle, float zoom, int32_t u_off, int32_t v_off, int32_t cx, int32_t cy,
-                  int32_t brightness, const uint32_t* texture, uint32_t* destination)
+namespace {
+
+// rotozoom_add with the row routine given: the plain sum, or the store of
+// the tunnel's first layer onto black.
+void rotozoom_layer(float angle, float zoom, int32_t u_off, int32_t v_off, int32_t cx, int32_t cy,
+                    int32_t brightness, const uint32_t* texture, uint32_t* destination,
+                    void (*row)(const uint32_t*, uint32_t*, int32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t))
 {
-    if (brightness <= 0)
-        return;  // every texel scales to 0: nothing to add
     if (brightness > 255)
         brightness = 255;
     const rotozoom_steps steps = rotozoom_steps_for(angle, zoom);
@@ -130,9 +179,18 @@ void rotozoom_add(float angle, float zoom, int32_t u_off, int32_t v_off, int32_t
     for (int32_t y = 0; y < screen_height; ++y) {
         u += du_y;
         v += dv_y;
-        rotozoom_row(texture, destination + y * screen_width, screen_width, u, v, du_x, dv_x,
-                     static_cast<uint32_t>(brightness));
+        row(texture, destination + y * screen_width, screen_width, u, v, du_x, dv_x, static_cast<uint32_t>(brightness));
     }
+}
+
+}  // namespace
+
+void rotozoom_add(float angle, float zoom, int32_t u_off, int32_t v_off, int32_t cx, int32_t cy,
+                  int32_t brightness, const uint32_t* texture, uint32_t* destination)
+{
+    if (brightness <= 0)
+        return;  // every texel scales to 0: nothing to add
+    rotozoom_layer(angle, zoom, u_off, v_off, cx, cy, brightness, texture, destination, rotozoom_row);
 }
 
 tunnel_layer tunnel_layer_at(int32_t phase, int32_t j, const int32_t* sequence)
@@ -162,11 +220,18 @@ tunnel_layer tunnel_layer_at(int32_t phase, int32_t j, const int32_t* sequence)
 
 void rotozoom_tunnel(int32_t phase, uint32_t* destination)
 {
-    const int32_t pixels = screen_width * screen_height;
-    for (int32_t i = 0; i < pixels; ++i)
-        destination[i] = 0;
+    // The destination is cleared and the layers added: when the farthest
+    // layer shows, it is stored instead, which gives the same bytes as
+    // adding it to the cleared frame.
     for (int32_t j = 0; j < 4; ++j) {
         const tunnel_layer layer = tunnel_layer_at(phase, j, tunnel_texture_sequence);
+        if (j == 0 && layer.brightness > 0) {
+            rotozoom_layer(layer.angle, layer.zoom, layer.u_off, layer.v_off, layer.cx, layer.cy, layer.brightness,
+                           texture_slots[layer.slot], destination, rotozoom_row_onto_black);
+            continue;
+        }
+        if (j == 0)
+            std::fill(destination, destination + screen_width * screen_height, 0u);
         rotozoom_add(layer.angle, layer.zoom, layer.u_off, layer.v_off, layer.cx, layer.cy, layer.brightness,
                      texture_slots[layer.slot], destination);
     }

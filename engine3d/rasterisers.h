@@ -33,12 +33,18 @@ void draw_line_clipped(float x0, float y0, float x1, float y1, uint32_t colour, 
 // (right for steep lines, below for flat ones).  The far end is not drawn;
 // lines shorter than two pixels draw nothing.  Alpha is left alone.
 void draw_line_subtractive(uint32_t* destination, uint32_t colour, float x0, float y0, float x1, float y1);
+// The same pixels by the literal walk, each pixel checked against the
+// frame; the tests compare the two.
+void draw_line_subtractive_plain(uint32_t* destination, uint32_t colour, float x0, float y0, float x1, float y1);
 
 // The top-left 128 x 128 texels of a slot scaled to size x size pixels
 // around the centre and added with per-byte saturation.  Sizes below 2 draw
 // nothing; the frame's last row is never touched.
 void draw_sprite_additive(int32_t centre_x, int32_t centre_y, const uint32_t* sprite, int32_t size,
                           uint32_t* destination);
+// The same pixels by the literal walk; the tests compare the two.
+void draw_sprite_additive_plain(int32_t centre_x, int32_t centre_y, const uint32_t* sprite, int32_t size,
+                                uint32_t* destination);
 
 // Per-byte saturating sum of two pixels, all four bytes at once: the low
 // seven bits of each byte are added without crossing into the next, the top

@@ -9,6 +9,7 @@
 #include "engine3d/transform.h"
 #include "engine3d/waves.h"
 #include "shell/display.h"
+#include "imaging/pixel_ops_sse2.h"
 #include "shell/maths.h"
 
 namespace {
@@ -114,16 +115,58 @@ void make_bump_envmap_plain(int32_t a, int32_t b, int32_t c, int32_t d, const ui
 
 // Only the low eight bits of every index matter, so the offsets are taken
 // modulo 256 once and everything else is unsigned arithmetic on row pointers.
+// With SSE2 each row is made in two sweeps: the indices of eight texels at
+// a time in 16-bit lanes (in the order of the mirrored column m = 255 - j),
+// then the texels fetched and added four at a time.
 void make_bump_envmap(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t* source, const uint32_t* light,
                       uint32_t* destination)
 {
     const uint32_t colour_column = (256u - uint32_t(a)) & 255, light_column = (256u - uint32_t(c)) & 255;
+#if defined(__SSE2__)
+    alignas(16) uint16_t colour_index[256], light_index[256];  // by m
+    const __m128i low_byte = _mm_set1_epi16(255);
+    const __m128i lanes = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+#endif
     for (uint32_t i = 0; i < 256; ++i) {
         const uint32_t* row = source + (i << 8);
         const uint32_t* above = source + (((i - 1) & 255) << 8);
         const uint32_t* below = source + (((i + 1) & 255) << 8);
         const uint32_t colour_row = i - uint32_t(b), light_row = i - uint32_t(d);
         uint32_t* out = destination + (i << 8);
+#if defined(__SSE2__)
+        // Column colour_column - j + gx = colour_column - 255 + m + gx.
+        const __m128i colour_rows = _mm_set1_epi16(int16_t(colour_row));
+        const __m128i light_rows = _mm_set1_epi16(int16_t(light_row));
+        uint32_t m = 0;
+        for (; m + 8 <= 248; m += 8) {  // m + 2 + 7 stays inside the row
+            const __m128i gx = _mm_sub_epi16(alpha8(row + m), alpha8(row + m + 2));
+            const __m128i gy = _mm_sub_epi16(alpha8(above + m), alpha8(below + m));
+            const __m128i ms = _mm_add_epi16(_mm_set1_epi16(int16_t(m)), lanes);
+            const __m128i colour_u = _mm_add_epi16(_mm_add_epi16(ms, _mm_set1_epi16(int16_t(colour_column - 255))), gx);
+            const __m128i light_u = _mm_add_epi16(_mm_add_epi16(ms, _mm_set1_epi16(int16_t(light_column - 255))), gx);
+            _mm_store_si128(reinterpret_cast<__m128i*>(colour_index + m),
+                            _mm_or_si128(_mm_slli_epi16(_mm_add_epi16(colour_rows, gy), 8),
+                                         _mm_and_si128(colour_u, low_byte)));
+            _mm_store_si128(reinterpret_cast<__m128i*>(light_index + m),
+                            _mm_or_si128(_mm_slli_epi16(_mm_add_epi16(light_rows, gy), 8),
+                                         _mm_and_si128(light_u, low_byte)));
+        }
+        for (; m < 256; ++m) {  // the last columns, whose right neighbour wraps
+            const uint32_t gx = (row[m] >> 24) - (row[(m + 2) & 255] >> 24);
+            const uint32_t gy = (above[m] >> 24) - (below[m] >> 24);
+            const uint32_t j = 255 - m;
+            colour_index[m] = uint16_t(((colour_row + gy) & 255) << 8 | ((colour_column - j + gx) & 255));
+            light_index[m] = uint16_t(((light_row + gy) & 255) << 8 | ((light_column - j + gx) & 255));
+        }
+        for (uint32_t j = 0; j < 256; j += 4) {
+            const uint32_t k = 255 - j;
+            __m128i colours = _mm_setr_epi32(int(source[colour_index[k]]), int(source[colour_index[k - 1]]),
+                                             int(source[colour_index[k - 2]]), int(source[colour_index[k - 3]]));
+            __m128i lit = _mm_setr_epi32(int(light[light_index[k]]), int(light[light_index[k - 1]]),
+                                         int(light[light_index[k - 2]]), int(light[light_index[k - 3]]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), _mm_adds_epu8(colours, lit));
+        }
+#else
         for (uint32_t j = 0; j < 256; ++j) {
             const uint32_t m = 255 - j;
             const uint32_t gx = (row[m] >> 24) - (row[(m + 2) & 255] >> 24);
@@ -132,6 +175,7 @@ void make_bump_envmap(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t
             const uint32_t lit = light[((light_row + gy) & 255) << 8 | ((light_column - j + gx) & 255)];
             out[j] = add_saturate(colour, lit);
         }
+#endif
     }
 }
 

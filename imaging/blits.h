@@ -1,4 +1,4 @@
-// Blending one image onto another: premultiplied alpha, add, subtract, multiply, with clipping (portable).
+// Blending one image onto another: premultiplied alpha, add, subtract, multiply, with clipping (portable; SSE2 rows where available).
 #pragma once
 
 #include <cstdint>
@@ -25,3 +25,11 @@ void blit_multiply(image source, image destination, int16_t x, int16_t y);
 // d' = min(255, d + s) pixel by pixel over the first source.width x
 // source.height pixels, no offset; never more than the destination holds.
 void add_image(image source, image destination);
+
+// The same blits pixel by pixel with the scalar rules of pixel_ops.h: the
+// reference the faster rows above must match byte for byte.
+void blit_alpha_plain(image source, image destination, int16_t x, int16_t y);
+void blit_add_plain(image source, image destination, int16_t x, int16_t y);
+void blit_subtract_plain(image source, image destination, int16_t x, int16_t y);
+void blit_multiply_plain(image source, image destination, int16_t x, int16_t y);
+void add_image_plain(image source, image destination);

@@ -27,6 +27,9 @@ void radial_zoom_feedback_plain(uint32_t* buffer, int32_t cx, int32_t cy, int32_
 // twice.  Pixels outside the dome are left as they were.
 void lens_blobs(int32_t x, int32_t y, float z, int32_t u0, int32_t v0, const uint32_t* t1, const uint32_t* t2,
                 uint32_t* d1, uint32_t* d2);
+// The same with lens_map_plain twice: the reference for the one-pass version.
+void lens_blobs_plain(int32_t x, int32_t y, float z, int32_t u0, int32_t v0, const uint32_t* t1, const uint32_t* t2,
+                      uint32_t* d1, uint32_t* d2);
 
 // Draws a dome of blob_table into the frame-sized depth buffer, merging by
 // maximum: radius round(7000 / (z + 400)) (at least 2) and heights offset by
@@ -35,11 +38,18 @@ void lens_blobs(int32_t x, int32_t y, float z, int32_t u0, int32_t v0, const uin
 // 120 / (z + 400) around the screen centre.  Nothing is drawn when
 // z + 400 <= 5 or the dome lies off the frame.
 void draw_blob(int32_t* depth, float x, float y, float z, bool screen_coordinates);
+// The same pixel by pixel: the reference for the faster version (columns'
+// table entries found once, four pixels merged at a time).
+void draw_blob_plain(int32_t* depth, float x, float y, float z, bool screen_coordinates);
 
 // Every pixel with a depth t other than 0 takes the texel at
 // ((pixel - centre) x (65536 / t)) / 512 + (u0, v0); the others are left.
 void lens_map(uint32_t* destination, const int32_t* depth, const uint32_t* texture, int32_t u0, int32_t v0,
               int32_t cx, int32_t cy);
+// The same pixel by pixel with lens_texel: the reference the faster version
+// (empty stretches skipped, divisions looked up) must match byte for byte.
+void lens_map_plain(uint32_t* destination, const int32_t* depth, const uint32_t* texture, int32_t u0, int32_t v0,
+                    int32_t cx, int32_t cy);
 
 // Turns the blue byte of a frame into a soft height field in `destination`
 // (a distinct buffer): each row is box-blurred over 2n pixels, and every row
@@ -47,6 +57,9 @@ void lens_map(uint32_t* destination, const int32_t* depth, const uint32_t* textu
 // result sits in the blue byte, the other bytes 0.  A radius below 1 takes
 // each blue byte as it is; a radius beyond the row's width acts as the width.
 void smear_blur(int32_t n, const uint32_t* source, uint32_t* destination);
+// The same with one running sum per row: the reference the faster version
+// (window sums from running sums, eight pixels at a time) must match.
+void smear_blur_plain(int32_t n, const uint32_t* source, uint32_t* destination);
 
 // A surface texture refracted by the gradient of the height image's blue
 // byte and lit by a light texture: destination pixel = light texel at
@@ -55,6 +68,10 @@ void smear_blur(int32_t n, const uint32_t* source, uint32_t* destination);
 // destination is not written.
 void bump_refraction(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t* surface, const uint32_t* light,
                      const uint32_t* height, uint32_t* destination);
+// The same pixel by pixel with bump_pixel: the reference the faster rows
+// must match byte for byte.
+void bump_refraction_plain(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t* surface, const uint32_t* light,
+                           const uint32_t* height, uint32_t* destination);
 
 // Copies each row of `source` into `destination` shifted sideways by
 // round(w(y, t) x amplitude) pixels, w a sum of three sines of the row and

@@ -1,4 +1,4 @@
-// The image record and its operations: create, copy, blur, brightness, contrast, glow, resize, turn, colour (portable).
+// The image record and its operations: create, copy, blur, brightness, contrast, glow, resize, turn, colour (portable; SSE2 loops where available).
 #pragma once
 
 #include <cstdint>
@@ -75,3 +75,11 @@ void multiply_colour(uint32_t colour, image target);
 // destination pixel; the destination's colour stays.  Covers the first
 // source.width x source.height pixels, never more than the destination holds.
 void alpha_from_blue(image source, image destination);
+
+// The pixel-by-pixel versions of the operations that have faster loops: the
+// reference those must match byte for byte.
+void blur_horizontal_plain(int16_t radius, image source, image destination);
+void blur_vertical_plain(int16_t radius, image source, image destination);
+void adjust_brightness_plain(int16_t level, image target);
+void adjust_contrast_plain(uint16_t amount, image target);
+void multiply_colour_plain(uint32_t colour, image target);

@@ -50,10 +50,25 @@ uint32_t procedural_texel(int slot, int32_t i, int32_t j)
 
 void make_procedural_textures()
 {
-    for (int slot = 0; slot < 5; ++slot) {
-        uint32_t* texels = texture_slots[slot];
-        for (int32_t i = 0; i < texture_size; ++i)
-            for (int32_t j = 0; j < texture_size; ++j)
-                texels[i * texture_size + j] = procedural_texel(slot, i, j);
+    // What procedural_texel computes, with each fixed part made once: the
+    // cone is shared by slots 0 to 3, the rings take only 256 values of the
+    // cone, and the bumps are products of one row sine and one column sine.
+    int32_t ring_of[256];
+    for (int32_t e = 0; e < 256; ++e)
+        ring_of[e] = rings(e);
+    double scaled_sine[256], sine[256];
+    for (int32_t k = 0; k < 256; ++k) {
+        sine[k] = real_sin(4 * k * 0.02453385672227674);
+        scaled_sine[k] = 127 * sine[k];
     }
+    for (int32_t i = 0; i < texture_size; ++i)
+        for (int32_t j = 0; j < texture_size; ++j) {
+            const int32_t at = i * texture_size + j;
+            const int32_t e = cone(i, j);  // 0..255
+            texture_slots[0][at] = grey(e * e * e / 65536);
+            texture_slots[1][at] = grey(ring_of[e]);
+            texture_slots[2][at] = grey(ring_of[std::min(e, 127)]);
+            texture_slots[3][at] = grey(ring_of[std::min(e, 63)]);
+            texture_slots[4][at] = grey(std::max(0, round_to_int(scaled_sine[j] * sine[i])));
+        }
 }

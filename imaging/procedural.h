@@ -9,5 +9,6 @@
 void make_procedural_textures();
 
 // The texel (row i, column j) of procedural slot `slot` (0..4): the per-texel
-// rule the textures are filled from.
+// rule the textures are filled from (make_procedural_textures shares the
+// fixed parts between texels and slots, with the same results).
 uint32_t procedural_texel(int slot, int32_t i, int32_t j);

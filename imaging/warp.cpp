@@ -1,11 +1,16 @@
-// Warp-grid effects: the plasma warp and the tilted zoomer, and the two block expanders they share (portable).
+// Warp-grid effects: the plasma warp and the tilted zoomer, and the two block expanders they share (portable; SSE2 block rows where available).
 #include "imaging/warp.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "imaging/effect_pixels.h"
+#include "imaging/pixel_ops_sse2.h"
 #include "imaging/tables.h"
 #include "shell/maths.h"
 
@@ -51,7 +56,7 @@ block_edges edges_of(const int16_t* grid, int32_t bx, int32_t by, int32_t clamp_
 
 }  // namespace
 
-void grid_expand(const uint32_t* texture, uint32_t* destination)
+void grid_expand_plain(const uint32_t* texture, uint32_t* destination)
 {
     for (int32_t by = 0; by < block_rows; ++by)
         for (int32_t bx = 0; bx < block_columns; ++bx) {
@@ -71,7 +76,111 @@ void grid_expand(const uint32_t* texture, uint32_t* destination)
         }
 }
 
-void plasma_warp(float t, const uint32_t* texture, uint32_t* destination)
+#if defined(__SSE2__)
+
+namespace {
+
+// The vector block rows.  A texel index takes bits 8..15 of u and v and a
+// shade bits 7..14 of s, and sums of 32-bit values agree with sums of their
+// low 16 bits there, so the eight steps of a block row run in 16-bit lanes:
+// lane c holds start + (c + 1) x step, wrapping.
+inline __m128i block_row_steps(int32_t start, int32_t step)
+{
+    const __m128i counts = _mm_setr_epi16(1, 2, 3, 4, 5, 6, 7, 8);
+    return _mm_add_epi16(_mm_set1_epi16(int16_t(start)), _mm_mullo_epi16(_mm_set1_epi16(int16_t(step)), counts));
+}
+
+// Eight texel indices (v & 0xFF00) | (u >> 8) & 0xFF in 16-bit lanes.
+inline __m128i block_row_indices(int32_t u, int32_t du, int32_t v, int32_t dv)
+{
+    __m128i us = block_row_steps(u, du), vs = block_row_steps(v, dv);
+    return _mm_or_si128(_mm_and_si128(vs, _mm_set1_epi16(int16_t(0xFF00))), _mm_srli_epi16(us, 8));
+}
+
+template <int first>
+inline __m128i gather4(const uint32_t* texture, __m128i indices)
+{
+    return pixels4_gather<first>(texture, indices);
+}
+
+// shade_texel on four texels with their shade accumulators in the 16-bit
+// lanes `first` .. `first` + 3 of `shades`: m = (s >> 7) & 255 scales each
+// colour byte, (c x m) >> 8, and alpha becomes 0.
+template <int first>
+inline __m128i shade4(__m128i texels, __m128i shades)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i m = _mm_and_si128(_mm_srli_epi16(shades, 7), _mm_set1_epi16(255));
+    m = first == 0 ? _mm_unpacklo_epi16(m, m) : _mm_unpackhi_epi16(m, m);  // m0 m0 m1 m1 m2 m2 m3 m3
+    __m128i m_low = _mm_unpacklo_epi32(m, m), m_high = _mm_unpackhi_epi32(m, m);
+    __m128i low = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(texels, zero), m_low), 8);
+    __m128i high = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(texels, zero), m_high), 8);
+    return _mm_and_si128(_mm_packus_epi16(low, high), _mm_set1_epi32(0x00FFFFFF));
+}
+
+inline void store4(uint32_t* at, __m128i pixels)
+{
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), pixels);
+}
+
+}  // namespace
+
+void grid_expand(const uint32_t* texture, uint32_t* destination)
+{
+    for (int32_t by = 0; by < block_rows; ++by)
+        for (int32_t bx = 0; bx < block_columns; ++bx) {
+            block_edges eu = edges_of(warp_grid.u, bx, by, INT16_MAX);
+            block_edges ev = edges_of(warp_grid.v, bx, by, INT16_MAX);
+            uint32_t* out = destination + (8 * by) * frame_width + 8 * bx;
+            for (int32_t r = 0; r < 8; ++r, out += frame_width) {
+                eu.left += eu.left_step, eu.right += eu.right_step;
+                ev.left += ev.left_step, ev.right += ev.right_step;
+                __m128i indices = block_row_indices(eu.left, (eu.right - eu.left) >> 3, ev.left,
+                                                    (ev.right - ev.left) >> 3);
+                store4(out, gather4<0>(texture, indices));
+                store4(out + 4, gather4<4>(texture, indices));
+            }
+        }
+}
+
+void grid_expand_shaded(const uint32_t* texture, uint32_t* destination)
+{
+    for (int32_t by = 0; by < block_rows - 1; ++by)
+        for (int32_t bx = 0; bx < block_columns; ++bx) {
+            block_edges eu = edges_of(warp_grid.u, bx, by, INT16_MAX);
+            block_edges ev = edges_of(warp_grid.v, bx, by, INT16_MAX);
+            block_edges es = edges_of(warp_grid.shade, bx, by, 255);
+            uint32_t* out = destination + (8 * by + 4) * frame_width + 8 * bx;
+            for (int32_t r = 0; r < 8; ++r, out += frame_width) {
+                eu.left += eu.left_step, eu.right += eu.right_step;
+                ev.left += ev.left_step, ev.right += ev.right_step;
+                es.left += es.left_step, es.right += es.right_step;
+                __m128i indices = block_row_indices(eu.left, (eu.right - eu.left) >> 3, ev.left,
+                                                    (ev.right - ev.left) >> 3);
+                __m128i shades = block_row_steps(es.left, (es.right - es.left) >> 3);
+                store4(out, shade4<0>(gather4<0>(texture, indices), shades));
+                store4(out + 4, shade4<4>(gather4<4>(texture, indices), shades));
+            }
+        }
+    std::memset(destination, 0, size_t(4 * frame_width) * 4);
+    std::memset(destination + (frame_height - 4) * frame_width, 0, size_t(4 * frame_width) * 4);
+}
+
+#else
+
+void grid_expand(const uint32_t* texture, uint32_t* destination)
+{
+    grid_expand_plain(texture, destination);
+}
+
+void grid_expand_shaded(const uint32_t* texture, uint32_t* destination)
+{
+    grid_expand_shaded_plain(texture, destination);
+}
+
+#endif
+
+void plasma_warp_plain(float t, const uint32_t* texture, uint32_t* destination)
 {
     const float a = float(11 + 5 * real_cos(0.007524454477050415 * t));
     const float b = float(11 + 5 * real_cos(0.009587727708533078 * t));
@@ -87,6 +196,48 @@ void plasma_warp(float t, const uint32_t* texture, uint32_t* destination)
                        + 64 * real_cos(((y - x) * d + t) * 0.008841732979664015) + pan_u;
             double v = 64 * real_cos((t - y * d) * 0.0111731843575419) * real_sin((x * c + t) * 0.013175230566534914)
                        + 64 * real_sin(((x - y) * a + t) * 0.007722007722007722) + pan_v;
+            warp_grid.u[gy * warp_grid_stride + gx] = round_to_int16(u);
+            warp_grid.v[gy * warp_grid_stride + gx] = round_to_int16(v);
+        }
+    grid_expand_plain(texture, destination);
+}
+
+void plasma_warp(float t, const uint32_t* texture, uint32_t* destination)
+{
+    const float a = float(11 + 5 * real_cos(0.007524454477050415 * t));
+    const float b = float(11 + 5 * real_cos(0.009587727708533078 * t));
+    const float c = float(11 + 5 * real_sin(0.007062146892655367 * t));
+    const float d = float(11 + 5 * real_sin(0.00846740050804403 * t));
+    const double pan_u = 512 * real_sin(0.0010736525660296327 * t);
+    const double pan_v = 512 * real_sin(0.001266784899923993 * t);
+    // Each sine or cosine of the plain loop depends on the column alone, the
+    // row alone, or their difference: made once for each value, then
+    // combined point by point by the same expressions.
+    constexpr int32_t columns = block_columns + 1, rows = block_rows + 1;
+    constexpr int32_t differences = columns + rows - 1;  // y - x runs from -33 to 37
+    double column_u[columns], column_v[columns], row_u[rows], row_v[rows];
+    double difference_u[differences], difference_v[differences];
+    constexpr int32_t least = -13 - (columns - 1 - 20);  // y - x at gy = 0, gx = 40
+    for (int32_t gx = 0; gx < columns; ++gx) {
+        const double x = gx - 20;
+        column_u[gx] = real_sin((t - x * a) * 0.010604453870625662);
+        column_v[gx] = real_sin((x * c + t) * 0.013175230566534914);
+    }
+    for (int32_t gy = 0; gy < rows; ++gy) {
+        const double y = gy - 13;
+        row_u[gy] = real_cos((y * b + t) * 0.015503875968992248);
+        row_v[gy] = real_cos((t - y * d) * 0.0111731843575419);
+    }
+    for (int32_t k = 0; k < differences; ++k) {
+        const double y_minus_x = k + least;
+        difference_u[k] = real_cos((y_minus_x * d + t) * 0.008841732979664015);
+        difference_v[k] = real_sin((-y_minus_x * a + t) * 0.007722007722007722);
+    }
+    for (int32_t gy = 0; gy < rows; ++gy)
+        for (int32_t gx = 0; gx < columns; ++gx) {
+            const int32_t k = (gy - 13) - (gx - 20) - least;
+            double u = t + 64 * column_u[gx] * row_u[gy] + 64 * difference_u[k] + pan_u;
+            double v = 64 * row_v[gy] * column_v[gx] + 64 * difference_v[k] + pan_v;
             warp_grid.u[gy * warp_grid_stride + gx] = round_to_int16(u);
             warp_grid.v[gy * warp_grid_stride + gx] = round_to_int16(v);
         }
@@ -136,7 +287,7 @@ void build_zoomer_grid(int32_t a, int32_t b, int32_t c, int32_t d, int32_t e, in
     }
 }
 
-void grid_expand_shaded(const uint32_t* texture, uint32_t* destination)
+void grid_expand_shaded_plain(const uint32_t* texture, uint32_t* destination)
 {
     for (int32_t by = 0; by < block_rows - 1; ++by)
         for (int32_t bx = 0; bx < block_columns; ++bx) {

@@ -1,4 +1,4 @@
-// Warp-grid effects: texture coordinates on a coarse grid of 8 x 8 blocks, expanded to every pixel (portable).
+// Warp-grid effects: texture coordinates on a coarse grid of 8 x 8 blocks, expanded to every pixel (portable; SSE2 block rows where available).
 #pragma once
 
 #include <cstdint>
@@ -16,6 +16,10 @@ void grid_expand(const uint32_t* texture, uint32_t* destination);
 // A flowing liquid distortion: fills grid U and V from sums of sines of time t
 // and position, then grid_expand.
 void plasma_warp(float t, const uint32_t* texture, uint32_t* destination);
+// The same with every sine and cosine taken afresh at every grid point and
+// the plain expander: the reference for plasma_warp, which takes each of
+// them once per distinct argument.
+void plasma_warp_plain(float t, const uint32_t* texture, uint32_t* destination);
 
 // The texture as a rotating, zooming plane at a slowly changing tilt, darker
 // with depth; rotation in 256 units per turn.  Rows 0..3 and 236..239 end black.
@@ -31,3 +35,8 @@ void build_zoomer_grid(int32_t a, int32_t b, int32_t c, int32_t d, int32_t e, in
 // colour scaled by the stepped grid shade; alpha 0.  Rows 0..3 and 236..239
 // are cleared afterwards (the blocks cover rows 4..235).
 void grid_expand_shaded(const uint32_t* texture, uint32_t* destination);
+
+// The two expanders pixel by pixel with the rules of effect_pixels.h: the
+// reference the faster block rows above must match byte for byte.
+void grid_expand_plain(const uint32_t* texture, uint32_t* destination);
+void grid_expand_shaded_plain(const uint32_t* texture, uint32_t* destination);

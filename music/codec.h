@@ -46,6 +46,11 @@ uint32_t unpack_block(codec_state* state, const uint8_t* block, int n);
 
 // Adds one granule (32 subband samples) into the overlap buffer.
 void synthesise_granule(codec_state* state, const float* subband);
+// The same one column and one product at a time: the reference the faster
+// versions (AVX2 when the processor has it, else SSE2) must match bit for bit.
+void synthesise_granule_plain(codec_state* state, const float* subband);
+// The fallback of synthesise_granule without AVX2: SSE2 where available, else plain.
+void synthesise_granule_sse2_or_plain(codec_state* state, const float* subband);
 
 // One output sample: nearest integer (ties to even), clipped to -128..127.
 int8_t codec_sample_to_byte(float value);

@@ -7,6 +7,8 @@
 #include <immintrin.h>
 #endif
 
+#include "shell/cpu_features.h"
+
 void player_render(uint32_t frames, int32_t* out)
 {
     player_state* s = current_player;
@@ -214,10 +216,6 @@ __attribute__((target("avx2"))) int64_t mix_run_avx2(const uint8_t* sample, int6
     return mix_run<sixteen_bit>(sample, position, step, left_gain, right_gain, out + 16 * size_t(blocks), frames % 8);
 }
 
-const bool have_avx2 = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-}();
 #endif
 
 // Whether a run may take the vector kernel: positions of whole 1/1024
@@ -226,7 +224,7 @@ const bool have_avx2 = [] {
 inline bool vector_run(const channel_record& ch, int64_t position, int64_t step, uint32_t frames)
 {
 #if defined(__x86_64__)
-    if (!have_avx2 || frames < 8 || ch.voice_volume > 256 || (position & ((1 << 22) - 1)))
+    if (!cpu_features().avx2 || frames < 8 || ch.voice_volume > 256 || (position & ((1 << 22) - 1)))
         return false;
     int64_t first = position >> 22;
     int64_t last = first + (step >> 22) * int64_t(frames);

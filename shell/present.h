@@ -1,5 +1,6 @@
 // The conversion of the 0x00RRGGBB frame buffer into the display's pixel
-// format at depths 15, 16, 24 and 32, optionally doubled (portable).
+// format at depths 15, 16, 24 and 32, optionally doubled (portable; SSE2
+// rows where available).
 #pragma once
 
 #include <cstdint>
@@ -22,3 +23,8 @@ inline uint16_t pixel_to_rgb565(uint32_t p)
 // other depths ignore it.  Other depths write nothing.
 void present_convert(const uint32_t* frame, int32_t width, int32_t height, int32_t depth, bool doubled,
                      uint8_t* surface, int32_t pitch);
+
+// The same, pixel by pixel through the rules above: the reference the faster
+// rows of present_convert must match byte for byte.
+void present_convert_plain(const uint32_t* frame, int32_t width, int32_t height, int32_t depth, bool doubled,
+                           uint8_t* surface, int32_t pitch);

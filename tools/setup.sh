@@ -18,10 +18,11 @@ install_missing() {
 }
 
 # The compiler and build tools, SDL2 (with the X11 headers the end-to-end
-# tests use directly), libpng, GoogleTest, Google Benchmark, and libopenmpt
-# (the XM tests compare our player with it).
+# tests use directly), libpng, GoogleTest, Google Benchmark, libopenmpt
+# (the XM tests compare our player with it) and libavcodec (linked into the
+# benchmarks only, as the atlas decoder's yardstick).
 build_packages=(g++ cmake ninja-build pkg-config libsdl2-dev libx11-dev libpng-dev libgtest-dev libbenchmark-dev
-                libopenmpt-dev)
+                libopenmpt-dev libavcodec-dev)
 # What the tests run besides the build: a private X server and its keyboard, ffmpeg as an oracle.
 test_packages=(xvfb xauth xdotool ffmpeg)
 # The sanitizer and fuzzing tree: clang with its runtimes (AddressSanitizer,

@@ -109,8 +109,9 @@ song_cell import_cell(const xm_cell& x, int pattern, int row, int channel, int i
         cell.effect = uint8_t(fx_e0 + h);
         cell.parameter = uint8_t(y);
         name = format(": effect E%X%X", h, y);
-        if ((h == 4 || h == 7) && (y & 3))
-            warn(where + name + format(": the %s waveform is recorded but our player always uses the sine",
+        if ((h == 4 || h == 7) && (y & 3) == 3)
+            warn(where + name + format(": the random %s waveform has no counterpart; our player uses its falling "
+                                       "sawtooth",
                                        h == 4 ? "vibrato" : "tremolo"));
         if ((h == 4 || h == 7) && (y & 4))
             warn(where + name + ": our player restarts the waveform with every note");

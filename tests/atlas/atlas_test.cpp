@@ -137,3 +137,26 @@ TEST_F(TextureAtlas, GoldenHashOfTheSlots)
 }
 
 }  // namespace
+
+// The two-pixels-at-a-time resampler writes what the plain one writes, for
+// every tile of the atlas and odd rectangles, from an atlas with every byte busy.
+TEST(ResampleTile, FastVersionMatchesThePlainOne)
+{
+    std::vector<uint32_t> atlas_pixels(256 * 256);
+    uint32_t seed = 5;
+    for (auto& p : atlas_pixels) {
+        seed = seed * 1664525u + 1013904223u;
+        p = seed ^ (seed >> 13);
+    }
+    std::vector<atlas_tile> tiles(atlas_tiles, atlas_tiles + atlas_tile_count);
+    tiles.push_back({0, 0, 0, 1, 1});
+    tiles.push_back({0, 255, 255, 1, 1});
+    tiles.push_back({0, 1, 7, 255, 249});
+    tiles.push_back({0, 100, 30, 3, 200});
+    for (const atlas_tile& tile : tiles) {
+        std::vector<uint32_t> fast(65536, 1), plain(65536, 2);
+        resample_tile(fast.data(), atlas_pixels.data(), tile.column, tile.row, tile.width, tile.height);
+        resample_tile_plain(plain.data(), atlas_pixels.data(), tile.column, tile.row, tile.width, tile.height);
+        EXPECT_TRUE(fast == plain) << tile.column << ", " << tile.row << " " << tile.width << " x " << tile.height;
+    }
+}

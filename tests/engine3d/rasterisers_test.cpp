@@ -132,6 +132,31 @@ TEST(DrawTexturedTriangle, ClippedWalkMatchesTheLiteralWalk)
     }
 }
 
+// The fast line writes exactly what the literal walk writes, on a busy
+// frame (so saturation at 0 shows), inside, across and outside the frame.
+TEST(DrawLineSubtractive, FastWalkMatchesTheLiteralWalk)
+{
+    std::mt19937 random(12);
+    std::vector<uint32_t> busy(frame_width * frame_height);
+    for (auto& p : busy)
+        p = random();
+    for (int round = 0; round < 600; ++round) {
+        const float reach = round % 5 == 0 ? 400.0f : 170.0f;
+        auto coordinate = [&](float centre) {
+            return centre + float(int(random() % 20001) - 10000) / 10000.0f * reach;
+        };
+        const float x0 = coordinate(160), y0 = coordinate(120), x1 = coordinate(160), y1 = coordinate(120);
+        const uint32_t colour = round % 3 == 0 ? 0xFF777777u : uint32_t(random());
+        guarded_frame plain(0), fast(0);
+        std::copy(busy.begin(), busy.end(), plain.frame());
+        std::copy(busy.begin(), busy.end(), fast.frame());
+        draw_line_subtractive_plain(plain.frame(), colour, x0, y0, x1, y1);
+        draw_line_subtractive(fast.frame(), colour, x0, y0, x1, y1);
+        ASSERT_TRUE(plain.memory == fast.memory) << "round " << round << ": " << x0 << "," << y0 << " " << x1 << "," << y1;
+        ASSERT_TRUE(fast.guards_intact());
+    }
+}
+
 TEST(DrawLineSubtractive, ShortLinesAndTheSharedFraction)
 {
     guarded_frame f(0xAAFFFFFF);
@@ -207,6 +232,29 @@ TEST(DrawLines, NeverWriteOutsideTheFrame)
             for (auto [x1, y1] : {std::pair{-5.0f, 120.0f}, std::pair{319.5f, 239.5f}, std::pair{160.0f, -1e30f}})
                 draw_line_subtractive(f.frame(), 0x010101, x0, y0, x1, y1);
     EXPECT_TRUE(f.guards_intact());
+}
+
+// The fast sprite writes what the literal walk writes, at any size and
+// position, clipped or not, on a busy frame.
+TEST(DrawSpriteAdditive, FastVersionMatchesTheLiteralWalk)
+{
+    std::mt19937 random(13);
+    std::vector<uint32_t> sprite(65536), busy(frame_width * frame_height);
+    for (auto& t : sprite)
+        t = random();
+    for (auto& p : busy)
+        p = random();
+    const int32_t sizes[] = {2, 3, 7, 30, 75, 200, 321, 700};
+    for (int32_t size : sizes)
+        for (int round = 0; round < 12; ++round) {
+            const int32_t x = int32_t(random() % 700) - 190, y = int32_t(random() % 600) - 180;
+            guarded_frame plain(0), fast(0);
+            std::copy(busy.begin(), busy.end(), plain.frame());
+            std::copy(busy.begin(), busy.end(), fast.frame());
+            draw_sprite_additive_plain(x, y, sprite.data(), size, plain.frame());
+            draw_sprite_additive(x, y, sprite.data(), size, fast.frame());
+            ASSERT_TRUE(plain.memory == fast.memory) << "size " << size << " at " << x << ", " << y;
+        }
 }
 
 TEST(DrawSpriteAdditive, CoversItsBoxButNeverTheLastRow)

@@ -105,3 +105,27 @@ TEST(Present, EveryDepthAndScaleKeepsRowsAtThePitch)
         }
     }
 }
+
+// The faster rows against the plain conversion at odd widths (vector
+// bodies with one-pixel tails), random words with busy top bytes.
+TEST(Present, FastRowsMatchThePlainConversionAtOddWidths)
+{
+    uint32_t seed = 7;
+    for (int width : {1, 3, 4, 7, 8, 9, 13, 17, 320}) {
+        const int height = 3;
+        std::vector<uint32_t> frame(size_t(width) * height);
+        for (auto& p : frame) {
+            seed = seed * 1664525u + 1013904223u;
+            p = seed ^ (seed >> 11);
+        }
+        for (int depth : {15, 16, 24, 32})
+            for (bool doubled : {false, true}) {
+                const int pitch = width * (doubled ? 2 : 1) * bytes_per_pixel(depth) + 3;
+                const size_t size = size_t(pitch) * height * (doubled ? 2 : 1);
+                std::vector<uint8_t> fast(size, 0x5A), plain(size, 0x5A);
+                present_convert(frame.data(), width, height, depth, doubled, fast.data(), pitch);
+                present_convert_plain(frame.data(), width, height, depth, doubled, plain.data(), pitch);
+                EXPECT_EQ(fast, plain) << "width " << width << " depth " << depth << " doubled " << doubled;
+            }
+    }
+}

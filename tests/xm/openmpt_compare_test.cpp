@@ -240,10 +240,10 @@ TEST(OpenmptComparison, TheProgramsOwnSongExportedToXmPlaysAlike)
 }
 
 // Where our player differs on purpose, the songs above stay clear of it:
-// vibrato and tremolo always read the sine table (E4x and E7x only record a
-// waveform), and a volume envelope whose loop ends at its last point holds
-// that point instead of looping.  import-xm names both; this shows the
-// second one as it sounds.
+// FT2's random vibrato and tremolo waveform has no counterpart (our player
+// takes its falling sawtooth), and a volume envelope whose loop ends at its
+// last point holds that point instead of looping.  import-xm names both; this
+// shows the second one as it sounds.
 TEST(OpenmptComparison, DeliberateDifferencesAreNamedByImportAndHeardAsDescribed)
 {
     test_xm_song song;
@@ -255,19 +255,19 @@ TEST(OpenmptComparison, DeliberateDifferencesAreNamedByImportAndHeardAsDescribed
     int p = song.add_pattern(16);
     song.orders = {p};
     song.set(p, 0, 0, xm_note("C-4"), 1);
-    song.set(p, 0, 1, 0, 0, 0, fx_e, 0x41);
-    song.set(p, 1, 1, 0, 0, 0, fx_e, 0x72);
+    song.set(p, 0, 1, 0, 0, 0, fx_e, 0x43);
+    song.set(p, 1, 1, 0, 0, 0, fx_e, 0x73);
     std::vector<uint8_t> xm = test_xm_bytes(song);
     std::string dir = scratch_dir("xm_compare_differences");
     write_file_bytes(dir + "/song.xm", xm);
     command_result r = run_command(binary_path("oddball-tool") + " import-xm " + dir + "/song.xm " + dir +
                                    "/song.mxm " + dir + "/song.sbc --raw");
     ASSERT_EQ(r.status, 0);
-    EXPECT_NE(r.errors.find("pattern 0, row 0, channel 2: effect E41: the vibrato waveform is recorded but our "
-                            "player always uses the sine"),
+    EXPECT_NE(r.errors.find("pattern 0, row 0, channel 2: effect E43: the random vibrato waveform has no "
+                            "counterpart; our player uses its falling sawtooth"),
               std::string::npos)
         << r.errors;
-    EXPECT_NE(r.errors.find("pattern 0, row 1, channel 2: effect E72: the tremolo waveform"), std::string::npos);
+    EXPECT_NE(r.errors.find("pattern 0, row 1, channel 2: effect E73: the random tremolo waveform"), std::string::npos);
     EXPECT_NE(r.errors.find("instrument 1: volume envelope: its loop ends at the last point; our player holds the "
                             "last point instead of looping"),
               std::string::npos);

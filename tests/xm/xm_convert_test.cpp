@@ -166,7 +166,7 @@ TEST(XmImport, EffectsAndTheVolumeColumnMapAndWhatCannotBePlayedIsNamed)
     built.set(p, 0, 0, xm_note("C-4"), 1, 0x40, 14, 0x62);  // E62 -> effect 42, parameter 2
     built.set(p, 0, 1, 97, 0, 0xF3, 10, 0x0F);               // key off, tone portamento column, A0F
     built.set(p, 1, 0, 0, 0, 0x55, 0, 0);                    // not a volume command
-    built.set(p, 2, 0, 0, 0, 0x05, 14, 0x42);                // vibrato waveform square
+    built.set(p, 2, 0, 0, 0, 0x05, 14, 0x43);                // vibrato waveform random
     built.set(p, 3, 0, 0, 0, 0, 14, 0x53);                   // set finetune
     built.set(p, 4, 1, 0, 0, 0, 24, 0x10);                   // O: not an FT2 effect
     built.set(p, 5, 0, 0, 0, 0, 13, 0x12);                   // break to row 12 of an 8-row pattern
@@ -180,7 +180,7 @@ TEST(XmImport, EffectsAndTheVolumeColumnMapAndWhatCannotBePlayedIsNamed)
     auto row = [&](int pattern, int n) { return module_row(r.module, pattern, n); };
     EXPECT_EQ(row(p, 0), (std::vector<std::vector<int>>{{0, 49, 1, 0x40, 42, 2}, {1, 97, 0, 0xF3, 10, 0x0F}}));
     EXPECT_EQ(row(p, 1), std::vector<std::vector<int>>{});
-    EXPECT_EQ(row(p, 2), (std::vector<std::vector<int>>{{0, 0, 0, 0, 40, 2}}));
+    EXPECT_EQ(row(p, 2), (std::vector<std::vector<int>>{{0, 0, 0, 0, 40, 3}}));
     EXPECT_EQ(row(p, 5), (std::vector<std::vector<int>>{{0, 0, 0, 0, 13, 0}}));
     EXPECT_EQ(row(p, 6), (std::vector<std::vector<int>>{{1, 0, 0, 0xC4, 0, 0x37}}));
     EXPECT_EQ(row(p, 8), (std::vector<std::vector<int>>{{0, 51, 1, 0x10 + 64, 49, 3}}));
@@ -188,7 +188,7 @@ TEST(XmImport, EffectsAndTheVolumeColumnMapAndWhatCannotBePlayedIsNamed)
     EXPECT_EQ(row(p, 10), (std::vector<std::vector<int>>{{0, 0, 0, 0, 4, 0xF2}}));
     EXPECT_TRUE(has_warning(warnings, "pattern 0, row 10, channel 1: effect 4A2: vibrato speed A is faster"));
     EXPECT_TRUE(has_warning(warnings, "pattern 0, row 1, channel 1: volume column byte 55"));
-    EXPECT_TRUE(has_warning(warnings, "pattern 0, row 2, channel 1: effect E42: the vibrato waveform"));
+    EXPECT_TRUE(has_warning(warnings, "pattern 0, row 2, channel 1: effect E43: the random vibrato waveform"));
     EXPECT_TRUE(has_warning(warnings, "pattern 0, row 3, channel 1: effect E53: set finetune"));
     EXPECT_TRUE(has_warning(warnings, "pattern 0, row 4, channel 2: effect O10"));
     EXPECT_TRUE(has_warning(warnings, "pattern 0, row 5, channel 1: pattern break to row 12 of a 8-row pattern"));
