@@ -408,23 +408,50 @@ void draw_line_subtractive(uint32_t* destination, uint32_t colour, float x0, flo
 #endif
 }
 
+namespace {
+
+// Where a sprite lands: its box clipped to the frame (rows and columns from
+// the first up to the last, exclusive), the 16.16 step through its texels
+// and where the walk starts.
+struct sprite_box {
+    int64_t left, right, top, bottom;
+    int32_t step;
+    int64_t u_start, v_start;
+};
+
+// False when the sprite is too small or wholly off the frame.
+bool place_sprite(int32_t centre_x, int32_t centre_y, int32_t size, sprite_box* box)
+{
+    if (size < 2)
+        return false;
+    const int32_t half = size / 2;
+    box->step = 8388608 / size;  // 128 texels across the sprite
+    box->left = int64_t(centre_x) - half, box->right = int64_t(centre_x) + half;
+    box->top = int64_t(centre_y) - half, box->bottom = int64_t(centre_y) + half;
+    if (box->left >= frame_width || box->top >= frame_height || box->right < 0 || box->bottom < 0)
+        return false;
+    box->right = std::min<int64_t>(box->right, frame_width);
+    box->bottom = std::min<int64_t>(box->bottom, frame_height - 1);  // the last row is never touched
+    box->u_start = 0, box->v_start = 0;
+    if (box->left < 0)
+        box->u_start = box->step * -box->left, box->left = 0;
+    if (box->top < 0)
+        box->v_start = box->step * -box->top, box->top = 0;
+    return true;
+}
+
+}  // namespace
+
 void draw_sprite_additive_plain(int32_t centre_x, int32_t centre_y, const uint32_t* sprite, int32_t size,
                                 uint32_t* destination)
 {
-    if (size < 2)
+    sprite_box box;
+    if (!place_sprite(centre_x, centre_y, size, &box))
         return;
-    const int32_t half = size / 2, step = 8388608 / size;  // 128 texels across the sprite
-    int64_t left = int64_t(centre_x) - half, right = int64_t(centre_x) + half;
-    int64_t top = int64_t(centre_y) - half, bottom = int64_t(centre_y) + half;
-    if (left >= frame_width || top >= frame_height || right < 0 || bottom < 0)
-        return;
-    right = std::min<int64_t>(right, frame_width);
-    bottom = std::min<int64_t>(bottom, frame_height - 1);  // the last row is never touched
-    int64_t u_start = 0, v = 0;
-    if (left < 0)
-        u_start = step * -left, left = 0;
-    if (top < 0)
-        v = step * -top, top = 0;
+    const int64_t left = box.left, right = box.right, top = box.top, bottom = box.bottom;
+    const int32_t step = box.step;
+    const int64_t u_start = box.u_start;
+    int64_t v = box.v_start;
     for (int64_t y = top; y < bottom; ++y, v += step) {
         const uint32_t* row = sprite + ((uint32_t(v >> 16) & 255) << 8);
         uint32_t* out = destination + y * frame_width;
@@ -439,20 +466,13 @@ void draw_sprite_additive_plain(int32_t centre_x, int32_t centre_y, const uint32
 void draw_sprite_additive(int32_t centre_x, int32_t centre_y, const uint32_t* sprite, int32_t size,
                           uint32_t* destination)
 {
-    if (size < 2)
+    sprite_box box;
+    if (!place_sprite(centre_x, centre_y, size, &box))
         return;
-    const int32_t half = size / 2, step = 8388608 / size;  // 128 texels across the sprite
-    int64_t left = int64_t(centre_x) - half, right = int64_t(centre_x) + half;
-    int64_t top = int64_t(centre_y) - half, bottom = int64_t(centre_y) + half;
-    if (left >= frame_width || top >= frame_height || right < 0 || bottom < 0)
-        return;
-    right = std::min<int64_t>(right, frame_width);
-    bottom = std::min<int64_t>(bottom, frame_height - 1);  // the last row is never touched
-    int64_t u_start = 0, v = 0;
-    if (left < 0)
-        u_start = step * -left, left = 0;
-    if (top < 0)
-        v = step * -top, top = 0;
+    const int64_t left = box.left, right = box.right, top = box.top, bottom = box.bottom;
+    const int32_t step = box.step;
+    const int64_t u_start = box.u_start;
+    int64_t v = box.v_start;
     const int32_t columns = int32_t(right - left);
     uint8_t texel_column[frame_width];
     int64_t u = u_start;

@@ -332,14 +332,25 @@ void lens_blobs_plain(int32_t x, int32_t y, float z, int32_t u0, int32_t v0, con
     lens_map_plain(d2, lens_depth, t2, u0, v0, x, y);
 }
 
-void draw_blob_plain(int32_t* depth, float x, float y, float z, bool screen_coordinates)
+namespace {
+
+// Where a blob lands on the frame: its clipped box, the 16.16 step through
+// the table and where the walk starts, and the depth bias of its distance.
+struct blob_box {
+    int32_t x0, x1, y0, y1;
+    int32_t step, u_start, v_start;
+    int32_t bias;
+};
+
+// False when the blob is behind the eye, off the frame or not a number.
+bool place_blob(float x, float y, float z, bool screen_coordinates, blob_box* box)
 {
     constexpr int32_t w = frame_width, h = frame_height;
     double s = z + 400.0;
     if (!(s > 5))
-        return;
+        return false;
     double scale = 120 / s;
-    int32_t bias = round_to_int(10000 / s + 50);
+    box->bias = round_to_int(10000 / s + 50);
     if (!screen_coordinates) {
         x = float(scale * x + w / 2);
         y = float(scale * y + h / 2);
@@ -347,21 +358,35 @@ void draw_blob_plain(int32_t* depth, float x, float y, float z, bool screen_coor
     // Far off the frame (or not a number): nothing to draw, and the rounding
     // below stays defined.  The radius is at most 1,400.
     if (!(std::fabs(x) < 1.0e6f && std::fabs(y) < 1.0e6f))
-        return;
+        return false;
     int32_t r = std::max(2, round_to_int(7000 / s));
-    int32_t step = 8388608 / r;  // 16.16: the 2r pixels span the table's 256 entries
+    box->step = 8388608 / r;  // 16.16: the 2r pixels span the table's 256 entries
 
-    int32_t x0 = round_to_int(x - r), x1 = round_to_int(x + r);
-    int32_t y0 = round_to_int(y - r), y1 = round_to_int(y + r);
-    if (x0 >= w || y0 >= h || x1 < 0 || y1 < 0)
+    box->x0 = round_to_int(x - r), box->x1 = round_to_int(x + r);
+    box->y0 = round_to_int(y - r), box->y1 = round_to_int(y + r);
+    if (box->x0 >= w || box->y0 >= h || box->x1 < 0 || box->y1 < 0)
+        return false;
+    box->x1 = std::min(box->x1, w - 1);
+    box->y1 = std::min(box->y1, h - 1);
+    box->u_start = 0, box->v_start = 0;
+    if (box->x0 < 0)
+        box->u_start = box->step * -box->x0, box->x0 = 0;
+    if (box->y0 < 0)
+        box->v_start = box->step * -box->y0, box->y0 = 0;
+    return true;
+}
+
+}  // namespace
+
+void draw_blob_plain(int32_t* depth, float x, float y, float z, bool screen_coordinates)
+{
+    constexpr int32_t w = frame_width;
+    blob_box box;
+    if (!place_blob(x, y, z, screen_coordinates, &box))
         return;
-    x1 = std::min(x1, w - 1);
-    y1 = std::min(y1, h - 1);
-    int32_t u_start = 0, v = 0;
-    if (x0 < 0)
-        u_start = step * -x0, x0 = 0;
-    if (y0 < 0)
-        v = step * -y0, y0 = 0;
+    const int32_t x0 = box.x0, x1 = box.x1, y0 = box.y0, y1 = box.y1;
+    const int32_t step = box.step, u_start = box.u_start, bias = box.bias;
+    int32_t v = box.v_start;
 
     for (int32_t row = y0; row < y1; ++row, v += step) {
         int32_t* out = depth + row * w;
@@ -378,34 +403,13 @@ void draw_blob_plain(int32_t* depth, float x, float y, float z, bool screen_coor
 
 void draw_blob(int32_t* depth, float x, float y, float z, bool screen_coordinates)
 {
-    constexpr int32_t w = frame_width, h = frame_height;
-    double s = z + 400.0;
-    if (!(s > 5))
+    constexpr int32_t w = frame_width;
+    blob_box box;
+    if (!place_blob(x, y, z, screen_coordinates, &box))
         return;
-    double scale = 120 / s;
-    int32_t bias = round_to_int(10000 / s + 50);
-    if (!screen_coordinates) {
-        x = float(scale * x + w / 2);
-        y = float(scale * y + h / 2);
-    }
-    // Far off the frame (or not a number): nothing to draw, and the rounding
-    // below stays defined.  The radius is at most 1,400.
-    if (!(std::fabs(x) < 1.0e6f && std::fabs(y) < 1.0e6f))
-        return;
-    int32_t r = std::max(2, round_to_int(7000 / s));
-    int32_t step = 8388608 / r;  // 16.16: the 2r pixels span the table's 256 entries
-
-    int32_t x0 = round_to_int(x - r), x1 = round_to_int(x + r);
-    int32_t y0 = round_to_int(y - r), y1 = round_to_int(y + r);
-    if (x0 >= w || y0 >= h || x1 < 0 || y1 < 0)
-        return;
-    x1 = std::min(x1, w - 1);
-    y1 = std::min(y1, h - 1);
-    int32_t u_start = 0, v = 0;
-    if (x0 < 0)
-        u_start = step * -x0, x0 = 0;
-    if (y0 < 0)
-        v = step * -y0, y0 = 0;
+    const int32_t x0 = box.x0, x1 = box.x1, y0 = box.y0, y1 = box.y1;
+    const int32_t step = box.step, u_start = box.u_start, bias = box.bias;
+    int32_t v = box.v_start;
 
     // The columns' table entries are the same for every row: found once.
     // Four pixels at a time merge by maximum where the dome has height.
