@@ -14,13 +14,13 @@
 #include "director/timeline.h"
 #include "shell/clock.h"
 #include "tests/support/helpers.h"
+#include "tests/support/scene_frames.h"
 #include "text/captions.h"
 
 namespace {
 
 constexpr int width = 320;
 constexpr int height = 240;
-using frame = std::vector<uint32_t>;
 
 // The scenes draw from the show's textures, tables and captions.  No display
 // is set up, so every frame goes into a buffer of the test's own.
@@ -29,11 +29,6 @@ public:
     void SetUp() override { precalc_all(); }
 };
 const testing::Environment* const registered = testing::AddGlobalTestEnvironment(new show_precalc);
-
-struct box {
-    int left = width, top = height, right = -1, bottom = -1;  // inclusive; empty when right < left
-    bool empty() const { return right < left; }
-};
 
 class ClosingScenes : public testing::Test {
 protected:
@@ -76,21 +71,7 @@ protected:
     // drawn with that caption left empty.
     static box caption_footprint(int index, const director_state& state, int32_t order, int32_t row, int32_t t)
     {
-        const frame with = draw(state, order, row, t);
-        const image kept = caption_table[index];
-        caption_table[index] = {0, 0, nullptr};
-        const frame without = draw(state, order, row, t);
-        caption_table[index] = kept;
-        box b;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                if (with[y * width + x] != without[y * width + x]) {
-                    b.left = std::min(b.left, x);
-                    b.right = std::max(b.right, x);
-                    b.top = std::min(b.top, y);
-                    b.bottom = std::max(b.bottom, y);
-                }
-        return b;
+        return ::caption_footprint(index, [&] { return draw(state, order, row, t); });
     }
 
     static std::set<int> captions_shown(const std::set<int>& candidates, const director_state& state, int32_t order,

@@ -11,18 +11,13 @@
 #include "platform/virtual/media_files.h"
 #include "shell/clock.h"
 #include "tests/support/helpers.h"
+#include "tests/support/scene_frames.h"
 #include "text/captions.h"
 
 namespace {
 
 constexpr int width = 320;
 constexpr int height = 240;
-using frame = std::vector<uint32_t>;
-
-struct box {
-    int left = width, top = height, right = -1, bottom = -1;  // inclusive; empty when right < left
-    bool empty() const { return right < left; }
-};
 
 class OpeningScenes : public testing::Test {
 protected:
@@ -49,25 +44,7 @@ protected:
     static box caption_footprint(int index, const director_state& state, int32_t order, int32_t t,
                                  frame* with_caption = nullptr, frame* without_caption = nullptr)
     {
-        frame with = draw(state, order, t);
-        const image kept = caption_table[index];
-        caption_table[index] = {0, 0, nullptr};
-        frame without = draw(state, order, t);
-        caption_table[index] = kept;
-        box b;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                if (with[y * width + x] != without[y * width + x]) {
-                    b.left = std::min(b.left, x);
-                    b.right = std::max(b.right, x);
-                    b.top = std::min(b.top, y);
-                    b.bottom = std::max(b.bottom, y);
-                }
-        if (with_caption)
-            *with_caption = with;
-        if (without_caption)
-            *without_caption = without;
-        return b;
+        return ::caption_footprint(index, [&] { return draw(state, order, t); }, with_caption, without_caption);
     }
 
     // The captions among `candidates` whose absence changes the frame.
