@@ -7,7 +7,12 @@
 #include "platform/backend.h"
 
 namespace {
+#if defined(__EMSCRIPTEN__)
+// The browser build has no SDL backend; the page's entry points choose theirs first.
+const platform_backend* active = nullptr;
+#else
 const platform_backend* active = &platform_sdl_backend;
+#endif
 }
 
 void platform_use(const platform_backend* backend)

@@ -48,7 +48,12 @@ bool song_has_come_round(int32_t previous_word, int32_t order, int32_t row)
     return (order << 8 | row) < previous_word;
 }
 
-int program_entry()
+namespace {
+uint32_t loop_start_ms = 0;
+int32_t previous_position = 0;
+}  // namespace
+
+int program_start()
 {
     // 1. The window; a window that could not be made shows up as a display that cannot be set up.
     platform_window_create(window_text);
@@ -75,23 +80,30 @@ int program_entry()
     // 9. The frame loop, free-running: only the flip's wait paces it.
     loop_stats = {};
     loop_stats.precalc_us = precalc_us;
-    uint32_t loop_start_ms = platform_ticks_ms();
-    int32_t previous_position = 0;
-    while (!quit_requested) {
-        update_clock();
-        timeline_frame(show_clock.elapsed_ms, screen_pixels);
-        display_present();
-        ++loop_stats.frames;
-        loop_stats.last_frame_ms = uint32_t(show_clock.elapsed_ms);
-        // At a few frames per second the rows 62 and 63 of order 27 can both
-        // fall between two frames; the song's return to its start then ends
-        // the show instead of letting it play again.
-        int32_t order = show_clock.music_order, row = show_clock.music_row;
-        if (show_has_ended(order, row) || song_has_come_round(previous_position, order, row))
-            quit_requested = 1;
-        previous_position = order << 8 | row;
-        pump_one_message();
-    }
+    loop_start_ms = platform_ticks_ms();
+    previous_position = 0;
+    return 0;
+}
+
+void program_frame()
+{
+    update_clock();
+    timeline_frame(show_clock.elapsed_ms, screen_pixels);
+    display_present();
+    ++loop_stats.frames;
+    loop_stats.last_frame_ms = uint32_t(show_clock.elapsed_ms);
+    // At a few frames per second the rows 62 and 63 of order 27 can both
+    // fall between two frames; the song's return to its start then ends
+    // the show instead of letting it play again.
+    int32_t order = show_clock.music_order, row = show_clock.music_row;
+    if (show_has_ended(order, row) || song_has_come_round(previous_position, order, row))
+        quit_requested = 1;
+    previous_position = order << 8 | row;
+    pump_one_message();
+}
+
+void program_finish()
+{
     loop_stats.milliseconds = platform_ticks_ms() - loop_start_ms;
 
     // 10.
@@ -104,5 +116,14 @@ int program_entry()
     sound_shutdown();
     // 13. The window goes with the process; closing it here gives the desktop back at once.
     platform_window_destroy();
+}
+
+int program_entry()
+{
+    if (int status = program_start())
+        return status;
+    while (!quit_requested)
+        program_frame();
+    program_finish();
     return 0;
 }

@@ -22,6 +22,13 @@ extern frame_loop_stats loop_stats;
 // Brings the show up, runs frames until quit_requested, brings it down.
 // Returns the exit status: 0, or 1 when the display could not be set up.
 int program_entry();
+// The same in three parts, for hosts that hand out frames one at a time (a
+// browser's animation callback): program_start does the start-up (its status
+// as program_entry's, 1 having released everything), program_frame one pass
+// of the frame loop, program_finish the shut-down after the last pass.
+int program_start();
+void program_frame();
+void program_finish();
 
 // Escape and a close request set quit_requested; everything else does nothing.
 void window_proc(platform_event event);

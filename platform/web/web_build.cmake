@@ -1,0 +1,51 @@
+# The browser build: the show compiled to WebAssembly with emscripten, the
+# page and its glue from platform/web.  Included by CMakeLists.txt when the
+# compiler is emscripten's (emcmake cmake -S . -B build-web); it needs
+# nothing but emscripten.
+#
+# It leaves out of the normal build: SDL2 and its backend, the offline modes
+# of app/ (they write files through libpng), the tool, the tests and the
+# benchmarks.  It keeps every subsystem folder, globbed as the normal build
+# does, the virtual backend (for the page's offline modes) and adds the web
+# backend.  Processor paths: SSE2 becomes WebAssembly SIMD (-msimd128
+# -msse2); the AVX2 paths are left out at compile time.
+
+set(CMAKE_CXX_FLAGS_RELEASE "")
+set(CMAKE_C_FLAGS_RELEASE "")
+set(web_compile_flags -O3 -msimd128 -msse2 -fno-exceptions -fno-rtti
+    -include ${CMAKE_SOURCE_DIR}/platform/web/web_compat.h)
+
+include_directories(${CMAKE_SOURCE_DIR})
+include(data/embed.cmake)
+
+set(web_sources "")
+foreach(dir shell imaging text atlas engine3d music director platform platform/web)
+  file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  list(APPEND web_sources ${found})
+endforeach()
+list(APPEND web_sources ${CMAKE_SOURCE_DIR}/platform/virtual/virtual_platform.cpp)
+# Tool-only code that sits in the runtime folders.
+list(REMOVE_ITEM web_sources ${CMAKE_SOURCE_DIR}/music/codec_encoder.cpp)
+
+add_executable(oddball ${web_sources})
+foreach(target oddball oddball_data)
+  target_compile_options(${target} PRIVATE ${web_compile_flags})
+endforeach()
+target_link_libraries(oddball PRIVATE oddball_data)
+target_link_options(oddball PRIVATE -O3 -msimd128 -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH=1
+  -sINITIAL_MEMORY=64MB -sEXPORTED_FUNCTIONS=_main,_malloc,_free -sDYNAMIC_EXECUTION=0
+  -sMALLOC=emmalloc -sTOTAL_STACK=1MB --pre-js ${CMAKE_SOURCE_DIR}/platform/web/page.js)
+set_target_properties(oddball PROPERTIES SUFFIX ".js"
+  LINK_DEPENDS "${CMAKE_SOURCE_DIR}/platform/web/page.js")
+
+# The page beside the script and the module, and the single-file page with
+# the module packed inside it.
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/index.html ${CMAKE_BINARY_DIR}/oddball.html
+  COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/platform/web/make_pages.py
+          ${CMAKE_SOURCE_DIR}/platform/web/page.html ${CMAKE_BINARY_DIR}
+  DEPENDS oddball ${CMAKE_SOURCE_DIR}/platform/web/page.html ${CMAKE_SOURCE_DIR}/platform/web/make_pages.py
+  COMMENT "Writing index.html and oddball.html")
+add_custom_target(oddball-web ALL DEPENDS ${CMAKE_BINARY_DIR}/index.html ${CMAKE_BINARY_DIR}/oddball.html)
+
+# The mixer's test for its AVX2 kernel is used on x86-64 only.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/music/mixer.cpp PROPERTIES COMPILE_OPTIONS -Wno-unused-function)
