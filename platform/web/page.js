@@ -88,8 +88,11 @@ var ob = {
     soundOpen: function () {
         return ob.port ? 1 : 0;
     },
+    sent: null,       // a copy of everything sent, while a test asks for it
     soundSend: function (bytes, count) {
         var samples = HEAP16.slice(bytes >> 1, (bytes + count) >> 1);
+        if (ob.sent)
+            ob.sent.push(samples.slice());
         ob.port.postMessage(samples, [samples.buffer]);
     },
     soundClose: function () {
@@ -119,6 +122,8 @@ var ob = {
     openSound: async function () {
         ob.framesPlayed = ob.underruns = 0;
         ob.tapped = null;
+        if (ob.sent)
+            ob.sent = [];
         try {
             var audio = new AudioContext({sampleRate: 44100});
             ob.audio = audio;
@@ -199,6 +204,34 @@ var ob = {
         ob.port.postMessage({tap: from, frames: frames});
     },
 
+    // Keeps a copy of the ring's bytes as they are sent, from the next start on.
+    keepSent: function () {
+        ob.sent = [];
+    },
+    // 16-bit stereo samples as base64.
+    base64: function (samples) {
+        var bytes = new Uint8Array(samples.buffer, samples.byteOffset, samples.byteLength), text = '';
+        for (var i = 0; i < bytes.length; i += 32768)
+            text += String.fromCharCode.apply(null, bytes.subarray(i, i + 32768));
+        return btoa(text);
+    },
+    // Frames `from` to `from + frames` of what was sent.
+    sentSpan: function (from, frames) {
+        var out = new Int16Array(frames * 2), at = 0, skip = from * 2;
+        for (var i = 0; i < ob.sent.length && at < out.length; i++) {
+            var block = ob.sent[i];
+            if (skip >= block.length) {
+                skip -= block.length;
+                continue;
+            }
+            var part = block.subarray(skip, Math.min(block.length, skip + out.length - at));
+            out.set(part, at);
+            at += part.length;
+            skip = 0;
+        }
+        return ob.base64(out.subarray(0, at));
+    },
+
     // ---- offline modes -----------------------------------------------------
     // The frames at the given show times on the virtual backend: their hashes
     // and song positions; the last one is shown on the canvas.
@@ -224,10 +257,7 @@ var ob = {
     // The song's first seconds as the mixer renders them: 16-bit stereo, base64.
     wav: function (seconds) {
         var frames = Math.round(seconds * 44100), at = _web_wav(frames);
-        var bytes = HEAPU8.subarray(at, at + frames * 4), text = '';
-        for (var i = 0; i < bytes.length; i += 32768)
-            text += String.fromCharCode.apply(null, bytes.subarray(i, i + 32768));
-        return btoa(text);
+        return ob.base64(HEAP16.subarray(at >> 1, (at >> 1) + frames * 2));
     },
     benchmark: function () {
         var names = ['opening_zoomer', 'zoomer_streaks', 'plasma_shaded', 'plasma_lines', 'bump_sprites',

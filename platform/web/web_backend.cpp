@@ -47,7 +47,9 @@ struct web_state {
     bool sound_open = false;
     bool sound_silent = false;
     bool sound_playing = false;
+    bool ring_started = false;  // the worklet has had the ring's first round
     double sound_start_ms = 0;
+    double frames_before = 0;   // the worklet's count when the ring started
     uint64_t cursor_bytes = 0;  // how far the ring has played, in bytes since it started
     uint64_t sent_bytes = 0;    // how far the worklet has been given the ring's bytes
     platform_task tasks[task_pool_size] = {};
@@ -130,7 +132,7 @@ double now_ms()
 // from the last cursor it read up to one ring ahead of it is final.
 void feed_sound()
 {
-    if (!state.sound_playing || state.sound_silent)
+    if (!state.ring_started || state.sound_silent)
         return;
     uint64_t final_end = (state.cursor_bytes & ~uint64_t(31)) + platform_sound_buffer_bytes;
     while (state.sent_bytes < final_end) {
@@ -149,6 +151,7 @@ bool sound_open(bool* silent)
     state.sound_silent = page_sound_open() == 0;
     state.sound_open = true;
     state.sound_playing = false;
+    state.ring_started = false;
     state.cursor_bytes = 0;
     state.sent_bytes = 0;
     *silent = state.sound_silent;
@@ -157,13 +160,29 @@ bool sound_open(bool* silent)
     return true;
 }
 
+// The ring starts to play when the streaming step first asks where it is:
+// the start-up work that follows sound_play holds up the page, and the
+// streaming step with it, so a ring started at once would have played on
+// (or run dry) with nobody refilling it.  The cursor is how far the worklet
+// has played, moved on by less than a whole ring per reading, so a worklet
+// that ran dry while the page was held up resumes the song where it stopped.
 uint32_t sound_play_cursor()
 {
     if (!state.sound_playing)
         return 0;
+    if (!state.ring_started) {
+        state.ring_started = true;
+        state.sound_start_ms = now_ms();
+        state.frames_before = page_sound_frames_played();
+        state.cursor_bytes = 0;
+        feed_sound();
+        return 0;
+    }
     if (state.sound_silent)
         return platform_sound_cursor_after_ms(uint64_t(now_ms() - state.sound_start_ms));
-    state.cursor_bytes = uint64_t(page_sound_frames_played()) * 4;
+    uint64_t played = uint64_t(page_sound_frames_played() - state.frames_before) * 4;
+    uint64_t most = state.cursor_bytes + platform_sound_buffer_bytes - 32;
+    state.cursor_bytes = played < most ? played : most;
     return uint32_t(state.cursor_bytes % platform_sound_buffer_bytes);
 }
 
@@ -177,8 +196,7 @@ void sound_play()
     if (!state.sound_open || state.sound_playing)
         return;
     state.sound_playing = true;
-    state.sound_start_ms = now_ms();
-    feed_sound();
+    state.ring_started = false;
 }
 
 void sound_close()
@@ -187,6 +205,7 @@ void sound_close()
         page_sound_close();
     state.sound_open = false;
     state.sound_playing = false;
+    state.ring_started = false;
 }
 
 uint32_t ticks_ms()
