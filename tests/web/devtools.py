@@ -1,35 +1,21 @@
 """A small driver for headless Chromium through the DevTools protocol over
---remote-debugging-pipe, and a server for the browser build's folder on
-127.0.0.1 (standard library only)."""
+--remote-debugging-pipe (standard library only); `serve` serves the browser
+build's folder on 127.0.0.1."""
 import base64
-import functools
-import http.server
 import json
 import os
 import queue
 import shutil
 import subprocess
+import sys
 import tempfile
 import threading
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'platform', 'web'))
+from serve import serve  # noqa: E402,F401
+
 CHROMIUM = os.environ.get('CHROMIUM', '/usr/bin/chromium')
-
-
-class Handler(http.server.SimpleHTTPRequestHandler):
-    extensions_map = dict(http.server.SimpleHTTPRequestHandler.extensions_map,
-                          **{'.wasm': 'application/wasm', '.js': 'text/javascript'})
-
-    def log_message(self, *args):
-        pass
-
-
-def serve(folder):
-    """Serves `folder` on 127.0.0.1 on a free port, in a thread; returns
-    (server, base address)."""
-    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(Handler, directory=folder))
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    return server, 'http://127.0.0.1:%d/' % server.server_address[1]
 
 
 class ProtocolError(Exception):
