@@ -63,6 +63,7 @@ var ob = {
     node: null,
     port: null,       // where the ring's bytes go
     framesPlayed: 0,  // as the player last reported
+    playedAt: 0,      // when that report came (the page's clock, ms)
     underruns: 0,
     tapped: null,
     running: false,
@@ -109,6 +110,7 @@ var ob = {
     report: function (message) {
         if (message.played !== undefined) {
             ob.framesPlayed = message.played;
+            ob.playedAt = performance.now();
             ob.underruns = message.underruns;
             if (ob.running)
                 _web_pump();
@@ -192,11 +194,11 @@ var ob = {
     // The state in one reading: the show clock (ms), the song's order and
     // row, frames presented, the largest gap between streaming steps (ms),
     // whether it is ending, the frames the sound has played, its underruns,
-    // and the page's clock (ms).
+    // when it said so and the page's clock now (ms).
     state: function () {
         return {elapsed: _web_state(0), order: _web_state(1), row: _web_state(2), frames: _web_state(3),
                 gap: _web_state(4), ending: _web_state(5), running: ob.running, played: ob.framesPlayed,
-                underruns: ob.underruns, now: performance.now(), silent: !ob.port};
+                underruns: ob.underruns, playedAt: ob.playedAt, now: performance.now(), silent: !ob.port};
     },
     // Asks the sound for a copy of `frames` frames of its output from frame `from` on.
     tap: function (from, frames) {

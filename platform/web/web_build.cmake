@@ -12,7 +12,7 @@
 
 set(CMAKE_CXX_FLAGS_RELEASE "")
 set(CMAKE_C_FLAGS_RELEASE "")
-set(web_compile_flags -O3 -msimd128 -msse2 -fno-exceptions -fno-rtti
+set(web_compile_flags -Oz -flto -msimd128 -msse2 -fno-exceptions -fno-rtti
     -include ${CMAKE_SOURCE_DIR}/platform/web/web_compat.h)
 
 include_directories(${CMAKE_SOURCE_DIR})
@@ -32,7 +32,7 @@ foreach(target oddball oddball_data)
   target_compile_options(${target} PRIVATE ${web_compile_flags})
 endforeach()
 target_link_libraries(oddball PRIVATE oddball_data)
-target_link_options(oddball PRIVATE -O3 -msimd128 -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH=1
+target_link_options(oddball PRIVATE -Oz -flto -msimd128 -sFILESYSTEM=0 -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH=1
   -sINITIAL_MEMORY=64MB -sEXPORTED_FUNCTIONS=_main,_malloc,_free -sDYNAMIC_EXECUTION=0
   -sMALLOC=emmalloc -sTOTAL_STACK=1MB --pre-js ${CMAKE_SOURCE_DIR}/platform/web/page.js)
 set_target_properties(oddball PROPERTIES SUFFIX ".js"
