@@ -37,8 +37,12 @@ def main():
               's=document.createElement("script");self.oddballWasm=d.subarray(4,4+n);'
               's.src=URL.createObjectURL(new Blob([d.subarray(4+n)]));document.body.append(s)})()</script>'
               % packed)
-    with open(os.path.join(build, 'oddball.html'), 'w', encoding='utf-8') as f:
-        f.write(page.replace(SCRIPT_TAG, loader))
+    single = page.replace(SCRIPT_TAG, loader).encode()
+    with open(os.path.join(build, 'oddball.html'), 'wb') as f:
+        f.write(single)
+    served = len(gz(page.encode())) + len(gz(script)) + len(gz(module))
+    print('make_pages: index.html, oddball.js and oddball.wasm gzipped: %d bytes; oddball.html: %d bytes '
+          '(the aim: 65,536 each)' % (served, len(single)))
 
 
 if __name__ == '__main__':

@@ -4,7 +4,8 @@
 usage: web_test.py BUILD_WEB_DIR NATIVE_ODDBALL
 
 - the frames at 2, 20, 60, 100 and 140 s (?still=) hash as the native
-  --still pictures, and the canvas's screenshot of one equals its PNG;
+  --still pictures, the single-file page gives the same, and the canvas's
+  screenshot of one equals its PNG;
 - the song's first 10 s rendered in the page equal the native --wav;
 - in real time, over 10 s after the start key: at least 55 frames per
   second, the sound's clock at real time within 1 %, no underrun, the song
@@ -66,6 +67,10 @@ def test_stills_and_song(browser, base, pictures, song):
     for t, got in zip(STILL_TIMES, result['hashes']):
         want = png_pixels.picture_hash(png_pixels.rgb_pixels(pictures[t])[2])
         check(got == want, 'the frame at %d ms hashes as the native still (%s, native %s)' % (t, got, want))
+    # The single-file page unpacks the same module.
+    browser.open(base + 'oddball.html?still=%d' % STILL_TIMES[0], 'oddball: done')
+    single = browser.evaluate('oddballStill.hashes[0]')
+    check(single == result['hashes'][0], 'the single-file page gives the same frame at %d ms' % STILL_TIMES[0])
     pcm = base64.b64decode(browser.evaluate('ob.wav(10)'))
     differing = sum(1 for i in range(0, min(len(pcm), len(song)), 4) if pcm[i:i + 4] != song[i:i + 4])
     check(len(pcm) == len(song) == 10 * RATE * 4 and differing == 0,
