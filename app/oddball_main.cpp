@@ -6,8 +6,8 @@
 
 #include "app/offline.h"
 #include "platform/platform.h"
-#include "shell/display.h"
-#include "shell/entry.h"
+#include "app/display.h"
+#include "app/entry.h"
 
 namespace {
 

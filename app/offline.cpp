@@ -26,10 +26,10 @@
 #include "music/player.h"
 #include "music/sound.h"
 #include "platform/virtual/media_files.h"
-#include "platform/virtual/virtual_platform.h"
-#include "shell/clock.h"
-#include "shell/display.h"
-#include "shell/entry.h"
+#include "platform/platform.h"
+#include "app/clock.h"
+#include "app/display.h"
+#include "app/entry.h"
 
 namespace {
 
@@ -48,6 +48,7 @@ int run_show(const offline_options& options, virtual_frame_sink frames, void* fr
     display.display_windowed = true;
     quit_requested = 0;
     show_clock = clock_state{};
+    show_music = music_position{};
     return program_entry();
 }
 
@@ -260,7 +261,7 @@ void count_frame(const virtual_frame& frame, void* user)
     auto& b = *static_cast<benchmark_state*>(user);
     uint64_t now = thread_cpu_time_us();
     if (b.last_flip_us != 0)
-        b.frame_us[int(scene_for_order(show_clock.music_order))].push_back(uint32_t(now - b.last_flip_us));
+        b.frame_us[int(scene_for_order(show_music.music_order))].push_back(uint32_t(now - b.last_flip_us));
     else
         b.first_flip_us = now;
     b.last_flip_us = now;
@@ -382,7 +383,7 @@ int offline_wav(const std::string& path)
     std::vector<int32_t> mix(2 * 441);
     int32_t tail = -1;
     while (tail != 0) {
-        player_render(441, mix.data());
+        mixer_render(441, mix.data());
         size_t at = samples.size();
         samples.resize(at + mix.size());
         convert_to_pcm16(mix.data(), samples.data() + at, uint32_t(mix.size() * 2));

@@ -9,33 +9,33 @@
 
 #include "atlas/mpeg1_decoder.h"
 #include "data/blocks.h"
-#include "director/precalc.h"
-#include "shell/maths.h"
-#include "shell/memory.h"
+#include "base/slots.h"
+#include "base/maths.h"
+#include "base/memory.h"
 
 atlas_state atlas;
 
 // Slot, column, row, width, height in atlas pixels.
 extern const atlas_tile atlas_tiles[atlas_tile_count] = {
-    {5, 0, 0, 64, 64},      // brown organic texture
-    {6, 64, 0, 64, 64},     // blue-grey clouds
-    {7, 128, 0, 64, 64},    // bubbles on a dark ground
-    {8, 192, 0, 64, 64},    // glossy sphere
-    {9, 0, 64, 64, 64},     // thin cyan filaments on black
-    {10, 64, 64, 64, 64},   // bright disc with a soft glow
-    {11, 128, 64, 64, 64},  // painted face
-    {12, 192, 64, 64, 64},  // cyan ring
-    {13, 0, 128, 64, 64},   // black
-    {14, 64, 128, 64, 64},  // black
-    {15, 128, 128, 64, 64}, // orange swirl
-    {16, 192, 128, 64, 64}, // soft white glow
-    {17, 192, 64, 8, 64},   // strip of the ring tile
-    {18, 208, 64, 16, 64},  // strip of the ring tile
-    {19, 224, 64, 32, 32},  // corner of the ring tile
-    {20, 224, 96, 16, 32},  // part of the ring tile
-    {21, 240, 96, 16, 32},  // part of the ring tile
-    {22, 200, 64, 8, 64},   // strip of the ring tile
-    {23, 64, 9, 64, 55},    // the cloud tile without its top 9 rows
+    {slot_organic, 0, 0, 64, 64},      // brown organic texture
+    {slot_clouds, 64, 0, 64, 64},     // blue-grey clouds
+    {slot_bubbles, 128, 0, 64, 64},    // bubbles on a dark ground
+    {slot_sphere, 192, 0, 64, 64},    // glossy sphere
+    {slot_filaments, 0, 64, 64, 64},     // thin cyan filaments on black
+    {slot_disc, 64, 64, 64, 64},   // bright disc with a soft glow
+    {slot_face, 128, 64, 64, 64},  // painted face
+    {slot_ring, 192, 64, 64, 64},  // cyan ring
+    {slot_black, 0, 128, 64, 64},   // black
+    {slot_black_second, 64, 128, 64, 64},  // black
+    {slot_swirl, 128, 128, 64, 64}, // orange swirl
+    {slot_white_glow, 192, 128, 64, 64}, // soft white glow
+    {slot_ring_strip, 192, 64, 8, 64},   // strip of the ring tile
+    {slot_ring_strip_wide, 208, 64, 16, 64},  // strip of the ring tile
+    {slot_ring_corner, 224, 64, 32, 32},  // corner of the ring tile
+    {slot_ring_part, 224, 96, 16, 32},  // part of the ring tile
+    {slot_ring_part_second, 240, 96, 16, 32},  // part of the ring tile
+    {slot_ring_strip_second, 200, 64, 8, 64},   // strip of the ring tile
+    {slot_clouds_cut, 64, 9, 64, 55},    // the cloud tile without its top 9 rows
 };
 
 namespace {
@@ -156,5 +156,5 @@ void build_texture_atlas()
     apply_levels(atlas.atlas_pixels, atlas_black_point, atlas_filter_rows * atlas_size);
     for (const atlas_tile& tile : atlas_tiles)
         resample_tile(texture_slots[tile.slot], atlas.atlas_pixels, tile.column, tile.row, tile.width, tile.height);
-    std::memcpy(texture_slots[25], texture_slots[6], size_t(texture_size) * texture_size * 4);
+    std::memcpy(texture_slots[slot_embossed], texture_slots[slot_clouds], size_t(texture_size) * texture_size * 4);
 }

@@ -11,7 +11,7 @@
 #include <bit>
 #include <cstring>
 
-#include "shell/cpu_features.h"
+#include "base/cpu_features.h"
 
 mpeg_decoder_state mpeg_decoder;
 

@@ -7,8 +7,9 @@
 
 #include "director/composite.h"
 #include "director/precalc.h"
+#include "imaging/effects.h"
 #include "imaging/tables.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 
 namespace {
 

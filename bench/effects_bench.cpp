@@ -9,7 +9,7 @@
 #include "imaging/procedural.h"
 #include "imaging/tables.h"
 #include "imaging/warp.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ void prepare()
 std::vector<uint32_t> busy_frame()
 {
     std::vector<uint32_t> frame(frame_pixels);
-    plasma_warp(777.0f, texture_slots[1], frame.data());
+    plasma_warp(777.0f, texture_slots[slot_rings], frame.data());
     return frame;
 }
 
@@ -55,7 +55,7 @@ void BM_plasma_warp(benchmark::State& state)
     std::vector<uint32_t> frame(frame_pixels);
     float t = 0;
     for (auto _ : state) {
-        plasma_warp(t += 3, texture_slots[1], frame.data());
+        plasma_warp(t += 3, texture_slots[slot_rings], frame.data());
         benchmark::DoNotOptimize(frame.data());
     }
 }
@@ -68,7 +68,7 @@ void BM_tilted_zoomer(benchmark::State& state)
     float t = 0;
     for (auto _ : state) {
         t += 3;
-        tilted_zoomer(t, t / 10, texture_slots[1], frame.data());
+        tilted_zoomer(t, t / 10, texture_slots[slot_rings], frame.data());
         benchmark::DoNotOptimize(frame.data());
     }
 }
@@ -80,7 +80,7 @@ void BM_lens_blobs(benchmark::State& state)
     std::vector<uint32_t> d1(frame_pixels), d2(frame_pixels);
     // The nearest dome the show draws (z = -330: radius 100).
     for (auto _ : state) {
-        lens_blobs(160, 120, -330.0f, 12, 34, texture_slots[1], texture_slots[4], d1.data(), d2.data());
+        lens_blobs(160, 120, -330.0f, 12, 34, texture_slots[slot_rings], texture_slots[slot_bumps], d1.data(), d2.data());
         benchmark::DoNotOptimize(d1.data());
     }
 }
@@ -106,7 +106,7 @@ void BM_bump_refraction(benchmark::State& state)
     smear_blur(3, frame.data(), height.data());
     int32_t a = 0;
     for (auto _ : state) {
-        bump_refraction(a++, 17, -40, 90, texture_slots[4], texture_slots[0], height.data(), frame.data());
+        bump_refraction(a++, 17, -40, 90, texture_slots[slot_bumps], texture_slots[slot_glow], height.data(), frame.data());
         benchmark::DoNotOptimize(frame.data());
     }
 }
@@ -117,7 +117,7 @@ void BM_row_wave(benchmark::State& state)
     prepare();
     auto source = busy_frame();
     std::vector<uint32_t> destination(frame_pixels);
-    image s{frame_width, frame_height, source.data()}, d{frame_width, frame_height, destination.data()};
+    image s{screen_width, screen_height, source.data()}, d{screen_width, screen_height, destination.data()};
     float t = 0;
     for (auto _ : state) {
         row_wave(t += 16, 2.0f, s, d);

@@ -9,7 +9,7 @@
 #include "engine3d/rasterisers.h"
 #include "engine3d/render_modes.h"
 #include "engine3d/stand_in_textures.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 
 namespace {
 
@@ -72,9 +72,9 @@ void make_bump_envmap_slot(benchmark::State& state)
     ready();
     int32_t k = 0;
     for (auto _ : state) {
-        make_bump_envmap(k, -k, -2 * k, k / 2, texture_slots[6], texture_slots[15], texture_slots[24]);
+        make_bump_envmap(k, -k, -2 * k, k / 2, texture_slots[slot_clouds], texture_slots[slot_swirl], texture_slots[slot_environment]);
         ++k;
-        benchmark::DoNotOptimize(texture_slots[24]);
+        benchmark::DoNotOptimize(texture_slots[slot_environment]);
     }
 }
 
@@ -107,7 +107,7 @@ void draw_textured_triangle_large(benchmark::State& state)
     ready();
     std::vector<uint32_t> frame(320 * 240, 0);
     for (auto _ : state) {
-        draw_textured_triangle({20, 10, 0, 0}, {300, 60, 255, 40}, {90, 230, 30, 255}, texture_slots[6], frame.data());
+        draw_textured_triangle({20, 10, 0, 0}, {300, 60, 255, 40}, {90, 230, 30, 255}, texture_slots[slot_clouds], frame.data());
         benchmark::DoNotOptimize(frame.data());
     }
 }

@@ -1,8 +1,8 @@
-// Benchmarks of the music engine: a 22-voice song through player_render, and the mixer alone (Google Benchmark).
+// Benchmarks of the music engine: a 22-voice song through mixer_render, and the mixer alone (Google Benchmark).
 #include "music/mixer.h"
 #include "music/module.h"
 #include "music/player.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 #include "tests/support/module_builder.h"
 
 #include <benchmark/benchmark.h>
@@ -75,7 +75,7 @@ void BM_MusicRender22Voices(benchmark::State& state)
     std::vector<int16_t> pcm(2 * 882);
     for (auto _ : state) {
         for (int call = 0; call < 50; ++call) {
-            player_render(882, mixed.data());
+            mixer_render(882, mixed.data());
             convert_to_pcm16(mixed.data(), pcm.data(), 4 * 882);
         }
         benchmark::DoNotOptimize(pcm.data());
@@ -93,7 +93,7 @@ void BM_MusicMixReference22Voices(benchmark::State& state)
 {
     busy_player player;
     std::vector<int32_t> mixed(2 * 882);
-    player_render(1, mixed.data());  // the first tick starts the notes
+    mixer_render(1, mixed.data());  // the first tick starts the notes
     for (auto _ : state) {
         for (int call = 0; call < 50; ++call)
             mix_voices_reference(882, mixed.data());

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "shell/present.h"
+#include "app/present.h"
 
 namespace {
 

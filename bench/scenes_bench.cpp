@@ -29,7 +29,7 @@ void bench_scene(benchmark::State& state, Scene scene, const director_state& sta
 void bench_scene_opening_zoomer(benchmark::State& state)
 {
     director_state start;
-    start.sync1_count_a = 5;
+    start.reveal_beats = 5;
     start.sync1_time = 7800;
     start.prev_frame_time = 7984;
     bench_scene(state, scene_opening_zoomer, start, 8000);

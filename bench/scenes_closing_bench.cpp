@@ -7,7 +7,7 @@
 #include "bench/show_setup.h"
 #include "director/scenes.h"
 #include "director/timeline.h"
-#include "shell/clock.h"
+#include "app/clock.h"
 
 namespace {
 
@@ -18,8 +18,9 @@ void bench_scene(benchmark::State& state, void (*scene)(int32_t, uint32_t*), con
 {
     show_precalc_once();
     show_clock = clock_state{};
-    show_clock.music_order = order;
-    show_clock.music_row = row;
+    show_music = music_position{};
+    show_music.music_order = order;
+    show_music.music_row = row;
     std::vector<uint32_t> frame(320 * 240);
     for (auto _ : state) {
         director = start;
@@ -34,7 +35,7 @@ void bench_scene_tunnel_slogans(benchmark::State& state)
 {
     director_state start;
     start.sync1_time = 116000;
-    start.sync1_count_c = 15;
+    start.subtitle_beats = 15;
     start.prev_frame_time = 116484;
     bench_scene(state, scene_tunnel, start, 20, 34, 116500);
 }
@@ -44,7 +45,7 @@ void bench_scene_tunnel_names(benchmark::State& state)
 {
     director_state start;
     start.sync1_time = 126800;
-    start.sync1_count_a = 8;
+    start.reveal_beats = 8;
     start.prev_frame_time = 126984;
     bench_scene(state, scene_tunnel, start, 22, 24, 127000);
 }
@@ -57,7 +58,7 @@ void bench_scene_layer_lens(benchmark::State& state)
     start.sync1_time = 139300;
     start.sync2_time = 138000;
     start.sync3_time = 139200;
-    start.sync1_count_b = 9;
+    start.sequence_beats = 9;
     start.sync2_count = 2;
     start.pulse_phase = 3.0e8f;
     start.spin_phase = 2.0e8f;
@@ -69,7 +70,7 @@ void bench_scene_layer_lens(benchmark::State& state)
 void bench_scene_closing_layer(benchmark::State& state)
 {
     director_state start;
-    start.sync1_count_c = 153000;
+    start.subtitle_beats = 153000;
     start.prev_frame_time = 154484;
     bench_scene(state, scene_closing_layer, start, 27, 20, 154500);
 }

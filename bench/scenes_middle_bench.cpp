@@ -2,10 +2,11 @@
 #include <benchmark/benchmark.h>
 
 #include "director/precalc.h"
+#include "base/frame.h"
 #include "director/timeline.h"
-#include "shell/clock.h"
-#include "shell/display.h"
-#include "shell/memory.h"
+#include "app/clock.h"
+#include "app/display.h"
+#include "base/memory.h"
 
 namespace {
 
@@ -27,8 +28,9 @@ void run_scene_frames(benchmark::State& state, int32_t order, int32_t row, int32
     director = begin;
     director.prev_frame_time = start;
     show_clock = clock_state{};
-    show_clock.music_order = order;
-    show_clock.music_row = row;  // order 8's copies and order 16's fade follow it
+    show_music = music_position{};
+    show_music.music_order = order;
+    show_music.music_row = row;  // order 8's copies and order 16's fade follow it
     int32_t frame = 0;
     for (auto _ : state) {
         const int32_t t = start + frame * 1000 / 60;
@@ -41,9 +43,9 @@ void run_scene_frames(benchmark::State& state, int32_t order, int32_t row, int32
 director_state counts(int32_t a, int32_t b, int32_t c)
 {
     director_state d;
-    d.sync1_count_a = a;
-    d.sync1_count_b = b;
-    d.sync1_count_c = c;
+    d.reveal_beats = a;
+    d.sequence_beats = b;
+    d.subtitle_beats = c;
     return d;
 }
 

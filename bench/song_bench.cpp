@@ -26,7 +26,7 @@ void BM_MusicRenderShowSong(benchmark::State& state)
         player_start(0);
         uint64_t frames = 0;
         while (player_position() < (27 << 8 | 62) && frames < uint64_t(20) * 60 * 44100) {
-            player_render(882, mixed.data());
+            mixer_render(882, mixed.data());
             convert_to_pcm16(mixed.data(), pcm.data(), 4 * 882);
             frames += 882;
             int active = 0;

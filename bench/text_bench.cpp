@@ -6,7 +6,7 @@
 #include "data/blocks.h"
 #include "director/precalc.h"
 #include "imaging/image.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 #include "text/captions.h"
 #include "text/font.h"
 

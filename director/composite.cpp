@@ -7,8 +7,8 @@
 #include "director/precalc.h"
 #include "director/timeline.h"
 #include "imaging/effects.h"
-#include "shell/display.h"
-#include "shell/maths.h"
+#include "base/frame.h"
+#include "base/maths.h"
 
 #include "imaging/pixel_ops_sse2.h"
 

@@ -5,27 +5,23 @@
 #include "data/blocks.h"
 #include "engine3d/mesh.h"
 #include "imaging/procedural.h"
+#include "imaging/effects.h"
 #include "imaging/tables.h"
-#include "shell/display.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 #include "text/captions.h"
 #include "text/font.h"
 
 uint32_t* screen_pixels = nullptr;
-uint32_t* work_a = nullptr;
-uint32_t* texture_slots[texture_slot_count] = {};
-image screen_image = {};
-image work_a_image = {};
-uint8_t* zoom_tables = nullptr;
+uint32_t* work_buffer = nullptr;
+image work_image = {};
 
-void precalc_all()
+void precalc_all(uint32_t* frame_buffer)
 {
-    screen_pixels = display_frame_buffer();
-    work_a = static_cast<uint32_t*>(mem_alloc(size_t(screen_width) * screen_height * 4));
+    screen_pixels = frame_buffer;
+    work_buffer = static_cast<uint32_t*>(mem_alloc(size_t(screen_width) * screen_height * 4));
     for (auto& slot : texture_slots)
         slot = static_cast<uint32_t*>(mem_alloc(texture_size * texture_size * 4));
-    screen_image = {screen_width, screen_height, screen_pixels};
-    work_a_image = {screen_width, screen_height, work_a};
+    work_image = {screen_width, screen_height, work_buffer};
     make_procedural_textures();  // slots 0 to 4
     build_texture_atlas();       // slots 5 to 23 and 25
     font_init(embedded_font_bin, 19, character_order, 100);

@@ -10,9 +10,8 @@
 #include "imaging/blits.h"
 #include "imaging/effects.h"
 #include "imaging/image.h"
-#include "shell/clock.h"
-#include "shell/display.h"
-#include "shell/maths.h"
+#include "base/frame.h"
+#include "base/maths.h"
 #include "text/captions.h"
 
 namespace {
@@ -65,7 +64,7 @@ constexpr timed_caption tunnel_captions_late[] = {
     {14, 103, 140, 88},
 };
 
-// Orders 21 and 22, by sync1_count_a, in this order.
+// Orders 21 and 22, by reveal_beats, in this order.
 constexpr timed_caption name_captions[] = {
     {0, 104, 10, 20},
     {1, 105, 180, 200},
@@ -99,7 +98,7 @@ int32_t slide_on(int32_t& slide, int32_t dt)
 }
 
 // Orders 19 and 20: captions appear one by one on events of value 1
-// (c = sync1_count_c, zeroed in orders 17 and 18).
+// (c = subtitle_beats, zeroed in orders 17 and 18).
 void draw_slogan_captions(int32_t t, int32_t dt, int32_t c, image frame)
 {
     director_state& d = director;
@@ -112,19 +111,19 @@ void draw_slogan_captions(int32_t t, int32_t dt, int32_t c, image frame)
     draw_alpha_captions(tunnel_captions_middle, c, frame);
     // Four captions glide in and are added; 132 comes before 131.
     if (c > 10) {
-        const int32_t x = slide_on(d.slide_a, dt) / 40 + 40;  // from the right
+        const int32_t x = slide_on(d.slide_from_right, dt) / 40 + 40;  // from the right
         blit_add(caption_table[130], frame, int16_t(x), 82);
     }
     if (c > 12) {
-        const int32_t x = 40 - slide_on(d.slide_b, dt) / 40;  // from the left
+        const int32_t x = 40 - slide_on(d.slide_from_left, dt) / 40;  // from the left
         blit_add(caption_table[131], frame, int16_t(x), 30);
     }
     if (c > 11) {
-        const int32_t y = slide_on(d.slide_c, dt) / 40 - 38;  // from below
+        const int32_t y = slide_on(d.slide_from_below, dt) / 40 - 38;  // from below
         blit_add(caption_table[132], frame, 30, int16_t(y));
     }
     if (c > 13) {
-        const int32_t y = 95 - slide_on(d.slide_d, dt) / 40;  // from above
+        const int32_t y = 95 - slide_on(d.slide_from_above, dt) / 40;  // from above
         blit_add(caption_table[133], frame, 62, int16_t(y));
     }
     draw_alpha_captions(tunnel_captions_late, c, frame);
@@ -159,7 +158,7 @@ void add_closing_layer(int32_t t, uint32_t* destination)
     const int32_t cx = round_to_int(160 + 120 * real_sin(t * 0.0018368846436443791));
     const int32_t cy = round_to_int(120 - 80 * real_cos(t * 0.0012748597654258032));
     const int32_t brightness = round_to_int(70 + 60 * real_cos(t * 0.001048767697954903));
-    rotozoom_add(angle, zoom, u_off, v_off, cx, cy, brightness, texture_slots[11], destination);
+    rotozoom_add(angle, zoom, u_off, v_off, cx, cy, brightness, texture_slots[slot_face], destination);
 }
 
 // The caption of orders 23 to 26: 116 + c/2 for odd c, so each caption of
@@ -188,24 +187,24 @@ void scene_tunnel(int32_t t, uint32_t* screen)
     rotozoom_tunnel(phase, screen);
 
     const image frame = frame_image(screen);
-    const int32_t order = show_clock.music_order;
+    const int32_t order = show_music.music_order;
     // The tunnel comes out of black over order 17.
     if (order == 17)
-        adjust_brightness(int16_t(4 * show_clock.music_row - 255), frame);
+        adjust_brightness(int16_t(4 * show_music.music_row - 255), frame);
 
     if (order == 19 || order == 20) {
-        draw_slogan_captions(t, dt, d.sync1_count_c, frame);
-        d.sync1_count_a = 0;  // orders 21 and 22 count from 0
+        draw_slogan_captions(t, dt, d.subtitle_beats, frame);
+        d.reveal_beats = 0;  // orders 21 and 22 count from 0
     } else if (order == 21 || order == 22) {
-        // Counted from 0 by sync1_count_a, which orders 19 and 20 kept at 0.
-        draw_alpha_captions(name_captions, d.sync1_count_a, frame);
+        // Counted from 0 by reveal_beats, which orders 19 and 20 kept at 0.
+        draw_alpha_captions(name_captions, d.reveal_beats, frame);
     } else {
-        d.sync1_count_c = 0;  // orders 19 and 20 count from 0
+        d.subtitle_beats = 0;  // orders 19 and 20 count from 0
     }
 
     // The next scene counts its caption sequence from here.
     d.sync2_count = -1;
-    d.sync1_count_b = 0;
+    d.sequence_beats = 0;
 }
 
 void scene_layer_lens(int32_t t, uint32_t* screen)
@@ -221,30 +220,30 @@ void scene_layer_lens(int32_t t, uint32_t* screen)
     const double accent = decay(t, d.sync2_time, 100, 0.06666666666666667);
     d.spin_phase = float(d.spin_phase + dt * accent * accent);
 
-    // The layer and its caption go to work_a, the lens and its streaks to
+    // The layer and its caption go to work_buffer, the lens and its streaks to
     // the screen; the two are added at the end.
     clear_frame(screen);
-    clear_frame(work_a);
-    add_closing_layer(t, work_a);
+    clear_frame(work_buffer);
+    add_closing_layer(t, work_buffer);
 
-    const int32_t c = d.sync1_count_b + d.sync2_count;
+    const int32_t c = d.sequence_beats + d.sync2_count;
     if (c % 2 == 1)  // a negative c never qualifies
-        blit_add(caption_table[layer_caption_index(c)], work_a_image, 5, 5);
+        blit_add(caption_table[layer_caption_index(c)], work_image, 5, 5);
 
     const float lens_time = float(t * 0.1923076923076923);
     const float lens_drift = float(d.pulse_phase * 6.451612903225807e-05);
     const float lens_depth = float(d.spin_phase * 0.0006451612903225806);
-    lens_feedback(lens_time, lens_drift, lens_depth, texture_slots[27], texture_slots[28], work_a, screen);
+    lens_feedback(lens_time, lens_drift, lens_depth, texture_slots[slot_lens_light], texture_slots[slot_lens_dark], work_buffer, screen);
 
     const image frame = frame_image(screen);
-    add_image(work_a_image, frame);
+    add_image(work_image, frame);
 
     // The closing line scrolls from the time of this scene's last frame.
-    d.sync1_count_c = t;
+    d.subtitle_beats = t;
 
     // The second half of order 26 fades to black.
-    if (show_clock.music_order == 26 && show_clock.music_row > 32)
-        adjust_brightness(int16_t(-8 * (show_clock.music_row - 32)), frame);
+    if (show_music.music_order == 26 && show_music.music_row > 32)
+        adjust_brightness(int16_t(-8 * (show_music.music_row - 32)), frame);
     apply_flash(flash, frame);
 }
 
@@ -255,9 +254,9 @@ void scene_closing_layer(int32_t t, uint32_t* screen)
     add_closing_layer(t, screen);
 
     // The closing line comes in from the right at 2/9 pixel per millisecond
-    // from the time the previous scene left in sync1_count_c.
+    // from the time the previous scene left in subtitle_beats.
     const image frame = frame_image(screen);
-    const int32_t x = round_to_int(330 - (t - director.sync1_count_c) * 0.22222222222222224);
+    const int32_t x = round_to_int(330 - (t - director.subtitle_beats) * 0.22222222222222224);
     blit_add(caption_table[128], frame, int16_t(x), -18);
     apply_flash(flash, frame);
 }

@@ -11,9 +11,8 @@
 #include "imaging/effects.h"
 #include "imaging/image.h"
 #include "imaging/warp.h"
-#include "shell/clock.h"
-#include "shell/display.h"
-#include "shell/maths.h"
+#include "base/frame.h"
+#include "base/maths.h"
 #include "text/captions.h"
 
 namespace {
@@ -77,7 +76,7 @@ void scene_plasma_shaded(int32_t t, uint32_t* screen)
     director_state& d = director;
     const image frame = frame_image(screen);
 
-    plasma_warp(float(t / 10), texture_slots[12], screen);
+    plasma_warp(float(t / 10), texture_slots[slot_ring], screen);
 
     // The blob swells at each sync event of value 1 and shrinks back to 0.75.
     const float swell = float(std::max(double(0.75f), 1.75 - double(t - d.sync1_time) * 0.0006666666666666666));
@@ -87,7 +86,7 @@ void scene_plasma_shaded(int32_t t, uint32_t* screen)
     d.pulse_phase = float(d.pulse_phase + double(frame_delta(t)) * signed_pulse(g3, g2));
 
     // The columns follow the music position too, so they jump on each new row.
-    const int32_t position = (show_clock.music_order - 3) * 64 + show_clock.music_row;
+    const int32_t position = (show_music.music_order - 3) * 64 + show_music.music_row;
     const int32_t scroll = t / 16;
 
     // Each column: a subtracted shadow, then the caption added 2 pixels lower right.
@@ -103,7 +102,7 @@ void scene_plasma_shaded(int32_t t, uint32_t* screen)
     render_blob(0, blob_time, swell, blob_spin, screen);
 
     // The next scene counts its sync events of value 1 from 1.
-    d.sync1_count_a = 1;
+    d.reveal_beats = 1;
 }
 
 // ---- orders 6 to 8: plasma with the spinning outline ----
@@ -141,7 +140,7 @@ void scene_plasma_lines(int32_t t, uint32_t* screen)
     director_state& d = director;
     const image frame = frame_image(screen);
 
-    plasma_warp(float(t / 20), texture_slots[6], screen);
+    plasma_warp(float(t / 20), texture_slots[slot_clouds], screen);
 
     // The outline turns one way and reverses at every sync event of value 1.
     d.spin_phase = float(d.spin_phase + double(frame_delta(t) * d.spin_sign));
@@ -150,19 +149,19 @@ void scene_plasma_lines(int32_t t, uint32_t* screen)
 
     // In the last order copies join in fours every four rows: 4 at rows 0 to
     // 3, up to 64 at rows 60 to 63.
-    if (show_clock.music_order == 8) {
-        const int32_t copies = 4 * (show_clock.music_row / 4) + 4;
+    if (show_music.music_order == 8) {
+        const int32_t copies = 4 * (show_music.music_row / 4) + 4;
         for (int32_t i = 0; i < copies; ++i)
             render_wire_outline(float(double(i * 5000) + outline_angle), screen);
     }
 
     // The previous scene left the count at 1.
-    const int32_t count = d.sync1_count_a;
+    const int32_t count = d.reveal_beats;
     for (const outline_caption& entry : outline_captions)
         if (count < entry.shown_below && count > entry.shown_above)
             draw_caption(entry.placed, frame);
 
-    d.sync1_count_c = 0;
+    d.subtitle_beats = 0;
 }
 
 // ---- orders 9 and 10: bump-mapped plasma lit by two sprites ----
@@ -177,7 +176,7 @@ void scene_bump_sprites(int32_t t, uint32_t* screen)
     const double swing = swing_root * swing_root;  // 0 to 100 pixels
 
     // The plasma is only the height field of the bump map below.
-    plasma_warp(float(t / 20), texture_slots[7], screen);
+    plasma_warp(float(t / 20), texture_slots[slot_bubbles], screen);
 
     // Two lights circling the centre at their own rates, opposite each other
     // on a small common circle.
@@ -185,37 +184,37 @@ void scene_bump_sprites(int32_t t, uint32_t* screen)
     const double first_angle = t * 0.005;
     const int32_t first_x = round_to_int(160 + swing * real_cos(first_angle) + 30 * real_cos(pair_angle));
     const int32_t first_y = round_to_int(120 + swing * real_sin(first_angle) + 30 * real_sin(pair_angle));
-    draw_sprite_additive(first_x, first_y, texture_slots[1], 75, screen);
+    draw_sprite_additive(first_x, first_y, texture_slots[slot_rings], 75, screen);
     const double second_angle = t * 0.004651162790697674;
     const int32_t second_x = round_to_int(160 + swing * real_cos(second_angle) - 30 * real_cos(pair_angle));
     const int32_t second_y = round_to_int(120 + swing * real_sin(second_angle) - 30 * real_sin(pair_angle));
-    draw_sprite_additive(second_x, second_y, texture_slots[2], 75, screen);
+    draw_sprite_additive(second_x, second_y, texture_slots[slot_rings_half], 75, screen);
 
     // The big centre light blinks: on at every other sync event of value 1.
-    if (d.sync1_count_c % 2 == 0) {
-        const int32_t centre_sprite = 1 + mod3(d.sync1_count_b / 2);
+    if (d.subtitle_beats % 2 == 0) {
+        const int32_t centre_sprite = 1 + mod3(d.sequence_beats / 2);
         const int32_t centre_size = round_to_int(5 * swing + 200);
         draw_sprite_additive(160, 120, texture_slots[centre_sprite], centre_size, screen);
     }
 
-    smear_blur(3, screen, work_a);
+    smear_blur(3, screen, work_buffer);
 
     // Light and surface drift slowly and independently.
     const int32_t light_u = round_to_int(128 * real_cos(t * 0.0005554629783924901));
     const int32_t light_v = round_to_int(128 * real_sin(t * 0.0005024115755627009));
     const int32_t surface_u = round_to_int(256 * real_cos(t * 0.00042729564585736873));
     const int32_t surface_v = round_to_int(256 * real_sin(t * 0.0003780146669690784));
-    bump_refraction(light_u, light_v, surface_u, surface_v, texture_slots[25], texture_slots[16], work_a, screen);
+    bump_refraction(light_u, light_v, surface_u, surface_v, texture_slots[slot_embossed], texture_slots[slot_white_glow], work_buffer, screen);
 
     blit_multiply(caption_table[22], frame, 18, 193);
     // One subtitle per sync event of value 1, counted since orders 6 to 8;
     // past the table's end its last caption holds.
-    const int32_t subtitle = held_index(int64_t(70) + d.sync1_count_c, caption_slot_count);
+    const int32_t subtitle = held_index(int64_t(70) + d.subtitle_beats, caption_slot_count);
     blit_alpha(caption_table[subtitle], frame, 25, 219);
 
     clear_border(screen);
 
-    d.sync1_count_b = 0;
+    d.sequence_beats = 0;
 }
 
 // ---- orders 11 and 12: plasma with the second shaded blob ----
@@ -254,12 +253,12 @@ void scene_plasma_shaded_two(int32_t t, uint32_t* screen)
     const image frame = frame_image(screen);
 
     // Time runs backwards through this plasma.
-    plasma_warp(float(-t / 10), texture_slots[15], screen);
+    plasma_warp(float(-t / 10), texture_slots[slot_swirl], screen);
 
     render_blob(1, float(t * 100), 0.4f, float(t * 60), screen);
 
     // Counting since the previous scene's end, which zeroed the count.
-    const int32_t count = director.sync1_count_b;
+    const int32_t count = director.sequence_beats;
     for (const revealed_caption& entry : blob_captions)
         if (count > entry.shown_above)
             draw_caption(entry.placed, frame);
@@ -271,14 +270,14 @@ void scene_zoomer_dots(int32_t t, uint32_t* screen)
 {
     const image frame = frame_image(screen);
 
-    tilted_zoomer(float(t / 10), float(t / 100), texture_slots[26], screen);
+    tilted_zoomer(float(t / 10), float(t / 100), texture_slots[slot_tiled_words], screen);
     render_wire_dots(float(t * 175), screen);
 
     // Two captions crossing the top of the screen in opposite directions.
     blit_multiply(caption_table[53], frame, int16_t(t / 6 - 13600), 15);
     blit_alpha(caption_table[51], frame, int16_t(7500 - t / 10), 5);
 
-    director.sync1_count_b = 0;
+    director.sequence_beats = 0;
 }
 
 // ---- orders 15 and 16: plasma through the texture sequence, the sprite sphere ----
@@ -315,7 +314,7 @@ void scene_plasma_sequence(int32_t t, uint32_t* screen)
 {
     const director_state& d = director;
     const image frame = frame_image(screen);
-    const int32_t count = d.sync1_count_b;
+    const int32_t count = d.sequence_beats;
 
     // The title wobbles hardest right after a sync event of value 1.
     const double wobble = decay(t, d.sync1_time, 2, 0.003333333333333333);
@@ -341,6 +340,6 @@ void scene_plasma_sequence(int32_t t, uint32_t* screen)
             blit_add(caption_table[entry.caption], frame, 50, 195);
 
     // The last eight rows fade to black: 0 at row 56 down to -224 at row 63.
-    if (show_clock.music_order == 16 && show_clock.music_row >= 56)
-        adjust_brightness(int16_t(-32 * (show_clock.music_row - 56)), frame);
+    if (show_music.music_order == 16 && show_music.music_row >= 56)
+        adjust_brightness(int16_t(-32 * (show_music.music_row - 56)), frame);
 }

@@ -9,8 +9,8 @@
 #include "imaging/blits.h"
 #include "imaging/effects.h"
 #include "imaging/warp.h"
-#include "shell/display.h"
-#include "shell/maths.h"
+#include "base/frame.h"
+#include "base/maths.h"
 #include "text/captions.h"
 
 namespace {
@@ -71,9 +71,9 @@ void scene_opening_zoomer(int32_t t, uint32_t* screen)
     const float zoomer_rotation = float(-double(d.pulse_phase) * double(0.00005f));
     // Drawn even while the screen stays black: the zoomer's grid keeps
     // values from frame to frame, so later frames depend on this one.
-    tilted_zoomer(zoomer_time, zoomer_rotation, texture_slots[5], screen);
+    tilted_zoomer(zoomer_time, zoomer_rotation, texture_slots[slot_organic], screen);
 
-    const int32_t beats = d.sync1_count_a;
+    const int32_t beats = d.reveal_beats;
     if (beats == 0)  // the show starts black until the first beat
         std::memset(screen, 0, size_t(screen_width) * size_t(screen_height) * 4);
 
@@ -89,7 +89,7 @@ void scene_opening_zoomer(int32_t t, uint32_t* screen)
 
     // The next scene counts its captions from 0.
     d.sync23_count = 0;
-    d.sync1_count_b = 0;
+    d.sequence_beats = 0;
 }
 
 void scene_zoomer_streaks(int32_t t, uint32_t* screen)
@@ -107,7 +107,7 @@ void scene_zoomer_streaks(int32_t t, uint32_t* screen)
     d.pulse_phase = float(d.pulse_phase + dt * surge);
 
     const float zoomer_rotation = float(double(d.pulse_phase) * 0.00005);
-    tilted_zoomer(float(t / 10), zoomer_rotation, texture_slots[7], screen);
+    tilted_zoomer(float(t / 10), zoomer_rotation, texture_slots[slot_bubbles], screen);
 
     // The streaks' centre wanders around the middle of the screen on sums
     // of slow sines of unrelated periods.

@@ -3,9 +3,9 @@
 
 #include "data/blocks.h"
 #include "director/scenes.h"
-#include "shell/clock.h"
 
 director_state director;
+music_position show_music;
 
 // data/sequences.bin holds the two tables back to back as little-endian
 // 32-bit slot numbers; the program runs on little-endian machines only.
@@ -35,15 +35,15 @@ constexpr struct {
 
 void handle_sync_event(int32_t t)
 {
-    if (!show_clock.sync_pending)
+    if (!show_music.sync_pending)
         return;
     director_state& d = director;
-    switch (show_clock.sync_value) {
+    switch (show_music.sync_value) {
     case 1:
         d.spin_sign = -d.spin_sign;
-        ++d.sync1_count_a;
-        ++d.sync1_count_b;
-        ++d.sync1_count_c;
+        ++d.reveal_beats;
+        ++d.sequence_beats;
+        ++d.subtitle_beats;
         d.sync1_time = t;
         break;
     case 2:
@@ -58,7 +58,7 @@ void handle_sync_event(int32_t t)
     default:
         break;
     }
-    show_clock.sync_pending = 0;
+    show_music.sync_pending = 0;
 }
 
 }  // namespace
@@ -75,6 +75,6 @@ scene_id scene_for_order(int32_t order)
 void timeline_frame(int32_t t, uint32_t* screen)
 {
     handle_sync_event(t);
-    run_scene(scene_for_order(show_clock.music_order), t, screen);
+    run_scene(scene_for_order(show_music.music_order), t, screen);
     director.prev_frame_time = t;
 }

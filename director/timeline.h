@@ -6,25 +6,37 @@
 // Everything the director remembers from frame to frame; one instance,
 // `director`.  Scenes read and reset these as their descriptions say.
 struct director_state {
-    int32_t sync1_time = -10000;
+    int32_t sync1_time = -10000;   // when the last sync event of each value came
     int32_t sync2_time = -10000;
     int32_t sync3_time = -10000;
-    int32_t prev_frame_time = 0;
-    float pulse_phase = 0.0f;
-    int32_t spin_sign = -1;
-    float spin_phase = 0.0f;
-    int32_t sync1_count_a = 0;
-    int32_t sync1_count_b = 0;
-    int32_t sync1_count_c = 0;
-    int32_t sync23_count = 0;
-    int32_t sync2_count = 0;
-    int32_t slide_a = 1000;
-    int32_t slide_b = 1000;
-    int32_t slide_c = 1000;
-    int32_t slide_d = 1000;
+    int32_t prev_frame_time = 0;   // the last frame's t, for frame-to-frame steps
+    float pulse_phase = 0.0f;      // integrated pulses: what the beats push forward
+    int32_t spin_sign = -1;        // the outline's turning direction, flipped by each beat
+    float spin_phase = 0.0f;       // the outline's turn, and the lens's depth later
+    // Beats are sync events of value 1; each scene resets the counts it reads.
+    int32_t reveal_beats = 0;      // reveal the title, the outline's captions and the names
+    int32_t sequence_beats = 0;    // step sprites, textures and captions since a scene's end
+    int32_t subtitle_beats = 0;    // subtitles and slogans; the closing line's start time at the end
+    int32_t sync23_count = 0;      // sync events of value 2 or 3: the opening's caption column
+    int32_t sync2_count = 0;       // sync events of value 2: the lens scene's captions
+    // How far the four gliding captions of the tunnel still have to go (1000 to 0).
+    int32_t slide_from_right = 1000;
+    int32_t slide_from_left = 1000;
+    int32_t slide_from_below = 1000;
+    int32_t slide_from_above = 1000;
 };
 
 extern director_state director;
+
+// The song's position and its last sync event as the clock hands them to the
+// frame loop: written before each frame, sync_pending cleared by the timeline.
+struct music_position {
+    int32_t music_order = 0;
+    int32_t music_row = 0;
+    int32_t sync_pending = 0;
+    int32_t sync_value = 0;
+};
+extern music_position show_music;
 
 // The texture slots the warp and the tunnel step through (stored data).
 constexpr int warp_texture_sequence_length = 30;

@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "data/blocks.h"
-#include "director/precalc.h"
+#include "base/slots.h"
 #include "engine3d/rounding.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 
 engine3d_state engine3d = {};
 
@@ -292,6 +292,6 @@ void setup_objects()
     build_edge_list(engine3d.ball_object, 256);
     load_mesh(embedded_sphere_mesh_bin, engine3d.sphere_object);
     build_edge_list(engine3d.sphere_object, 256);
-    average_four_neighbours(texture_slots[7], texture_slots[24]);
-    copy_height_to_alpha(texture_slots[24], texture_slots[6]);
+    average_four_neighbours(texture_slots[slot_bubbles], texture_slots[slot_environment]);
+    copy_height_to_alpha(texture_slots[slot_environment], texture_slots[slot_clouds]);
 }

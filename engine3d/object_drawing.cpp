@@ -3,7 +3,7 @@
 
 #include <utility>
 
-#include "director/precalc.h"
+#include "base/slots.h"
 #include "engine3d/rasterisers.h"
 #include "engine3d/rounding.h"
 
@@ -116,6 +116,6 @@ void draw_vertex_dots(const object3d& object, uint32_t* destination)
 {
     for (int32_t i = 0; i < object.vertex_count; ++i)
         if (!(object.vertices[i].z < 0))
-            draw_sprite_additive(object.screen_points[i].x, object.screen_points[i].y, texture_slots[0], 7,
+            draw_sprite_additive(object.screen_points[i].x, object.screen_points[i].y, texture_slots[slot_glow], 7,
                                  destination);
 }

@@ -119,8 +119,8 @@ void draw_span_plain(const edge_walk& w, int64_t y, const uint32_t* texture, uin
     const int64_t x_end = w.xr >> 16;
     int32_t u = w.ul, v = w.vl;
     do {
-        if (y >= 0 && y < frame_height && x >= 0 && x < frame_width)
-            destination[y * frame_width + x] = fetch_texel(texture, u, v);
+        if (y >= 0 && y < screen_height && x >= 0 && x < screen_width)
+            destination[y * screen_width + x] = fetch_texel(texture, u, v);
         u = wrap_add(u, du);
         v = wrap_add(v, dv);
         ++x;
@@ -134,7 +134,7 @@ void draw_span(const edge_walk& w, int32_t y, const uint32_t* texture, uint32_t*
     const int32_t x = w.xl >> 16;
     const int32_t x_end = std::max(w.xr >> 16, x);  // a reversed span still draws its first pixel
     const int32_t first = std::max(x, 0);
-    const int32_t last = std::min(x_end, frame_width - 1);
+    const int32_t last = std::min(x_end, screen_width - 1);
     if (first > last)
         return;
     int32_t du, dv;
@@ -142,7 +142,7 @@ void draw_span(const edge_walk& w, int32_t y, const uint32_t* texture, uint32_t*
     const int32_t skipped = first - x;
     int32_t u = wrap_add(w.ul, wrap_mul(skipped, du));
     int32_t v = wrap_add(w.vl, wrap_mul(skipped, dv));
-    uint32_t* out = destination + y * frame_width;
+    uint32_t* out = destination + y * screen_width;
     int32_t px = first;
 #if defined(__SSE2__)
     // Four pixels at a time: their 16.16 positions in 32-bit lanes (wrapping
@@ -195,8 +195,8 @@ inline uint32_t subtract_weighted(uint32_t pixel, uint32_t colour, uint32_t weig
 
 inline void subtract_at(uint32_t* destination, int32_t x, int32_t y, uint32_t colour, uint32_t weight)
 {
-    if (x >= 0 && x < frame_width && y >= 0 && y < frame_height)
-        destination[y * frame_width + x] = subtract_weighted(destination[y * frame_width + x], colour, weight);
+    if (x >= 0 && x < screen_width && y >= 0 && y < screen_height)
+        destination[y * screen_width + x] = subtract_weighted(destination[y * screen_width + x], colour, weight);
 }
 
 }  // namespace
@@ -225,7 +225,7 @@ void draw_textured_triangle(triangle_vertex a, triangle_vertex b, triangle_verte
                             uint32_t* destination)
 {
     triangle_setup s = set_up_triangle(a, b, c);
-    const int32_t upper_first = std::max(s.top_y, 0), upper_last = std::min(s.middle_y, frame_height - 1);
+    const int32_t upper_first = std::max(s.top_y, 0), upper_last = std::min(s.middle_y, screen_height - 1);
     if (upper_first <= upper_last) {
         s.upper.advance(int64_t(upper_first) - s.top_y);
         for (int32_t y = upper_first; y <= upper_last; ++y) {
@@ -233,7 +233,7 @@ void draw_textured_triangle(triangle_vertex a, triangle_vertex b, triangle_verte
             s.upper.advance(1);
         }
     }
-    const int32_t lower_first = std::min(s.bottom_y, frame_height - 1), lower_last = std::max(s.middle_y, 0);
+    const int32_t lower_first = std::min(s.bottom_y, screen_height - 1), lower_last = std::max(s.middle_y, 0);
     if (lower_first >= lower_last) {
         s.lower.advance(int64_t(s.bottom_y) - lower_first);
         for (int32_t y = lower_first; y >= lower_last; --y) {
@@ -338,8 +338,8 @@ void draw_line_subtractive(uint32_t* destination, uint32_t colour, float x0, flo
         return;
     // The walk stays inside the endpoints' box; the shared pixel lies one
     // further right or down.
-    const bool inside = std::min(px0, px1) >= 0 && std::max(px0, px1) + 1 < frame_width && std::min(py0, py1) >= 0 &&
-                        std::max(py0, py1) + 1 < frame_height;
+    const bool inside = std::min(px0, px1) >= 0 && std::max(px0, px1) + 1 < screen_width && std::min(py0, py1) >= 0 &&
+                        std::max(py0, py1) + 1 < screen_height;
     if (!inside) {
         draw_line_subtractive_plain(destination, colour, x0, y0, x1, y1);
         return;
@@ -351,11 +351,11 @@ void draw_line_subtractive(uint32_t* destination, uint32_t colour, float x0, flo
     const int32_t step = steep ? step_x : step_y;
     // Along the major axis one pixel per step; across it the minor
     // coordinate's whole part, which moves at most one pixel per step.
-    const ptrdiff_t major_move = steep ? (py1 > py0 ? frame_width : -frame_width) : (px1 > px0 ? 1 : -1);
-    const ptrdiff_t minor_move = steep ? (px1 > px0 ? 1 : -1) : (py1 > py0 ? frame_width : -frame_width);
-    const ptrdiff_t neighbour = steep ? 1 : frame_width;
+    const ptrdiff_t major_move = steep ? (py1 > py0 ? screen_width : -screen_width) : (px1 > px0 ? 1 : -1);
+    const ptrdiff_t minor_move = steep ? (px1 > px0 ? 1 : -1) : (py1 > py0 ? screen_width : -screen_width);
+    const ptrdiff_t neighbour = steep ? 1 : screen_width;
     int64_t minor = int64_t(steep ? px0 : py0) * 65536;
-    uint32_t* at = destination + ptrdiff_t(py0) * frame_width + px0;
+    uint32_t* at = destination + ptrdiff_t(py0) * screen_width + px0;
 #if defined(__SSE2__)
     // Both pixels of a step in one register, and both weighted colours
     // taken from the table of this colour.
@@ -428,10 +428,10 @@ bool place_sprite(int32_t centre_x, int32_t centre_y, int32_t size, sprite_box* 
     box->step = 8388608 / size;  // 128 texels across the sprite
     box->left = int64_t(centre_x) - half, box->right = int64_t(centre_x) + half;
     box->top = int64_t(centre_y) - half, box->bottom = int64_t(centre_y) + half;
-    if (box->left >= frame_width || box->top >= frame_height || box->right < 0 || box->bottom < 0)
+    if (box->left >= screen_width || box->top >= screen_height || box->right < 0 || box->bottom < 0)
         return false;
-    box->right = std::min<int64_t>(box->right, frame_width);
-    box->bottom = std::min<int64_t>(box->bottom, frame_height - 1);  // the last row is never touched
+    box->right = std::min<int64_t>(box->right, screen_width);
+    box->bottom = std::min<int64_t>(box->bottom, screen_height - 1);  // the last row is never touched
     box->u_start = 0, box->v_start = 0;
     if (box->left < 0)
         box->u_start = box->step * -box->left, box->left = 0;
@@ -454,7 +454,7 @@ void draw_sprite_additive_plain(int32_t centre_x, int32_t centre_y, const uint32
     int64_t v = box.v_start;
     for (int64_t y = top; y < bottom; ++y, v += step) {
         const uint32_t* row = sprite + ((uint32_t(v >> 16) & 255) << 8);
-        uint32_t* out = destination + y * frame_width;
+        uint32_t* out = destination + y * screen_width;
         int64_t u = u_start;
         for (int64_t x = left; x < right; ++x, u += step)
             out[x] = add_saturate(out[x], row[uint32_t(u >> 16) & 255]);
@@ -474,13 +474,13 @@ void draw_sprite_additive(int32_t centre_x, int32_t centre_y, const uint32_t* sp
     const int64_t u_start = box.u_start;
     int64_t v = box.v_start;
     const int32_t columns = int32_t(right - left);
-    uint8_t texel_column[frame_width];
+    uint8_t texel_column[screen_width];
     int64_t u = u_start;
     for (int32_t i = 0; i < columns; ++i, u += step)
         texel_column[i] = uint8_t(uint32_t(u >> 16) & 255);
     for (int64_t y = top; y < bottom; ++y, v += step) {
         const uint32_t* row = sprite + ((uint32_t(v >> 16) & 255) << 8);
-        uint32_t* out = destination + y * frame_width + left;
+        uint32_t* out = destination + y * screen_width + left;
         int32_t i = 0;
 #if defined(__SSE2__)
         for (; i + 4 <= columns; i += 4) {

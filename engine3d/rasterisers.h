@@ -3,10 +3,10 @@
 
 #include <cstdint>
 
-// Destinations are 320 x 240 frames (row stride 320); textures and sprites
+#include "base/frame.h"
+
+// Destinations are screen_width x screen_height frames; textures and sprites
 // are 256 x 256 slots.  No primitive writes outside the frame, whatever it is given.
-constexpr int32_t frame_width = 320;
-constexpr int32_t frame_height = 240;
 
 struct triangle_vertex {
     int32_t x, y;  // screen pixel

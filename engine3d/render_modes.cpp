@@ -1,16 +1,16 @@
 // The four ways the scenes draw a 3D object, the blob's per-frame texture, the frame border (portable).
 #include "engine3d/render_modes.h"
 
-#include "director/precalc.h"
+#include "base/slots.h"
 #include "engine3d/mesh.h"
 #include "engine3d/object_drawing.h"
 #include "engine3d/rasterisers.h"
 #include "engine3d/rounding.h"
 #include "engine3d/transform.h"
 #include "engine3d/waves.h"
-#include "shell/display.h"
+#include "base/frame.h"
 #include "imaging/pixel_ops_sse2.h"
-#include "shell/maths.h"
+#include "base/maths.h"
 
 namespace {
 constexpr int32_t centre_x = 160, centre_y = 120;
@@ -42,9 +42,9 @@ void render_blob(int32_t mode, float t, float amplitude, float spin, uint32_t* d
     make_bump_envmap(round_or_indefinite(double(t) * 0.0006071645184420049f),
                      round_or_indefinite(double(-t) * 0.0008849557489156723f),
                      round_or_indefinite(double(-t) * 0.0007575757335871458f),
-                     round_or_indefinite(double(t) * 0.0004444444493856281f), texture_slots[6], texture_slots[15],
-                     texture_slots[24]);
-    draw_envmapped_faces(sphere, texture_slots[24], destination);
+                     round_or_indefinite(double(t) * 0.0004444444493856281f), texture_slots[slot_clouds], texture_slots[slot_swirl],
+                     texture_slots[slot_environment]);
+    draw_envmapped_faces(sphere, texture_slots[slot_environment], destination);
 }
 
 void render_wire_dots(float t, uint32_t* destination)

@@ -3,9 +3,9 @@
 
 #include <cmath>
 
-#include "director/precalc.h"
+#include "base/slots.h"
 #include "engine3d/mesh.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 
 namespace {
 
@@ -61,22 +61,22 @@ uint32_t fill_stand_in_textures(bool only_empty)
     if (wanted(6))  // colour: bands of warm and cool
         for (int v = 0; v < 256; ++v)
             for (int u = 0; u < 256; ++u)
-                texture_slots[6][v * 256 + u] = rgb(110 + 90 * std::sin(u * tau * 2), 70 + 60 * std::sin((u + v) * tau * 3),
+                texture_slots[slot_clouds][v * 256 + u] = rgb(110 + 90 * std::sin(u * tau * 2), 70 + 60 * std::sin((u + v) * tau * 3),
                                                     120 + 100 * std::cos(v * tau * 2));
     if (wanted(7))  // heights: overlapping lumps
         for (int v = 0; v < 256; ++v)
             for (int u = 0; u < 256; ++u) {
                 const double h = 128 + 60 * std::sin(u * tau * 4) * std::sin(v * tau * 3) + 50 * std::cos((u - 2 * v) * tau * 5);
-                texture_slots[7][v * 256 + u] = rgb(h, h, h);
+                texture_slots[slot_bubbles][v * 256 + u] = rgb(h, h, h);
             }
     if (wanted(15))  // light: a spot in the middle
         for (int v = 0; v < 256; ++v)
             for (int u = 0; u < 256; ++u) {
                 const double d = std::hypot(u - 127.5, v - 127.5) / 128;
                 const double k = d < 1 ? (1 - d) * (1 - d) * 200 : 0;
-                texture_slots[15][v * 256 + u] = rgb(k, k, k * 0.9);
+                texture_slots[slot_swirl][v * 256 + u] = rgb(k, k, k * 0.9);
             }
-    average_four_neighbours(texture_slots[7], texture_slots[24]);
-    copy_height_to_alpha(texture_slots[24], texture_slots[6]);
+    average_four_neighbours(texture_slots[slot_bubbles], texture_slots[slot_environment]);
+    copy_height_to_alpha(texture_slots[slot_environment], texture_slots[slot_clouds]);
     return filled;
 }

@@ -2,7 +2,7 @@
 #include "engine3d/transform.h"
 
 #include "engine3d/rounding.h"
-#include "shell/maths.h"
+#include "base/maths.h"
 
 void transform_points(int32_t angle_x, int32_t angle_y, int32_t angle_z, int32_t tx, int32_t ty, int32_t tz,
                       const vec3* source, vec3* destination, int32_t count)

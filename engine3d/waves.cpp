@@ -1,7 +1,7 @@
 // The three wave deformations that bend a posed mesh along its normals (portable).
 #include "engine3d/waves.h"
 
-#include "shell/maths.h"
+#include "base/maths.h"
 
 namespace {
 constexpr double k1 = 0.0030627871362940277;  // 1 / 326.5

@@ -54,10 +54,10 @@ inline uint32_t zoom_feedback_pixel(const uint32_t* buffer, int32_t sx, int32_t 
                                     const uint8_t* tables)
 {
     int32_t ix = sx >> 8, fx = sx & 255, iy = sy >> 8, fy = sy & 255;
-    int32_t x0 = clamp_index(ix, frame_width - 1), x1 = clamp_index(ix + 1, frame_width - 1);
-    int32_t y0 = clamp_index(iy, frame_height - 1), y1 = clamp_index(iy + 1, frame_height - 1);
-    uint32_t pa = buffer[y0 * frame_width + x0], pb = buffer[y0 * frame_width + x1];
-    uint32_t pc = buffer[y1 * frame_width + x0], pd = buffer[y1 * frame_width + x1];
+    int32_t x0 = clamp_index(ix, screen_width - 1), x1 = clamp_index(ix + 1, screen_width - 1);
+    int32_t y0 = clamp_index(iy, screen_height - 1), y1 = clamp_index(iy + 1, screen_height - 1);
+    uint32_t pa = buffer[y0 * screen_width + x0], pb = buffer[y0 * screen_width + x1];
+    uint32_t pc = buffer[y1 * screen_width + x0], pd = buffer[y1 * screen_width + x1];
     uint32_t result = old & 0xFF000000u;
     for (int shift = 0; shift < 24; shift += 8) {
         int32_t s = zoom_sample_byte(int32_t(pa >> shift & 255), int32_t(pb >> shift & 255),

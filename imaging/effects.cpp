@@ -7,10 +7,11 @@
 
 #include "imaging/pixel_ops_sse2.h"
 
-#include "director/precalc.h"
 #include "imaging/effect_pixels.h"
 #include "imaging/tables.h"
-#include "shell/maths.h"
+#include "base/maths.h"
+
+uint8_t* zoom_tables = nullptr;
 
 namespace {
 
@@ -46,7 +47,7 @@ void build_zoom_tables(float p, float q)
 template <typename Rule>
 void zoom_feedback_passes(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, Rule rule)
 {
-    constexpr int32_t w = frame_width, h = frame_height;
+    constexpr int32_t w = screen_width, h = screen_height;
     const bool small_step = step >= 0 && step <= 256;
     auto position = [step, small_step](int32_t from, int32_t offset) {
         if (small_step)
@@ -110,8 +111,8 @@ void build_zoom_sums(const uint8_t* tables)
 inline uint32_t zoom_feedback_pixel_sse2(const uint32_t* buffer, int32_t sx, int32_t sy, uint32_t old)
 {
     int32_t ix = sx >> 8, fx = sx & 255, iy = sy >> 8, fy = sy & 255;
-    const uint32_t* p = buffer + iy * frame_width + ix;
-    int32_t right = ix < frame_width - 1 ? 1 : 0, down = iy < frame_height - 1 ? frame_width : 0;
+    const uint32_t* p = buffer + iy * screen_width + ix;
+    int32_t right = ix < screen_width - 1 ? 1 : 0, down = iy < screen_height - 1 ? screen_width : 0;
     const __m128i zero = _mm_setzero_si128();
     // a and c in lanes 0..3 and 4..7 of one register, b and d of the other.
     __m128i ac = _mm_unpacklo_epi8(
@@ -142,10 +143,10 @@ inline uint32_t zoom_feedback_pixel_sse2(const uint32_t* buffer, int32_t sx, int
 // once instead of one long chain, with the same results.
 void zoom_feedback_quadrants(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step)
 {
-    constexpr int32_t w = frame_width, h = frame_height;
+    constexpr int32_t w = screen_width, h = screen_height;
     const int32_t left = cx - 1, right = w - cx;  // pixels of a left (x = cx-1 .. 1) and a right (cx .. 319) half-row
     const int32_t up = cy, down = h - cy;         // rows above (cy-1 .. 0) and below (cy .. 239)
-    int32_t left_sx[frame_width], right_sx[frame_width];
+    int32_t left_sx[screen_width], right_sx[screen_width];
     for (int32_t i = 0; i < left; ++i)
         left_sx[i] = (cx - 1) * 256 - i * step;
     for (int32_t i = 0; i < right; ++i)
@@ -181,8 +182,8 @@ void zoom_feedback_quadrants(uint32_t* buffer, int32_t cx, int32_t cy, int32_t s
     // nearer the centre than the row itself) depends on nothing in its own
     // row: its pixels are made four at a time, in any order.  The columns'
     // sample places are the same for every row.
-    alignas(16) int16_t fraction[frame_width * 4];  // fx of column x in four lanes
-    int32_t column[frame_width];                    // ix of column x
+    alignas(16) int16_t fraction[screen_width * 4];  // fx of column x in four lanes
+    int32_t column[screen_width];                    // ix of column x
     for (int32_t x = 1; x < w; ++x) {
         const int32_t sx = x < cx ? left_sx[cx - 1 - x] : right_sx[x - cx];
         column[x] = sx >> 8;
@@ -266,9 +267,9 @@ void zoom_feedback_quadrants(uint32_t* buffer, int32_t cx, int32_t cy, int32_t s
 void radial_zoom_feedback_with(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, float p, float q,
                                bool plain)
 {
-    constexpr int32_t pixels = frame_width * frame_height;
-    cx = std::clamp(cx, 2, frame_width - 1);
-    cy = std::clamp(cy, 1, frame_height - 1);
+    constexpr int32_t pixels = screen_width * screen_height;
+    cx = std::clamp(cx, 2, screen_width - 1);
+    cy = std::clamp(cy, 1, screen_height - 1);
     build_zoom_tables(p, q);
     // From here every byte is 0..127, which keeps the sampling arithmetic
     // within signed 16 bits.
@@ -345,7 +346,7 @@ struct blob_box {
 // False when the blob is behind the eye, off the frame or not a number.
 bool place_blob(float x, float y, float z, bool screen_coordinates, blob_box* box)
 {
-    constexpr int32_t w = frame_width, h = frame_height;
+    constexpr int32_t w = screen_width, h = screen_height;
     double s = z + 400.0;
     if (!(s > 5))
         return false;
@@ -380,7 +381,7 @@ bool place_blob(float x, float y, float z, bool screen_coordinates, blob_box* bo
 
 void draw_blob_plain(int32_t* depth, float x, float y, float z, bool screen_coordinates)
 {
-    constexpr int32_t w = frame_width;
+    constexpr int32_t w = screen_width;
     blob_box box;
     if (!place_blob(x, y, z, screen_coordinates, &box))
         return;
@@ -403,7 +404,7 @@ void draw_blob_plain(int32_t* depth, float x, float y, float z, bool screen_coor
 
 void draw_blob(int32_t* depth, float x, float y, float z, bool screen_coordinates)
 {
-    constexpr int32_t w = frame_width;
+    constexpr int32_t w = screen_width;
     blob_box box;
     if (!place_blob(x, y, z, screen_coordinates, &box))
         return;
@@ -414,7 +415,7 @@ void draw_blob(int32_t* depth, float x, float y, float z, bool screen_coordinate
     // The columns' table entries are the same for every row: found once.
     // Four pixels at a time merge by maximum where the dome has height.
     const int32_t columns = x1 - x0;
-    uint8_t table_column[frame_width];
+    uint8_t table_column[screen_width];
     for (int32_t i = 0, u = u_start; i < columns; ++i, u += step)
         table_column[i] = uint8_t((u >> 16) & 255);
     for (int32_t row = y0; row < y1; ++row, v += step) {
@@ -443,11 +444,11 @@ void draw_blob(int32_t* depth, float x, float y, float z, bool screen_coordinate
 void lens_map_plain(uint32_t* destination, const int32_t* depth, const uint32_t* texture, int32_t u0, int32_t v0,
                     int32_t cx, int32_t cy)
 {
-    for (int32_t y = 0; y < frame_height; ++y)
-        for (int32_t x = 0; x < frame_width; ++x) {
-            int32_t t = depth[y * frame_width + x];
+    for (int32_t y = 0; y < screen_height; ++y)
+        for (int32_t x = 0; x < screen_width; ++x) {
+            int32_t t = depth[y * screen_width + x];
             if (t != 0)
-                destination[y * frame_width + x] =
+                destination[y * screen_width + x] =
                     lens_texel(texture, int64_t(x) - cx, int64_t(y) - cy, t, u0, v0);
         }
 }
@@ -493,10 +494,10 @@ void lens_map_into(uint32_t* first, const uint32_t* first_texture, uint32_t* sec
     };
     const __m128i low_byte = _mm_set1_epi32(255), lanes = _mm_setr_epi32(0, 1, 2, 3);
 #endif
-    for (int32_t y = 0; y < frame_height; ++y) {
-        const int32_t* row = depth + y * frame_width;
+    for (int32_t y = 0; y < screen_height; ++y) {
+        const int32_t* row = depth + y * screen_width;
         const int64_t dy = int64_t(y) - cy;
-        for (int32_t x0 = 0; x0 < frame_width; x0 += 4) {  // the width is a multiple of four
+        for (int32_t x0 = 0; x0 < screen_width; x0 += 4) {  // the width is a multiple of four
 #if defined(__SSE2__)
             const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x0));
             const __m128i empty = _mm_cmpeq_epi32(four, _mm_setzero_si128());
@@ -514,7 +515,7 @@ void lens_map_into(uint32_t* first, const uint32_t* first_texture, uint32_t* sec
                 const __m128i index =
                     _mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, low_byte), 8), _mm_and_si128(u, low_byte));
                 auto place = [&](uint32_t* destination, const uint32_t* texture) {
-                    auto* at = reinterpret_cast<__m128i*>(destination + y * frame_width + x0);
+                    auto* at = reinterpret_cast<__m128i*>(destination + y * screen_width + x0);
                     const __m128i texels = _mm_setr_epi32(
                         int(texture[_mm_extract_epi16(index, 0)]), int(texture[_mm_extract_epi16(index, 2)]),
                         int(texture[_mm_extract_epi16(index, 4)]), int(texture[_mm_extract_epi16(index, 6)]));
@@ -536,9 +537,9 @@ void lens_map_into(uint32_t* first, const uint32_t* first_texture, uint32_t* sec
                 const int64_t u = (((int64_t(x) - cx) * k) >> 9) + u0;
                 const int64_t v = ((dy * k) >> 9) + v0;
                 const size_t index = size_t((v & 255) * 256 + (u & 255));
-                first[y * frame_width + x] = first_texture[index];
+                first[y * screen_width + x] = first_texture[index];
                 if (second)
-                    second[y * frame_width + x] = second_texture[index];
+                    second[y * screen_width + x] = second_texture[index];
             }
         }
     }
@@ -554,8 +555,8 @@ void lens_map(uint32_t* destination, const int32_t* depth, const uint32_t* textu
 
 void smear_blur_plain(int32_t n, const uint32_t* source, uint32_t* destination)
 {
-    constexpr int32_t w = frame_width;
-    for (int32_t y = 0; y < frame_height; ++y) {
+    constexpr int32_t w = screen_width;
+    for (int32_t y = 0; y < screen_height; ++y) {
         const uint32_t* in = source + y * w;
         uint32_t* out = destination + y * w;
         uint32_t value_of_row[w];
@@ -587,7 +588,7 @@ void smear_blur_plain(int32_t n, const uint32_t* source, uint32_t* destination)
 void smear_blur(int32_t n, const uint32_t* source, uint32_t* destination)
 {
 #if defined(__SSE2__)
-    constexpr int32_t w = frame_width;
+    constexpr int32_t w = screen_width;
     const int32_t radius = std::min(n, w);
     if (n >= 1 && radius <= 128) {
         // As blur_row_sse2: the row's blue bytes extended by `radius` copies
@@ -597,7 +598,7 @@ void smear_blur(int32_t n, const uint32_t* source, uint32_t* destination)
         const uint16_t k = uint16_t(65536 / (2 * radius));
         const __m128i factor = _mm_set1_epi16(int16_t(k));
         alignas(16) uint16_t sums[w + 2 * 128 + 8];
-        for (int32_t y = 0; y < frame_height; ++y) {
+        for (int32_t y = 0; y < screen_height; ++y) {
             const uint32_t* in = source + y * w;
             uint32_t* out = destination + y * w;
             uint16_t running = 0;
@@ -635,8 +636,8 @@ void smear_blur(int32_t n, const uint32_t* source, uint32_t* destination)
 void bump_refraction_plain(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t* surface, const uint32_t* light,
                      const uint32_t* height, uint32_t* destination)
 {
-    constexpr int32_t w = frame_width;
-    for (int32_t y = 1; y < frame_height - 1; ++y)
+    constexpr int32_t w = screen_width;
+    for (int32_t y = 1; y < screen_height - 1; ++y)
         for (int32_t x = 1; x < w - 1; ++x) {
             const uint32_t* hp = height + y * w + x;
             int32_t gx = blue_of(hp[-1]) - blue_of(hp[1]);
@@ -652,10 +653,10 @@ void bump_refraction(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t*
     // Eight pixels of a row at once: gradients and both texel indices in
     // 16-bit lanes (the indices keep bits 0..7 of each sum, row in the high
     // byte), the texels fetched one by one and added with saturation.
-    constexpr int32_t w = frame_width;
+    constexpr int32_t w = screen_width;
     const __m128i columns = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
     const __m128i low_byte = _mm_set1_epi16(255);
-    for (int32_t y = 1; y < frame_height - 1; ++y) {
+    for (int32_t y = 1; y < screen_height - 1; ++y) {
         const uint32_t* row = height + y * w;
         uint32_t* out = destination + y * w;
         // Offsets as unsigned sums, which wrap like the indices do.

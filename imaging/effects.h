@@ -8,6 +8,9 @@
 // Frame-sized buffers are 320 x 240 pixels; textures are 256 x 256 texels,
 // (u, v) at v x 256 + u, coordinates wrapping.
 
+// The 256 bytes of A and B below (allocated by the precalculation).
+extern uint8_t* zoom_tables;
+
 // Light streaking out of (cx, cy), in place on a 320 x 240 buffer: every byte
 // is halved, then four passes walk outward from the centre and give each
 // pixel's blue, green and red min(127, A[old] + B[sample]), the sample taken

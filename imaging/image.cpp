@@ -6,7 +6,7 @@
 
 #include "imaging/pixel_ops.h"
 #include "imaging/pixel_ops_sse2.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 
 namespace {
 

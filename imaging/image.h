@@ -3,13 +3,7 @@
 
 #include <cstdint>
 
-// width x height pixels of 0xAARRGGBB, rows back to back.  The record that
-// holds the pointer owns the pixels (from mem_alloc).
-struct image {
-    int32_t width;
-    int32_t height;
-    uint32_t* pixels;
-};
+#include "base/image.h"
 
 // Three kinds of operation: in place (takes the record by value and changes
 // its pixels), replacing (takes `image&`, swaps in a new buffer and releases

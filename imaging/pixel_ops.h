@@ -8,12 +8,6 @@
 
 #include <cstdint>
 
-// A byte replicated into all four lanes.
-inline uint32_t pixel_splat(uint32_t byte)
-{
-    return byte * 0x01010101u;
-}
-
 // Per lane (a x b) >> 8.
 inline uint32_t pixel_mul(uint32_t a, uint32_t b)
 {

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "director/precalc.h"
-#include "shell/maths.h"
+#include "base/slots.h"
+#include "base/maths.h"
 
 namespace {
 
@@ -65,10 +65,10 @@ void make_procedural_textures()
         for (int32_t j = 0; j < texture_size; ++j) {
             const int32_t at = i * texture_size + j;
             const int32_t e = cone(i, j);  // 0..255
-            texture_slots[0][at] = grey(e * e * e / 65536);
-            texture_slots[1][at] = grey(ring_of[e]);
-            texture_slots[2][at] = grey(ring_of[std::min(e, 127)]);
-            texture_slots[3][at] = grey(ring_of[std::min(e, 63)]);
-            texture_slots[4][at] = grey(std::max(0, round_to_int(scaled_sine[j] * sine[i])));
+            texture_slots[slot_glow][at] = grey(e * e * e / 65536);
+            texture_slots[slot_rings][at] = grey(ring_of[e]);
+            texture_slots[slot_rings_half][at] = grey(ring_of[std::min(e, 127)]);
+            texture_slots[slot_rings_quarter][at] = grey(ring_of[std::min(e, 63)]);
+            texture_slots[slot_bumps][at] = grey(std::max(0, round_to_int(scaled_sine[j] * sine[i])));
         }
 }

@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "shell/maths.h"
-#include "shell/memory.h"
+#include "base/maths.h"
+#include "base/memory.h"
 
 int8_t* sine_table = nullptr;
 uint8_t* angle_table = nullptr;
@@ -42,7 +42,7 @@ void polar_tables()
     allocate_once(sine_table, 256);
     allocate_once(angle_table, size_t(frame_pixels) * 4);  // four times what it uses
     allocate_once(distance_table, size_t(frame_pixels));
-    allocate_once(zoomer_column_term, size_t(frame_width + 8) * 4);
+    allocate_once(zoomer_column_term, size_t(screen_width + 8) * 4);
     allocate_once(warp_grid.u, size_t(warp_grid_entries) * 2);
     allocate_once(warp_grid.v, size_t(warp_grid_entries) * 2);
     allocate_once(warp_grid.shade, size_t(warp_grid_entries) * 2);
@@ -50,12 +50,12 @@ void polar_tables()
     for (int i = 0; i < 256; ++i)
         sine_table[i] = int8_t(uint8_t(round_to_int(127 * real_sin(i * 0.02454369260708903))));
 
-    for (int32_t y = 0; y < frame_height; ++y) {
-        int32_t dy = y - frame_height / 2;
+    for (int32_t y = 0; y < screen_height; ++y) {
+        int32_t dy = y - screen_height / 2;
         int32_t dy2 = dy * dy;
-        for (int32_t x = 0; x < frame_width; ++x) {
-            int32_t dx = x - frame_width / 2;
-            int32_t at = y * frame_width + x;
+        for (int32_t x = 0; x < screen_width; ++x) {
+            int32_t dx = x - screen_width / 2;
+            int32_t at = y * screen_width + x;
             distance_table[at] = uint8_t(round_to_int(std::sqrt(double(dx * dx + dy2))));
             angle_table[at] = angle_of(dx, dy);
         }

@@ -3,11 +3,7 @@
 
 #include <cstdint>
 
-// The tables are laid out for the frame, which is always 320 x 240
-// (screen_width x screen_height); the effects address them with these sizes.
-constexpr int32_t frame_width = 320;
-constexpr int32_t frame_height = 240;
-constexpr int32_t frame_pixels = frame_width * frame_height;
+#include "base/frame.h"  // the tables are laid out for the frame
 
 // round(127 sin(i x 2 pi / 256)) for i = 0..255.
 extern int8_t* sine_table;
@@ -16,7 +12,7 @@ extern int8_t* sine_table;
 extern uint8_t* angle_table;
 // Distance of each screen pixel from the screen centre, rounded (at most 200).
 extern uint8_t* distance_table;
-// Scratch of build_zoomer_grid: one plane term per column, frame_width + 8 entries.
+// Scratch of build_zoomer_grid: one plane term per column, screen_width + 8 entries.
 extern int32_t* zoomer_column_term;
 
 // The coarse grids of the warp-grid effects: one value per corner of an
@@ -30,7 +26,7 @@ struct warp_grid_arrays {
 };
 extern warp_grid_arrays warp_grid;
 constexpr int32_t warp_grid_stride = 64;
-constexpr int32_t warp_grid_entries = (frame_height / 8) * 128 + 128;
+constexpr int32_t warp_grid_entries = (screen_height / 8) * 128 + 128;
 
 // Dome heights 0..63 over 256 x 256 entries (row x 256 + column): 63 at the
 // centre (128, 128), 0 from radius 123 outward.

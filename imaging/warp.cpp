@@ -12,12 +12,12 @@
 #include "imaging/effect_pixels.h"
 #include "imaging/pixel_ops_sse2.h"
 #include "imaging/tables.h"
-#include "shell/maths.h"
+#include "base/maths.h"
 
 namespace {
 
-constexpr int32_t block_columns = frame_width / 8;  // 40
-constexpr int32_t block_rows = frame_height / 8;    // 30
+constexpr int32_t block_columns = screen_width / 8;  // 40
+constexpr int32_t block_rows = screen_height / 8;    // 30
 
 int16_t grid_at(const int16_t* grid, int32_t gx, int32_t gy)
 {
@@ -62,8 +62,8 @@ void grid_expand_plain(const uint32_t* texture, uint32_t* destination)
         for (int32_t bx = 0; bx < block_columns; ++bx) {
             block_edges eu = edges_of(warp_grid.u, bx, by, INT16_MAX);
             block_edges ev = edges_of(warp_grid.v, bx, by, INT16_MAX);
-            uint32_t* out = destination + (8 * by) * frame_width + 8 * bx;
-            for (int32_t r = 0; r < 8; ++r, out += frame_width) {
+            uint32_t* out = destination + (8 * by) * screen_width + 8 * bx;
+            for (int32_t r = 0; r < 8; ++r, out += screen_width) {
                 eu.left += eu.left_step, eu.right += eu.right_step;
                 ev.left += ev.left_step, ev.right += ev.right_step;
                 int32_t du = (eu.right - eu.left) >> 3, dv = (ev.right - ev.left) >> 3;
@@ -131,8 +131,8 @@ void grid_expand(const uint32_t* texture, uint32_t* destination)
         for (int32_t bx = 0; bx < block_columns; ++bx) {
             block_edges eu = edges_of(warp_grid.u, bx, by, INT16_MAX);
             block_edges ev = edges_of(warp_grid.v, bx, by, INT16_MAX);
-            uint32_t* out = destination + (8 * by) * frame_width + 8 * bx;
-            for (int32_t r = 0; r < 8; ++r, out += frame_width) {
+            uint32_t* out = destination + (8 * by) * screen_width + 8 * bx;
+            for (int32_t r = 0; r < 8; ++r, out += screen_width) {
                 eu.left += eu.left_step, eu.right += eu.right_step;
                 ev.left += ev.left_step, ev.right += ev.right_step;
                 __m128i indices = block_row_indices(eu.left, (eu.right - eu.left) >> 3, ev.left,
@@ -150,8 +150,8 @@ void grid_expand_shaded(const uint32_t* texture, uint32_t* destination)
             block_edges eu = edges_of(warp_grid.u, bx, by, INT16_MAX);
             block_edges ev = edges_of(warp_grid.v, bx, by, INT16_MAX);
             block_edges es = edges_of(warp_grid.shade, bx, by, 255);
-            uint32_t* out = destination + (8 * by + 4) * frame_width + 8 * bx;
-            for (int32_t r = 0; r < 8; ++r, out += frame_width) {
+            uint32_t* out = destination + (8 * by + 4) * screen_width + 8 * bx;
+            for (int32_t r = 0; r < 8; ++r, out += screen_width) {
                 eu.left += eu.left_step, eu.right += eu.right_step;
                 ev.left += ev.left_step, ev.right += ev.right_step;
                 es.left += es.left_step, es.right += es.right_step;
@@ -162,8 +162,8 @@ void grid_expand_shaded(const uint32_t* texture, uint32_t* destination)
                 store4(out + 4, shade4<4>(gather4<4>(texture, indices), shades));
             }
         }
-    std::memset(destination, 0, size_t(4 * frame_width) * 4);
-    std::memset(destination + (frame_height - 4) * frame_width, 0, size_t(4 * frame_width) * 4);
+    std::memset(destination, 0, size_t(4 * screen_width) * 4);
+    std::memset(destination + (screen_height - 4) * screen_width, 0, size_t(4 * screen_width) * 4);
 }
 
 #else
@@ -262,14 +262,14 @@ void build_zoomer_grid(int32_t a, int32_t b, int32_t c, int32_t d, int32_t e, in
         hy0 -= 131072;
     int64_t hy1 = -(int64_t(d) + 32768);
 
-    for (int32_t x = 0; x < frame_width + 8; ++x)
-        zoomer_column_term[x] = round_to_int(double((frame_width - x) * hx0 + x * hx1) / 256);
+    for (int32_t x = 0; x < screen_width + 8; ++x)
+        zoomer_column_term[x] = round_to_int(double((screen_width - x) * hx0 + x * hx1) / 256);
 
     for (int32_t gy = 0; gy < block_rows; ++gy) {
-        int64_t rowz = round_to_int(double((frame_height - 8 * gy) * hy0 + 8 * gy * hy1) / 256);
+        int64_t rowz = round_to_int(double((screen_height - 8 * gy) * hy0 + 8 * gy * hy1) / 256);
         for (int32_t gx = 0; gx <= block_columns; ++gx) {
-            int32_t px = std::min(8 * gx, frame_width - 1);
-            int32_t pos = frame_width * 8 * gy + px;
+            int32_t px = std::min(8 * gx, screen_width - 1);
+            int32_t pos = screen_width * 8 * gy + px;
             int32_t ang = int32_t((angle_table[pos] + uint32_t(a)) & 255);  // wraps for any a
             int64_t z = rowz + zoomer_column_term[px];
             if (z == 0)
@@ -294,8 +294,8 @@ void grid_expand_shaded_plain(const uint32_t* texture, uint32_t* destination)
             block_edges eu = edges_of(warp_grid.u, bx, by, INT16_MAX);
             block_edges ev = edges_of(warp_grid.v, bx, by, INT16_MAX);
             block_edges es = edges_of(warp_grid.shade, bx, by, 255);
-            uint32_t* out = destination + (8 * by + 4) * frame_width + 8 * bx;
-            for (int32_t r = 0; r < 8; ++r, out += frame_width) {
+            uint32_t* out = destination + (8 * by + 4) * screen_width + 8 * bx;
+            for (int32_t r = 0; r < 8; ++r, out += screen_width) {
                 eu.left += eu.left_step, eu.right += eu.right_step;
                 ev.left += ev.left_step, ev.right += ev.right_step;
                 es.left += es.left_step, es.right += es.right_step;
@@ -308,8 +308,8 @@ void grid_expand_shaded_plain(const uint32_t* texture, uint32_t* destination)
                 }
             }
         }
-    std::memset(destination, 0, size_t(4 * frame_width) * 4);
-    std::memset(destination + (frame_height - 4) * frame_width, 0, size_t(4 * frame_width) * 4);
+    std::memset(destination, 0, size_t(4 * screen_width) * 4);
+    std::memset(destination + (screen_height - 4) * screen_width, 0, size_t(4 * screen_width) * 4);
 }
 
 void tilted_zoomer(float t, float rotation, const uint32_t* texture, uint32_t* destination)

@@ -1,8 +1,8 @@
 // The subband sample codec's decoder: tables, block unpacking, synthesis and the whole stream (portable; SSE2 or AVX2 synthesis where available).
 #include "music/codec.h"
 
-#include "shell/maths.h"
-#include "shell/memory.h"
+#include "base/maths.h"
+#include "base/memory.h"
 
 #include <bit>
 #include <cstring>
@@ -11,7 +11,7 @@
 #include <immintrin.h>
 #endif
 
-#include "shell/cpu_features.h"
+#include "base/cpu_features.h"
 
 codec_state codec_work;
 

@@ -2,7 +2,7 @@
 #include "music/codec_encoder.h"
 
 #include "music/codec.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,6 +1,8 @@
 // The player's effects and volume-column commands, dispatched through four handler tables (portable).
 #include "music/effects.h"
 
+#include "music/pitch.h"
+
 namespace {
 
 player_state& state() { return *current_player; }
@@ -451,7 +453,7 @@ void note_delay_tick(channel_record& ch)
     s.cell_volume = 0;
     s.cell_effect = no_tick_effect;
     s.cell_parameter = 0;
-    process_cell(ch);
+    s.reprocess_cell(ch);
 }
 
 }  // namespace

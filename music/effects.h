@@ -8,7 +8,7 @@
 // is 0.
 #pragma once
 
-#include "music/player.h"
+#include "music/player_state.h"
 
 using channel_handler = void (*)(channel_record& channel);
 

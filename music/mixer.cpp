@@ -1,4 +1,4 @@
-// The mixer: player_render's tick countdown, mix_voices with runs measured in advance, and PCM conversion (portable).
+// The mixer: the render loop with its tick countdown, mix_voices with runs measured in advance, and PCM conversion (portable).
 #include "music/mixer.h"
 
 #include <cstring>
@@ -7,9 +7,9 @@
 #include <immintrin.h>
 #endif
 
-#include "shell/cpu_features.h"
+#include "base/cpu_features.h"
 
-void player_render(uint32_t frames, int32_t* out)
+void mixer_render(uint32_t frames, int32_t* out)
 {
     player_state* s = current_player;
     if (!s || !s->playing.load(std::memory_order_acquire)) {

@@ -20,7 +20,7 @@ constexpr int32_t pcm_clip = 32500;
 // Writes `frames` stereo frames of two int32 values at `out`, running a
 // player tick whenever the tick countdown runs out; zeros while the song is
 // stopped.
-void player_render(uint32_t frames, int32_t* out);
+void mixer_render(uint32_t frames, int32_t* out);
 
 // Sets `frames` stereo frames at `out` to the sum of all 32 active voices and
 // returns the address after them.

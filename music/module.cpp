@@ -1,9 +1,8 @@
-// Module loading: the music image, player_init, and the checker for modules from outside (portable).
+// Module loading: the music image, the module made ready to play, and the checker for modules from outside (portable).
 #include "music/module.h"
 
 #include "music/codec.h"
-#include "music/player.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -80,38 +79,16 @@ void integrate_samples(uint8_t* image, uint32_t offset, uint32_t bytes, uint32_t
 
 }  // namespace
 
-bool player_init(player_state* state, uint8_t* image)
+bool module_prepare(uint8_t* image, module_header& header)
 {
-    current_player = state;
-    player_state& s = *state;
-    s.global_volume = 0;
-    s.master_volume = 64;
-    s.sync_byte.store(0, std::memory_order_relaxed);
-    s.tick = s.speed = s.row_tick = 0;
-    s.row = 0;
-    s.read_position = nullptr;
-    s.pattern_rows = s.order = s.jump_order = s.jump_row = 0;
-    s.pattern_delay = 0;
-    s.cell_note = s.cell_instrument = s.cell_volume = s.cell_effect = s.cell_parameter = 0;
-    s.delayed_trigger = 0;
-    s.tempo = 0;
-    s.portamento_cell = s.key_off_cell = 0;
-    s.header = module_header{};
-    s.frames_left = s.tick_countdown = 0;
-    s.position_word.store(0, std::memory_order_relaxed);
-
-    if (std::memcmp(image, "MXM", 4) != 0) {
-        s.playing.store(0, std::memory_order_release);
+    if (std::memcmp(image, "MXM", 4) != 0)
         return false;
-    }
-    copy_header(s.header, image);
+    copy_header(header, image);
     if (read_u16(image + header_flags) & module_delta_samples) {
-        // Cleared first, so a second player_init leaves the samples alone.
+        // Cleared first, so a second preparation leaves the samples alone.
         image[header_flags] = uint8_t(image[header_flags] & ~module_delta_samples);
-        integrate_samples(image, s.header.sample_data_offset, s.header.delta_bytes, s.header.delta_values);
+        integrate_samples(image, header.sample_data_offset, header.delta_bytes, header.delta_values);
     }
-    build_waveforms(s.waveform_tables);
-    s.playing.store(0, std::memory_order_release);
     return true;
 }
 

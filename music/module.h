@@ -126,6 +126,12 @@ struct module_header {
 // inside the image.
 constexpr uint32_t music_read_margin = 16;
 
+// Makes the module at the start of a music image ready to play: checks the
+// magic "MXM", copies the header into `header` with offsets turned into
+// addresses and integrates delta-coded samples in place (once: the flag is
+// cleared).  False for a wrong magic, leaving `header` as it was.
+bool module_prepare(uint8_t* image, module_header& header);
+
 // Builds a music image (mem_alloc, 1 MB) from module bytes: copies
 // `module_size` bytes to its start and, when `stream` is not null, decodes
 // the coded sample stream behind them (decode_sample_stream, codec.h).

@@ -68,7 +68,7 @@ void stream_thread()
         first = platform_sound_buffer_bytes - offset;
     uint32_t second = uint32_t(bytes) - first;
 
-    player_render(uint32_t(bytes) / 4, s.mix_buffer);
+    mixer_render(uint32_t(bytes) / 4, s.mix_buffer);
     if (first)
         convert_to_pcm16(s.mix_buffer, reinterpret_cast<int16_t*>(ring + offset), first);
     if (second)

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "shell/display.h"
-#include "shell/entry.h"
+#include "app/display.h"
+#include "app/entry.h"
 
 namespace {
 

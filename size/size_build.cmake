@@ -29,10 +29,12 @@ include_directories(${CMAKE_SOURCE_DIR})
 include(data/embed.cmake)
 
 set(size_core_sources "")
-foreach(dir shell imaging text atlas engine3d music director platform platform/sdl)
+foreach(dir base imaging text atlas engine3d music director app platform platform/sdl)
   file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
   list(APPEND size_core_sources ${found})
 endforeach()
+# The normal build's own entry point and its offline modes stay out.
+list(REMOVE_ITEM size_core_sources ${CMAKE_SOURCE_DIR}/app/oddball_main.cpp ${CMAKE_SOURCE_DIR}/app/offline.cpp)
 # One archive: the linker takes from it only the objects the show reaches.
 add_library(oddball_core_64k STATIC ${size_core_sources})
 target_link_libraries(oddball_core_64k PUBLIC PkgConfig::SDL2)
@@ -54,7 +56,7 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/size/cpu_model.cpp ${CMAKE_SOURC
   PROPERTIES COMPILE_OPTIONS -fno-lto)
 foreach(target oddball-unpacked oddball-symbols)
   target_link_libraries(${target} PRIVATE
-    "-Wl,--start-group" oddball_core_64k oddball_data "-Wl,--end-group" PkgConfig::SDL2 m)
+    oddball_core_64k oddball_data PkgConfig::SDL2 m)
 endforeach()
 
 # The packer (a host tool) and the stub that unpacks and runs the show.

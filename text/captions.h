@@ -1,14 +1,12 @@
 // The caption images: every word of the show rendered once at start-up, plus the title frames and decorated textures (portable).
 #pragma once
 
+#include "base/slots.h"
 #include "imaging/image.h"
 
 constexpr int caption_text_count = 106;  // entries of the stored caption text table
-constexpr int caption_slot_count = 134;  // images of caption_table
-
-// Built by render_captions and read by the scenes by index.  Slots 23, 36,
+// caption_table (base/slots.h) is built by render_captions.  Slots 23, 36,
 // 108 and 111 stay empty, and so do the build's scratch slots 8 and 21.
-extern image caption_table[caption_slot_count];
 
 // Entry `entry` (0..105) of the stored caption texts, zero-terminated.
 const char* caption_text(int entry);

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "imaging/image.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 
 const char character_order[] =
     "abcdefghijklmnopqrstuvwxyz"   // glyphs 0..25, sheet row 0

@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "music/codec_encoder.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 #include "tools/data_builder.h"
 #include "tools/song.h"
 

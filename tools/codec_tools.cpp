@@ -2,7 +2,7 @@
 #include "music/codec.h"
 #include "music/codec_encoder.h"
 #include "platform/virtual/media_files.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 #include "tools/command.h"
 #include "tools/input_file.h"
 

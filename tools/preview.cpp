@@ -14,7 +14,7 @@
 #include "imaging/tables.h"
 #include "imaging/warp.h"
 #include "platform/virtual/media_files.h"
-#include "shell/maths.h"
+#include "base/maths.h"
 
 namespace {
 
@@ -40,12 +40,12 @@ std::vector<uint32_t> test_card()
         0xFFFFFF, 0xFFFF00, 0x00FFFF, 0x00FF00, 0xFF00FF, 0xFF0000, 0x0000FF, 0x202020,
     };
     std::vector<uint32_t> card(frame_pixels);
-    for (int32_t y = 0; y < frame_height; ++y)
-        for (int32_t x = 0; x < frame_width; ++x) {
-            uint32_t p = bars[x * 8 / frame_width];
+    for (int32_t y = 0; y < screen_height; ++y)
+        for (int32_t x = 0; x < screen_width; ++x) {
+            uint32_t p = bars[x * 8 / screen_width];
             if (x % 16 == 0 || y % 16 == 0 || x - 40 == y)
                 p = 0x000000;
-            card[y * frame_width + x] = p;
+            card[y * screen_width + x] = p;
         }
     return card;
 }
@@ -106,7 +106,7 @@ void render_bump(int32_t t, uint32_t* frame)
 void render_wave(int32_t t, uint32_t* frame)
 {
     std::vector<uint32_t> card = test_card();
-    row_wave(float(t), 2.0f, image{frame_width, frame_height, card.data()}, image{frame_width, frame_height, frame});
+    row_wave(float(t), 2.0f, image{screen_width, screen_height, card.data()}, image{screen_width, screen_height, frame});
 }
 
 struct preview_effect {
@@ -151,8 +151,8 @@ int preview(int argc, char** argv)
 
     precalc_all();
     picture frame;
-    frame.width = frame_width;
-    frame.height = frame_height;
+    frame.width = screen_width;
+    frame.height = screen_height;
     frame.pixels.assign(frame_pixels, 0);
     effect->render(t, frame.pixels.data());
     std::string error;

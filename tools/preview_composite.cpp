@@ -1,4 +1,5 @@
 // oddball-tool preview-composite: one frame of a composite effect at a given time, on procedural test textures, to a PNG (portable).
+#include "imaging/effects.h"
 #include "tools/command.h"
 
 #include <cmath>
@@ -13,9 +14,9 @@
 #include "imaging/blits.h"
 #include "imaging/tables.h"
 #include "platform/virtual/media_files.h"
-#include "shell/display.h"
-#include "shell/memory.h"
-#include "shell/maths.h"
+#include "app/display.h"
+#include "base/memory.h"
+#include "base/maths.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ void preview_rotozoom(int32_t t, uint32_t* frame)
                  static_cast<float>(256 + 128 * real_sin(t * 0.0006971556051310652)), t / 5, -t / 4,
                  round_to_int(160 + 120 * real_sin(t * 0.0018368846436443791)),
                  round_to_int(120 - 80 * real_cos(t * 0.0012748597654258032)),
-                 round_to_int(70 + 60 * real_cos(t * 0.001048767697954903)), texture_slots[11], frame);
+                 round_to_int(70 + 60 * real_cos(t * 0.001048767697954903)), texture_slots[slot_face], frame);
 }
 
 // The tunnel without its sync surges: phase t / 2.
@@ -93,8 +94,8 @@ void preview_lens_feedback(int32_t t, uint32_t* frame)
         zoom_tables = static_cast<uint8_t*>(mem_alloc(256));
     blob_table_setup();
     std::vector<uint32_t> scratch(size_t(screen_width) * screen_height, 0);
-    lens_feedback(static_cast<float>(t * 0.1923076923076923), 0.0f, static_cast<float>(t * 0.05), texture_slots[27],
-                  texture_slots[28], scratch.data(), frame);
+    lens_feedback(static_cast<float>(t * 0.1923076923076923), 0.0f, static_cast<float>(t * 0.05), texture_slots[slot_lens_light],
+                  texture_slots[slot_lens_dark], scratch.data(), frame);
     add_image({screen_width, screen_height, scratch.data()}, {screen_width, screen_height, frame});
 }
 

@@ -4,7 +4,7 @@
 #include "music/module.h"
 #include "music/player.h"
 #include "platform/virtual/media_files.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 #include "tools/command.h"
 #include "tools/input_file.h"
 #include "tools/song_walk.h"

@@ -35,7 +35,7 @@ song_walk walk_song(player_state& s, uint64_t limit_frames, bool keep_pcm)
         if (n > limit - walk.frames)
             n = limit - walk.frames;
         chunk.assign(2 * n, 0);
-        player_render(uint32_t(n), chunk.data());
+        mixer_render(uint32_t(n), chunk.data());
         if (ticking && s.row_tick) {
             if (!limit_frames && s.order == s.header.restart_position && (order_before != s.order || wraps)) {
                 walk.returned = true;

@@ -2,7 +2,7 @@
 #include "music/codec_encoder.h"
 #include "music/module.h"
 #include "music/player.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 #include "tools/song.h"
 #include "tools/xm.h"
 

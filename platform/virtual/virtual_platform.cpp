@@ -1,14 +1,15 @@
 // The virtual backend: the platform with no window and no real time.  The
 // display is memory whose flipped frames go to a sink, the clock moves only
 // when told, and periodic tasks run from virtual_advance_ms (portable).
-#include "platform/virtual/virtual_platform.h"
+#include "platform/platform.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/backend.h"
-#include "shell/memory.h"
 
 struct platform_task {
     platform_tick_fn tick = nullptr;
@@ -105,8 +106,12 @@ bool display_open(const platform_display_mode& mode, char* why, int why_size)
     }
     int bytes = (640 * 4 + state.extra_pitch) * 480;  // the largest picture at the deepest depth
     if (bytes > state.back_buffer_bytes) {
-        mem_free(state.back_buffer);
-        state.back_buffer = static_cast<uint8_t*>(mem_alloc(size_t(bytes)));
+        std::free(state.back_buffer);
+        state.back_buffer = static_cast<uint8_t*>(std::malloc(size_t(bytes)));
+        if (!state.back_buffer) {
+            std::fputs("oddball: out of memory for the virtual display\n", stderr);
+            std::exit(1);
+        }
         state.back_buffer_bytes = bytes;
     }
     std::memset(state.back_buffer, 0, size_t(state.back_buffer_bytes));

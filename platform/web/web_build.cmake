@@ -19,13 +19,15 @@ include_directories(${CMAKE_SOURCE_DIR})
 include(data/embed.cmake)
 
 set(web_sources "")
-foreach(dir shell imaging text atlas engine3d music director platform platform/web)
+foreach(dir base imaging text atlas engine3d music director app platform platform/web)
   file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
   list(APPEND web_sources ${found})
 endforeach()
 list(APPEND web_sources ${CMAKE_SOURCE_DIR}/platform/virtual/virtual_platform.cpp)
-# Tool-only code that sits in the runtime folders.
-list(REMOVE_ITEM web_sources ${CMAKE_SOURCE_DIR}/music/codec_encoder.cpp)
+# The native entry point and offline modes (the page has its own), and
+# tool-only code that sits in the runtime folders.
+list(REMOVE_ITEM web_sources ${CMAKE_SOURCE_DIR}/app/oddball_main.cpp ${CMAKE_SOURCE_DIR}/app/offline.cpp
+  ${CMAKE_SOURCE_DIR}/music/codec_encoder.cpp)
 
 add_executable(oddball ${web_sources})
 foreach(target oddball oddball_data)

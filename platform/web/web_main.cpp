@@ -14,11 +14,11 @@
 #include "music/mixer.h"
 #include "music/player.h"
 #include "music/sound.h"
-#include "platform/virtual/virtual_platform.h"
+#include "app/clock.h"
+#include "app/display.h"
+#include "app/entry.h"
+#include "platform/platform.h"
 #include "platform/web/web_backend.h"
-#include "shell/clock.h"
-#include "shell/display.h"
-#include "shell/entry.h"
 
 namespace {
 
@@ -37,6 +37,7 @@ int run_virtual(virtual_frame_sink sink, void* user)
     display.display_windowed = true;
     quit_requested = 0;
     show_clock = clock_state{};
+    show_music = music_position{};
     return program_entry();
 }
 
@@ -89,8 +90,8 @@ void keep_still(const virtual_frame& frame, void* user)
             break;
         uint64_t hash = picture_hash(frame.pixels, frame.width, frame.height, frame.pitch);
         std::snprintf(s.hashes[i], sizeof s.hashes[i], "%016llx", static_cast<unsigned long long>(hash));
-        s.order[i] = show_clock.music_order;
-        s.row[i] = show_clock.music_row;
+        s.order[i] = show_music.music_order;
+        s.row[i] = show_music.music_row;
         if (i == s.count - 1) {
             s.width = frame.width;
             s.height = frame.height;
@@ -122,7 +123,7 @@ void count_frame(const virtual_frame& frame, void*)
 {
     double now = emscripten_get_now();
     if (bench.last_flip_ms != 0)
-        bench.frame_ms[int(scene_for_order(show_clock.music_order))].push_back(float(now - bench.last_flip_ms));
+        bench.frame_ms[int(scene_for_order(show_music.music_order))].push_back(float(now - bench.last_flip_ms));
     else
         bench.first_flip_ms = now;
     bench.last_flip_ms = now;
@@ -179,7 +180,7 @@ EMSCRIPTEN_KEEPALIVE const int16_t* web_wav(int frames)
     std::vector<int32_t> mix(2 * 441);
     for (int at = 0; at < frames; at += 441) {
         int n = std::min(441, frames - at);
-        player_render(uint32_t(n), mix.data());
+        mixer_render(uint32_t(n), mix.data());
         convert_to_pcm16(mix.data(), samples.data() + size_t(at) * 2, uint32_t(n) * 4);
     }
     return samples.data();
@@ -227,6 +228,7 @@ EMSCRIPTEN_KEEPALIVE int web_start()
     display.display_windowed = true;
     quit_requested = 0;
     show_clock = clock_state{};
+    show_music = music_position{};
     web_reset_tick_gap();
     return program_start();
 }
@@ -268,8 +270,8 @@ EMSCRIPTEN_KEEPALIVE double web_state(int what)
 {
     switch (what) {
     case 0: return show_clock.elapsed_ms;
-    case 1: return show_clock.music_order;
-    case 2: return show_clock.music_row;
+    case 1: return show_music.music_order;
+    case 2: return show_music.music_row;
     case 3: return loop_stats.frames;
     case 4: return platform_largest_tick_gap_us() / 1000.0;
     case 5: return quit_requested;

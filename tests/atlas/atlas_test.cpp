@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "director/precalc.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 #include "tests/support/helpers.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "atlas/mpeg1_decoder.h"
 #include "data/blocks.h"
-#include "shell/cpu_features.h"
+#include "base/cpu_features.h"
 
 TEST(MpegFastPaths, TransformMatchesThePlainPassesEvenWhenTheyWrap)
 {

@@ -12,7 +12,8 @@
 #include "director/precalc.h"
 #include "platform/virtual/media_files.h"
 #include "director/timeline.h"
-#include "shell/clock.h"
+#include "app/clock.h"
+#include "tests/support/show_precalc.h"
 #include "tests/support/helpers.h"
 #include "tests/support/scene_frames.h"
 #include "text/captions.h"
@@ -22,11 +23,11 @@ namespace {
 constexpr int width = 320;
 constexpr int height = 240;
 
-// The scenes draw from the show's textures, tables and captions.  No display
-// is set up, so every frame goes into a buffer of the test's own.
+// The scenes draw from the show's textures, tables and captions; every
+// frame goes into a buffer of the test's own.
 class show_precalc : public testing::Environment {
 public:
-    void SetUp() override { precalc_all(); }
+    void SetUp() override { precalculated_show(); }
 };
 const testing::Environment* const registered = testing::AddGlobalTestEnvironment(new show_precalc);
 
@@ -36,6 +37,7 @@ protected:
     {
         director = director_state{};
         show_clock = clock_state{};
+        show_music = music_position{};
     }
 
     // One frame through the timeline from director state `state` at song
@@ -44,9 +46,9 @@ protected:
     static frame draw(const director_state& state, int32_t order, int32_t row, int32_t t)
     {
         director = state;
-        show_clock.music_order = order;
-        show_clock.music_row = row;
-        show_clock.sync_pending = 0;
+        show_music.music_order = order;
+        show_music.music_row = row;
+        show_music.sync_pending = 0;
         frame pixels(width * height, 0x5A5A5A5Au);
         timeline_frame(t, pixels.data());
         return pixels;
@@ -58,10 +60,10 @@ protected:
                                      int32_t value)
     {
         director = state;
-        show_clock.music_order = order;
-        show_clock.music_row = row;
-        show_clock.sync_pending = 1;
-        show_clock.sync_value = value;
+        show_music.music_order = order;
+        show_music.music_row = row;
+        show_music.sync_pending = 1;
+        show_music.sync_value = value;
         frame pixels(width * height);
         timeline_frame(t, pixels.data());
         return director;
@@ -147,12 +149,12 @@ TEST_F(ClosingScenes, TunnelComesOutOfBlackOverOrder17)
 
     // Orders 17 and 18 zero the count of the caption sequence to come, and
     // every tunnel frame prepares the layer's caption count.
-    state.sync1_count_c = 5;
-    state.sync1_count_b = 7;
+    state.subtitle_beats = 5;
+    state.sequence_beats = 7;
     state.sync2_count = 4;
     draw(state, 18, 10, t);
-    EXPECT_EQ(director.sync1_count_c, 0);
-    EXPECT_EQ(director.sync1_count_b, 0);
+    EXPECT_EQ(director.subtitle_beats, 0);
+    EXPECT_EQ(director.sequence_beats, 0);
     EXPECT_EQ(director.sync2_count, -1);
 }
 
@@ -166,62 +168,62 @@ TEST_F(ClosingScenes, SloganCaptionsOfOrders19And20FollowTheBeats)
 
     for (int32_t order : {19, 20}) {
         // 132 comes with the twelfth beat, 131 only with the thirteenth.
-        state.sync1_count_c = 12;
+        state.subtitle_beats = 12;
         EXPECT_EQ(captions_shown(candidates, state, order, 5, t),
                   (std::set<int>{94, 95, 96, 97, 129, 99, 100, 101, 102, 130, 132}))
             << "order " << order;
-        state.sync1_count_c = 13;
+        state.subtitle_beats = 13;
         EXPECT_EQ(captions_shown(candidates, state, order, 5, t),
                   (std::set<int>{94, 95, 96, 97, 129, 99, 100, 101, 102, 130, 131, 132}))
             << "order " << order;
-        state.sync1_count_c = 15;
+        state.subtitle_beats = 15;
         EXPECT_EQ(captions_shown(candidates, state, order, 5, t), candidates) << "order " << order;
-        state.sync1_count_c = 1;
+        state.subtitle_beats = 1;
         EXPECT_TRUE(captions_shown(candidates, state, order, 5, t).empty()) << "order " << order;
-        state.sync1_count_c = 6;
+        state.subtitle_beats = 6;
         EXPECT_EQ(captions_shown(candidates, state, order, 5, t), (std::set<int>{94, 95, 96, 97, 129}))
             << "order " << order;
     }
     // Orders 17, 18, 21 and 22 show none of them.
-    state.sync1_count_c = 15;
+    state.subtitle_beats = 15;
     for (int32_t order : {18, 21})
         EXPECT_TRUE(captions_shown(candidates, state, order, 5, t).empty()) << "order " << order;
 
-    // The frame leaves sync1_count_a at 0 for orders 21 and 22 and the count
+    // The frame leaves reveal_beats at 0 for orders 21 and 22 and the count
     // it went by as it was.
-    state.sync1_count_a = 9;
+    state.reveal_beats = 9;
     draw(state, 19, 5, t);
-    EXPECT_EQ(director.sync1_count_a, 0);
-    EXPECT_EQ(director.sync1_count_c, 15);
+    EXPECT_EQ(director.reveal_beats, 0);
+    EXPECT_EQ(director.subtitle_beats, 15);
     EXPECT_EQ(director.sync2_count, -1);
-    EXPECT_EQ(director.sync1_count_b, 0);
+    EXPECT_EQ(director.sequence_beats, 0);
 }
 
 TEST_F(ClosingScenes, GlidingCaptionsTravel25PixelsWhileShownAndStop)
 {
     director_state state;
     state.sync1_time = 111000;
-    state.sync1_count_c = 12;  // 130 and 132 shown, 131 and 133 not
+    state.subtitle_beats = 12;  // 130 and 132 shown, 131 and 133 not
     state.prev_frame_time = 112000;
     const int32_t t = 112100;  // a frame of 100 ms
 
     draw(state, 19, 5, t);
-    EXPECT_EQ(director.slide_a, 700);
-    EXPECT_EQ(director.slide_b, 1000);  // hidden captions keep theirs
-    EXPECT_EQ(director.slide_c, 700);
-    EXPECT_EQ(director.slide_d, 1000);
-    state.slide_a = 250;
+    EXPECT_EQ(director.slide_from_right, 700);
+    EXPECT_EQ(director.slide_from_left, 1000);  // hidden captions keep theirs
+    EXPECT_EQ(director.slide_from_below, 700);
+    EXPECT_EQ(director.slide_from_above, 1000);
+    state.slide_from_right = 250;
     draw(state, 19, 5, t);
-    EXPECT_EQ(director.slide_a, 0);  // never below 0
-    state.slide_a = 1000;
+    EXPECT_EQ(director.slide_from_right, 0);  // never below 0
+    state.slide_from_right = 1000;
 
     // From slide 1000 (just appeared) to 0 (at rest) each moves 25 pixels:
     // 130 leftwards, 131 rightwards, 132 upwards, 133 downwards.
-    state.sync1_count_c = 15;
+    state.subtitle_beats = 15;
     state.prev_frame_time = t;  // no time passes, so the slides stay put
     const director_state arriving = state;
     director_state resting = state;
-    resting.slide_a = resting.slide_b = resting.slide_c = resting.slide_d = 0;
+    resting.slide_from_right = resting.slide_from_left = resting.slide_from_below = resting.slide_from_above = 0;
     // Each compared by an edge that the frame's border does not cut.
     enum edge { left, top, bottom };
     const struct {
@@ -251,14 +253,14 @@ TEST_F(ClosingScenes, NameCaptionsOfOrders21And22AlternateOnEveryBeat)
     state.sync1_time = 121000;
     state.prev_frame_time = 121984;
     const int32_t t = 122000;
-    state.sync1_count_a = 1;
+    state.reveal_beats = 1;
     EXPECT_EQ(captions_shown(candidates, state, 21, 5, t), (std::set<int>{104}));
-    state.sync1_count_a = 5;
+    state.reveal_beats = 5;
     EXPECT_EQ(captions_shown(candidates, state, 21, 5, t), (std::set<int>{104, 105, 106, 107, 113}));
-    state.sync1_count_a = 8;
+    state.reveal_beats = 8;
     EXPECT_EQ(captions_shown(candidates, state, 22, 5, t),
               (std::set<int>{104, 105, 106, 107, 112, 109, 110, 114}));
-    state.sync1_count_a = 9;
+    state.reveal_beats = 9;
     EXPECT_EQ(captions_shown(candidates, state, 22, 5, t),
               (std::set<int>{104, 105, 106, 107, 113, 109, 110, 115}));
 }
@@ -266,9 +268,9 @@ TEST_F(ClosingScenes, NameCaptionsOfOrders21And22AlternateOnEveryBeat)
 TEST_F(ClosingScenes, LayerCaptionSequenceStartsWithTheSecondEventAfterTheTunnel)
 {
     const std::set<int> candidates = range(116, 133);
-    // The last tunnel frame leaves sync2_count at -1 and sync1_count_b at 0.
+    // The last tunnel frame leaves sync2_count at -1 and sequence_beats at 0.
     director_state state;
-    state.sync1_count_b = 6;
+    state.sequence_beats = 6;
     state.sync2_count = 3;
     draw(state, 22, 63, 130000);
     state = director;
@@ -291,17 +293,17 @@ TEST_F(ClosingScenes, LayerCaptionSequenceStartsWithTheSecondEventAfterTheTunnel
     // Counts far beyond the song's hold the caption at the table's last entry
     // (seen where the streaks leave the corner unsaturated).
     director_state far;
-    far.sync1_count_b = 41;
+    far.sequence_beats = 41;
     far.sync2_count = 0;
     EXPECT_EQ(captions_shown(candidates, far, 24, 5, t), (std::set<int>{caption_slot_count - 1}));
     // A negative count never shows one.
-    far.sync1_count_b = 0;
+    far.sequence_beats = 0;
     far.sync2_count = -3;
     EXPECT_TRUE(captions_shown(candidates, far, 24, 5, t).empty());
 
     // The layer scene leaves its time for the closing line to start from.
     draw(state, 25, 5, 145678);
-    EXPECT_EQ(director.sync1_count_c, 145678);
+    EXPECT_EQ(director.subtitle_beats, 145678);
 }
 
 TEST_F(ClosingScenes, EventOfValue3DarkensToBlackAndBackAndASecondRestartsIt)
@@ -349,7 +351,7 @@ TEST_F(ClosingScenes, EventOfValue3DarkensToBlackAndBackAndASecondRestartsIt)
 
     // The closing scene darkens the same way.
     director_state closing = flashed;
-    closing.sync1_count_c = t0 - 2000;
+    closing.subtitle_beats = t0 - 2000;
     director_state closing_unflashed = closing;
     closing_unflashed.sync3_time = quiet.sync3_time;
     EXPECT_TRUE(all_black(draw(closing, 27, 20, t0 + 471)));
@@ -372,7 +374,7 @@ TEST_F(ClosingScenes, SecondHalfOfOrder26FadesOut)
 TEST_F(ClosingScenes, ClosingLineScrollsInFromTheRightAtTwoNinthsOfAPixelPerMs)
 {
     director_state state;
-    state.sync1_count_c = 153000;  // the last frame of the layer scene
+    state.subtitle_beats = 153000;  // the last frame of the layer scene
     // Just after the change of scene the line stands at x = 330, off the frame.
     EXPECT_TRUE(caption_footprint(128, state, 27, 2, 153016).empty());
     // 450 ms later at x = 230, 900 ms later at x = 130.
@@ -396,11 +398,11 @@ TEST_F(ClosingScenes, FramesMatchTheirGoldenHashes)
     tunnel.sync1_time = 114000;
     tunnel.prev_frame_time = 114084;
     tunnel.pulse_phase = 123456.0f;
-    tunnel.sync1_count_c = 15;
-    tunnel.slide_a = 300;
-    tunnel.slide_b = 900;
+    tunnel.subtitle_beats = 15;
+    tunnel.slide_from_right = 300;
+    tunnel.slide_from_left = 900;
     director_state names = tunnel;
-    names.sync1_count_a = 8;
+    names.reveal_beats = 8;
     director_state layer;
     layer.sync1_time = 140000;
     layer.sync2_time = 139500;
@@ -408,11 +410,11 @@ TEST_F(ClosingScenes, FramesMatchTheirGoldenHashes)
     layer.prev_frame_time = 140184;
     layer.pulse_phase = 345678.0f;
     layer.spin_phase = 98765.0f;
-    layer.sync1_count_b = 5;
+    layer.sequence_beats = 5;
     layer.sync2_count = 2;
     director_state closing;
     closing.sync3_time = 155000;
-    closing.sync1_count_c = 153000;
+    closing.subtitle_beats = 153000;
     const struct {
         const char* name;
         const director_state& state;

@@ -16,7 +16,7 @@
 #include "imaging/effects.h"
 #include "imaging/tables.h"
 #include "platform/virtual/media_files.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 #include "tests/support/helpers.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "director/timeline.h"
 #include "platform/virtual/media_files.h"
-#include "shell/clock.h"
+#include "app/clock.h"
 #include "tests/support/helpers.h"
 #include "tests/support/scene_frames.h"
 #include "text/captions.h"
@@ -25,6 +25,7 @@ protected:
     {
         director = director_state{};
         show_clock = clock_state{};
+        show_music = music_position{};
     }
 
     // One frame through the timeline with the director in `state`, at song
@@ -32,8 +33,8 @@ protected:
     static frame draw(const director_state& state, int32_t order, int32_t t)
     {
         director = state;
-        show_clock.music_order = order;
-        show_clock.sync_pending = 0;
+        show_music.music_order = order;
+        show_music.sync_pending = 0;
         frame pixels(width * height, 0x5A5A5A5Au);
         timeline_frame(t, pixels.data());
         return pixels;
@@ -70,8 +71,8 @@ protected:
 
     void event(int32_t t, int32_t value, uint32_t* pixels)
     {
-        show_clock.sync_pending = 1;
-        show_clock.sync_value = value;
+        show_music.sync_pending = 1;
+        show_music.sync_value = value;
         timeline_frame(t, pixels);
     }
 };
@@ -97,11 +98,11 @@ TEST_F(OpeningScenes, ShowStartsBlackThenTitleFramesFollowTheBeats)
     frame pixels(width * height);
     for (int beats = 1; beats <= 9; ++beats) {
         const int32_t t = 1000 * beats;
-        show_clock.music_order = beats <= 5 ? 0 : 1;
+        show_music.music_order = beats <= 5 ? 0 : 1;
         event(t, 1, pixels.data());
-        ASSERT_EQ(director.sync1_count_a, beats);
+        ASSERT_EQ(director.reveal_beats, beats);
         const director_state state = director;
-        const int32_t order = show_clock.music_order;
+        const int32_t order = show_music.music_order;
 
         frame f = draw(state, order, t + 400);
         EXPECT_GT(non_black(f), size_t(width * height / 2)) << "the zoomer shows after beat " << beats;
@@ -178,9 +179,9 @@ TEST_F(OpeningScenes, CountersResetAndPulsesIntegrate)
     director_state start;
     start.sync23_count = 5;
     start.sync2_count = 4;
-    start.sync1_count_a = 3;
-    start.sync1_count_b = 3;
-    start.sync1_count_c = 3;
+    start.reveal_beats = 3;
+    start.sequence_beats = 3;
+    start.subtitle_beats = 3;
     start.prev_frame_time = 5980;
 
     // Orders 0 and 1: the counters of the next scene start from 0 again;
@@ -188,9 +189,9 @@ TEST_F(OpeningScenes, CountersResetAndPulsesIntegrate)
     start.sync1_time = 5850;
     draw(start, 1, 6000);
     EXPECT_EQ(director.sync23_count, 0);
-    EXPECT_EQ(director.sync1_count_b, 0);
-    EXPECT_EQ(director.sync1_count_a, 3);
-    EXPECT_EQ(director.sync1_count_c, 3);
+    EXPECT_EQ(director.sequence_beats, 0);
+    EXPECT_EQ(director.reveal_beats, 3);
+    EXPECT_EQ(director.subtitle_beats, 3);
     EXPECT_EQ(director.sync2_count, 4);
     EXPECT_EQ(director.pulse_phase, 50000.0f);
     EXPECT_EQ(director.prev_frame_time, 6000);
@@ -203,7 +204,7 @@ TEST_F(OpeningScenes, CountersResetAndPulsesIntegrate)
     start.sync2_time = 5200;
     draw(start, 2, 6000);
     EXPECT_EQ(director.sync23_count, 5);
-    EXPECT_EQ(director.sync1_count_b, 3);
+    EXPECT_EQ(director.sequence_beats, 3);
     EXPECT_EQ(director.pulse_phase, 1000.0f - 112500.0f);
     start.sync3_time = 5200;
     start.sync2_time = 5900;  // pulse 90 against 0: 20 x 90^2 forward

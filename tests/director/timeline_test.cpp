@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "shell/clock.h"
+#include "app/clock.h"
 
 namespace {
 
@@ -16,9 +16,10 @@ protected:
     {
         director = director_state{};
         show_clock = clock_state{};
+        show_music = music_position{};
         // Orders 2 and 3 keep every counter; their scene only integrates
         // pulse_phase, which the comparisons below take as it comes.
-        show_clock.music_order = 2;
+        show_music.music_order = 2;
     }
     // The director's state equals `expect` apart from pulse_phase.
     static bool state_is(director_state expect)
@@ -28,8 +29,8 @@ protected:
     }
     void frame_with_event(int32_t t, int32_t value)
     {
-        show_clock.sync_pending = 1;
-        show_clock.sync_value = value;
+        show_music.sync_pending = 1;
+        show_music.sync_value = value;
         timeline_frame(t, screen.data());
     }
     std::vector<uint32_t> screen = std::vector<uint32_t>(320 * 240, 0x12345678);
@@ -42,11 +43,11 @@ TEST_F(Timeline, SyncValuesChangeExactlyTheirState)
     frame_with_event(100, 1);
     director_state expect = start;
     expect.spin_sign = 1;
-    expect.sync1_count_a = expect.sync1_count_b = expect.sync1_count_c = 1;
+    expect.reveal_beats = expect.sequence_beats = expect.subtitle_beats = 1;
     expect.sync1_time = 100;
     expect.prev_frame_time = 100;
     EXPECT_TRUE(state_is(expect));
-    EXPECT_EQ(show_clock.sync_pending, 0);
+    EXPECT_EQ(show_music.sync_pending, 0);
 
     frame_with_event(200, 2);
     expect.sync23_count = 1;
@@ -66,19 +67,19 @@ TEST_F(Timeline, SyncValuesChangeExactlyTheirState)
     frame_with_event(500, 7);
     expect.prev_frame_time = 500;
     EXPECT_TRUE(state_is(expect));
-    EXPECT_EQ(show_clock.sync_pending, 0);
+    EXPECT_EQ(show_music.sync_pending, 0);
 
     // A second event of value 1 turns the spin back.
     frame_with_event(600, 1);
     EXPECT_EQ(director.spin_sign, -1);
-    EXPECT_EQ(director.sync1_count_a, 2);
+    EXPECT_EQ(director.reveal_beats, 2);
 }
 
 TEST_F(Timeline, NoPendingEventChangesNothing)
 {
-    show_clock.sync_value = 1;  // stale value without the pending mark
+    show_music.sync_value = 1;  // stale value without the pending mark
     timeline_frame(40, screen.data());
-    EXPECT_EQ(director.sync1_count_a, 0);
+    EXPECT_EQ(director.reveal_beats, 0);
     EXPECT_EQ(director.sync1_time, -10000);
     EXPECT_EQ(director.prev_frame_time, 40);
 }

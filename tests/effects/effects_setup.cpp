@@ -1,4 +1,5 @@
 // What the effect tests share: the tables built once, guarded frames and test pictures.
+#include "imaging/effects.h"
 #include "tests/effects/effects_setup.h"
 
 #include <random>
@@ -6,7 +7,7 @@
 
 #include "director/precalc.h"
 #include "imaging/procedural.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 #include "tests/support/helpers.h"
 
 void prepare_effect_tables()

@@ -16,7 +16,7 @@ class guarded_frame {
 public:
     explicit guarded_frame(uint32_t fill = 0);
     uint32_t* pixels() { return words_.data() + guard; }
-    uint32_t& at(int32_t x, int32_t y) { return pixels()[y * frame_width + x]; }
+    uint32_t& at(int32_t x, int32_t y) { return pixels()[y * screen_width + x]; }
     bool guards_intact() const;
 
 private:

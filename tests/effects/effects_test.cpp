@@ -30,9 +30,9 @@ TEST(RadialZoomFeedback, UnitStepScalesEachByteByOnePointOne)
     // Step 256 samples each pixel itself; with p = q = 0, A is all 0 and
     // B[i] = round(1.1 i), so a byte b becomes 2 min(127, round(1.1 (b >> 1))).
     radial_zoom_feedback(frame.pixels(), 160, 120, 256, 0.0f, 0.0f);
-    for (int32_t y = 0; y < frame_height; ++y)
-        for (int32_t x = 0; x < frame_width; ++x) {
-            uint32_t old = before[y * frame_width + x], now = frame.at(x, y);
+    for (int32_t y = 0; y < screen_height; ++y)
+        for (int32_t x = 0; x < screen_width; ++x) {
+            uint32_t old = before[y * screen_width + x], now = frame.at(x, y);
             for (int b = 0; b < 4; ++b) {
                 uint32_t half = byte_of(old, b) >> 1;
                 // Column 0 and every alpha byte are only halved and doubled.
@@ -58,8 +58,8 @@ TEST(RadialZoomFeedback, EveryCentreVisitsColumnsOneOnAndStaysInTheBuffer)
             ASSERT_TRUE(frame.guards_intact()) << cx << ", " << cy << " step " << step;
             if (step != 256)
                 continue;
-            for (int32_t y = 0; y < frame_height; ++y)
-                for (int32_t x = 0; x < frame_width; ++x) {
+            for (int32_t y = 0; y < screen_height; ++y)
+                for (int32_t x = 0; x < screen_width; ++x) {
                     ASSERT_EQ(frame.at(x, y), x == 0 ? 0x50505050u : 0x50585858u)
                         << x << ", " << y << " centre " << cx << ", " << cy;
                 }
@@ -79,7 +79,7 @@ TEST(RadialZoomFeedback, TablesAndTheSampleBelowZero)
     // The interpolation can land one below 0 (upper pair 0 and 1, lower pair
     // 0, fx 1, fy 255); that sample reads B[0], not the byte before B (A[127], 21).
     EXPECT_EQ(zoom_sample_byte(0, 1, 0, 0, 1, 255), -1);
-    uint32_t buffer[frame_width * 2] = {};
+    uint32_t buffer[screen_width * 2] = {};
     buffer[1] = 0x00010101;
     EXPECT_EQ(zoom_feedback_pixel(buffer, 1, 255, 0x7F000000, zoom_tables), 0x7F000000u);  // A[0] + B[0]; alpha kept
 }
@@ -139,18 +139,18 @@ TEST(DrawBlob, SizeBiasAndDepth)
     // 142..177 and rows 102..137 and its top (table entry 63) lies at 138.
     draw_blob(depth.data(), 160, 120, 0.0f, true);
     int32_t low = 1000, high = 0;
-    for (int32_t y = 0; y < frame_height; ++y)
-        for (int32_t x = 0; x < frame_width; ++x) {
-            int32_t d = depth[y * frame_width + x];
+    for (int32_t y = 0; y < screen_height; ++y)
+        for (int32_t x = 0; x < screen_width; ++x) {
+            int32_t d = depth[y * screen_width + x];
             if (d == 0)
                 continue;
             ASSERT_TRUE(x >= 142 && x <= 177 && y >= 102 && y <= 137) << x << ", " << y;
             low = std::min(low, d), high = std::max(high, d);
         }
-    EXPECT_EQ(depth[120 * frame_width + 160], 138);
+    EXPECT_EQ(depth[120 * screen_width + 160], 138);
     EXPECT_EQ(high, 138);
     EXPECT_EQ(low, 76);
-    EXPECT_EQ(depth[102 * frame_width + 142], 0);  // the corner of the box is outside the dome
+    EXPECT_EQ(depth[102 * screen_width + 142], 0);  // the corner of the box is outside the dome
 
     // World coordinates (0, 0) project onto the screen centre.
     std::vector<int32_t> world(frame_pixels);
@@ -163,7 +163,7 @@ TEST(DrawBlob, SizeBiasAndDepth)
     draw_blob(both.data(), 170, 125, -200.0f, true);
     for (int i = 0; i < frame_pixels; ++i)
         ASSERT_EQ(both[i], std::max(depth[i], near[i])) << i;
-    EXPECT_EQ(near[125 * frame_width + 170], 163);
+    EXPECT_EQ(near[125 * screen_width + 170], 163);
 }
 
 TEST(DrawBlob, ClipsAtEveryEdge)
@@ -185,8 +185,8 @@ TEST(DrawBlob, ClipsAtEveryEdge)
     // excluded), so only column 0 is drawn; at x = -18, x1 = 0 leaves none.
     std::vector<int32_t> depth(frame_pixels);
     draw_blob(depth.data(), -17, 120, 0.0f, true);
-    EXPECT_NE(depth[120 * frame_width + 0], 0);
-    EXPECT_EQ(depth[120 * frame_width + 1], 0);
+    EXPECT_NE(depth[120 * screen_width + 0], 0);
+    EXPECT_EQ(depth[120 * screen_width + 1], 0);
     std::fill(depth.begin(), depth.end(), 0);
     draw_blob(depth.data(), -18, 120, 0.0f, true);
     EXPECT_EQ(std::count(depth.begin(), depth.end(), 0), frame_pixels);
@@ -197,20 +197,20 @@ TEST(LensMap, TexelsFromTheCentreOutAndDepthZeroUntouched)
     prepare_effect_tables();
     auto texture = coordinate_texture();
     std::vector<int32_t> depth(frame_pixels);
-    depth[100 * frame_width + 50] = 128;  // the centre: k = 512
-    depth[100 * frame_width + 51] = 128;  // one right: u0 + 1
-    depth[100 * frame_width + 49] = 128;  // one left: u0 - 1
-    depth[99 * frame_width + 50] = 655;   // k = 100: -100 >> 9 = -1
-    depth[110 * frame_width + 60] = 64;   // k = 1024: two texels per pixel
+    depth[100 * screen_width + 50] = 128;  // the centre: k = 512
+    depth[100 * screen_width + 51] = 128;  // one right: u0 + 1
+    depth[100 * screen_width + 49] = 128;  // one left: u0 - 1
+    depth[99 * screen_width + 50] = 655;   // k = 100: -100 >> 9 = -1
+    depth[110 * screen_width + 60] = 64;   // k = 1024: two texels per pixel
     auto before = random_pixels(frame_pixels, 3);
     auto frame = before;
     lens_map(frame.data(), depth.data(), texture.data(), 10, 250, 50, 100);
     auto texel = [](int u, int v) { return uint32_t((v & 255) << 8 | (u & 255)); };
-    EXPECT_EQ(frame[100 * frame_width + 50], texel(10, 250));
-    EXPECT_EQ(frame[100 * frame_width + 51], texel(11, 250));
-    EXPECT_EQ(frame[100 * frame_width + 49], texel(9, 250));
-    EXPECT_EQ(frame[99 * frame_width + 50], texel(10, 249));
-    EXPECT_EQ(frame[110 * frame_width + 60], texel(30, 270));
+    EXPECT_EQ(frame[100 * screen_width + 50], texel(10, 250));
+    EXPECT_EQ(frame[100 * screen_width + 51], texel(11, 250));
+    EXPECT_EQ(frame[100 * screen_width + 49], texel(9, 250));
+    EXPECT_EQ(frame[99 * screen_width + 50], texel(10, 249));
+    EXPECT_EQ(frame[110 * screen_width + 60], texel(30, 270));
     for (int i = 0; i < frame_pixels; ++i) {
         if (depth[i] == 0) {
             ASSERT_EQ(frame[i], before[i]) << i;
@@ -227,7 +227,7 @@ TEST(LensBlobs, TwoTexturesThroughOneDomeAndGoldenFrames)
     guarded_frame d1, d2;
     std::memcpy(d1.pixels(), before1.data(), frame_pixels * 4);
     std::memcpy(d2.pixels(), before2.data(), frame_pixels * 4);
-    lens_blobs(150, 100, -290.0f, 30, -20, texture_slots[1], texture_slots[4], d1.pixels(), d2.pixels());
+    lens_blobs(150, 100, -290.0f, 30, -20, texture_slots[slot_rings], texture_slots[slot_bumps], d1.pixels(), d2.pixels());
     int changed = 0;
     for (int i = 0; i < frame_pixels; ++i) {
         bool in_dome = lens_depth[i] != 0;
@@ -243,7 +243,7 @@ TEST(LensBlobs, TwoTexturesThroughOneDomeAndGoldenFrames)
     EXPECT_EQ(frame_hash(d1.pixels()), "7c0b9fdae59dec18");
     EXPECT_EQ(frame_hash(d2.pixels()), "7e80bd2e65251195");
     // Off the frame: nothing changes, lens_depth is clear.
-    lens_blobs(-100000, 5, 0.0f, 0, 0, texture_slots[1], texture_slots[4], d1.pixels(), d2.pixels());
+    lens_blobs(-100000, 5, 0.0f, 0, 0, texture_slots[slot_rings], texture_slots[slot_bumps], d1.pixels(), d2.pixels());
     for (int i = 0; i < frame_pixels; ++i)
         ASSERT_EQ(lens_depth[i], 0);
 }
@@ -266,7 +266,7 @@ TEST(SmearBlur, ConstantImageAndOneBrightPixel)
     std::fill(source.begin(), source.end(), 0xFFFFFF00u);
     source[10] = 0x000000FF;
     smear_blur(3, source.data(), out.pixels());
-    for (int32_t x = 0; x < frame_width; ++x) {
+    for (int32_t x = 0; x < screen_width; ++x) {
         uint32_t expected = x >= 7 && x <= 12 ? 42 : 0;
         ASSERT_EQ(out.at(x, 0), expected) << x;
         ASSERT_EQ(out.at(x, 1), expected / 2) << x;
@@ -296,19 +296,19 @@ TEST(BumpRefraction, FlatAndSlopedHeightsAndTheBorder)
     std::vector<uint32_t> height(frame_pixels, 0x77);
     guarded_frame out(0x31313131);
     bump_refraction(3, -4, 100, 7, surface.data(), light.data(), height.data(), out.pixels());
-    for (int32_t y = 0; y < frame_height; ++y)
-        for (int32_t x = 0; x < frame_width; ++x) {
+    for (int32_t y = 0; y < screen_height; ++y)
+        for (int32_t x = 0; x < screen_width; ++x) {
             uint32_t p = out.at(x, y);
-            if (x == 0 || y == 0 || x == frame_width - 1 || y == frame_height - 1)
+            if (x == 0 || y == 0 || x == screen_width - 1 || y == screen_height - 1)
                 ASSERT_EQ(p, 0x31313131u) << x << ", " << y;
             else
                 ASSERT_TRUE(expect_pixel(p, (x >> 1) - 3 + 50, (y >> 1) + 4 + 80, x + 100, y + 7)) << x << ", " << y;
         }
     // A sloped height: the light moves by the gradient and the surface by
     // half of it, shifted arithmetically.
-    for (int32_t y = 0; y < frame_height; ++y)
-        for (int32_t x = 0; x < frame_width; ++x)
-            height[y * frame_width + x] = uint32_t(x / 2 + y) & 255;  // a slope that stays in a byte
+    for (int32_t y = 0; y < screen_height; ++y)
+        for (int32_t x = 0; x < screen_width; ++x)
+            height[y * screen_width + x] = uint32_t(x / 2 + y) & 255;  // a slope that stays in a byte
     bump_refraction(0, 0, 0, 0, surface.data(), light.data(), height.data(), out.pixels());
     // At (101, 51): gx = 50 - 51 = -1, gy = (50 + 50) - (50 + 52) = -2.
     EXPECT_TRUE(expect_pixel(out.at(101, 51), 50 - 1 + 50, 25 - 2 + 80, 101 - 1, 51 - 1));
@@ -326,7 +326,7 @@ TEST(BumpRefraction, GoldenFrameOverASmearedPicture)
     smear_blur(3, picture.data(), height.pixels());
     // Golden hashes agreed with a separate model of the same rules (tests/effects/effects_model.py).
     EXPECT_EQ(frame_hash(height.pixels()), "f83afe51c0676d43");
-    bump_refraction(-77, 45, 200, -130, texture_slots[4], texture_slots[0], height.pixels(), out.pixels());
+    bump_refraction(-77, 45, 200, -130, texture_slots[slot_bumps], texture_slots[slot_glow], height.pixels(), out.pixels());
     EXPECT_EQ(frame_hash(out.pixels()), "24b4f6785dcb3915");
 }
 
@@ -338,9 +338,9 @@ TEST(RowWave, ShiftsCopiesAndBounds)
     EXPECT_EQ(row_wave_shift(0.0f, 0.0f, 17), 0);
 
     auto source_pixels = random_pixels(frame_pixels, 7), before = random_pixels(frame_pixels, 8);
-    image source{frame_width, frame_height, source_pixels.data()};
+    image source{screen_width, screen_height, source_pixels.data()};
     guarded_frame out;
-    image destination{frame_width, frame_height, out.pixels()};
+    image destination{screen_width, screen_height, out.pixels()};
 
     std::memcpy(out.pixels(), before.data(), frame_pixels * 4);
     row_wave(1234.0f, 0.0f, source, destination);
@@ -357,13 +357,13 @@ TEST(RowWave, ShiftsCopiesAndBounds)
     const float t = 500.0f, amplitude = 9.0f;
     row_wave(t, amplitude, source, destination);
     int shifted_rows = 0;
-    for (int32_t y = 0; y < frame_height; ++y) {
+    for (int32_t y = 0; y < screen_height; ++y) {
         int32_t shift = row_wave_shift(t, amplitude, y);
         shifted_rows += shift != 0;
-        for (int32_t x = 0; x < frame_width; ++x) {
+        for (int32_t x = 0; x < screen_width; ++x) {
             int32_t from = x - shift;
-            uint32_t expected = from >= 0 && from < frame_width ? source_pixels[y * frame_width + from]
-                                                                : before[y * frame_width + x];
+            uint32_t expected = from >= 0 && from < screen_width ? source_pixels[y * screen_width + from]
+                                                                : before[y * screen_width + x];
             ASSERT_EQ(out.at(x, y), expected) << x << ", " << y << " shift " << shift;
         }
     }

@@ -135,9 +135,9 @@ TEST(FastWarp, PlasmaWarpTakesEachSineOnceWithTheSameGridAndFrame)
     prepare_effect_tables();
     for (float t : {0.0f, 1.0f, -1.0f, 1234.5f, -2400.0f, 9000.0f, 15873.0f, 1.0e6f}) {
         guarded_frame fast, plain;
-        plasma_warp_plain(t, texture_slots[1], plain.pixels());
+        plasma_warp_plain(t, texture_slots[slot_rings], plain.pixels());
         std::vector<int16_t> u(warp_grid.u, warp_grid.u + warp_grid_entries), v(warp_grid.v, warp_grid.v + warp_grid_entries);
-        plasma_warp(t, texture_slots[1], fast.pixels());
+        plasma_warp(t, texture_slots[slot_rings], fast.pixels());
         EXPECT_TRUE(std::equal(u.begin(), u.end(), warp_grid.u)) << "t " << t;
         EXPECT_TRUE(std::equal(v.begin(), v.end(), warp_grid.v)) << "t " << t;
         EXPECT_EQ(std::memcmp(fast.pixels(), plain.pixels(), frame_pixels * 4), 0) << "t " << t;

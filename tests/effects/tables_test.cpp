@@ -11,12 +11,12 @@ namespace {
 
 uint8_t angle_at(int32_t x, int32_t y)
 {
-    return angle_table[y * frame_width + x];
+    return angle_table[y * screen_width + x];
 }
 
 uint8_t distance_at(int32_t x, int32_t y)
 {
-    return distance_table[y * frame_width + x];
+    return distance_table[y * screen_width + x];
 }
 
 }  // namespace

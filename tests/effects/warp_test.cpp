@@ -62,8 +62,8 @@ TEST(GridExpand, StepsBeforeUseSoTheTextureShiftsByOne)
     auto texture = coordinate_texture();
     guarded_frame frame;
     grid_expand(texture.data(), frame.pixels());
-    for (int32_t y = 0; y < frame_height; ++y)
-        for (int32_t x = 0; x < frame_width; ++x)
+    for (int32_t y = 0; y < screen_height; ++y)
+        for (int32_t x = 0; x < screen_width; ++x)
             ASSERT_EQ(frame.at(x, y), uint32_t(((y + 1) & 255) << 8 | ((x + 1) & 255))) << x << ", " << y;
     EXPECT_TRUE(frame.guards_intact());
 }
@@ -72,7 +72,7 @@ TEST(PlasmaWarp, GridAtTimeZeroAndGoldenFrame)
 {
     prepare_effect_tables();
     guarded_frame frame;
-    plasma_warp(0.0f, texture_slots[1], frame.pixels());
+    plasma_warp(0.0f, texture_slots[slot_rings], frame.pixels());
     // At t = 0 the rates are 16, 16, 11, 11; at X = Y = 0 (grid point 20, 13)
     // U = 64 sin 0 cos 0 + 64 cos 0 = 64 and V = 0.
     EXPECT_EQ(grid_u(20, 13), 64);
@@ -81,7 +81,7 @@ TEST(PlasmaWarp, GridAtTimeZeroAndGoldenFrame)
     // Golden hashes agreed with a separate model of the same rules (tests/effects/effects_model.py).
     EXPECT_EQ(frame_hash(frame.pixels()), "23a9c45d0da8fd07");
 
-    plasma_warp(1234.5f, texture_slots[4], frame.pixels());
+    plasma_warp(1234.5f, texture_slots[slot_bumps], frame.pixels());
     EXPECT_EQ(frame_hash(frame.pixels()), "097481c0907f8192");
     EXPECT_EQ(used_grid_hash(warp_grid.u), "9136722fb2396110");
     EXPECT_EQ(used_grid_hash(warp_grid.v), "c95f4daf2f0f87c2");
@@ -141,8 +141,8 @@ TEST(GridExpandShaded, ShadeScalesColourAndClearsTopAndBottom)
     std::vector<uint32_t> white(256 * 256, 0xFFFFFFFFu);
     guarded_frame frame(0x55555555);
     grid_expand_shaded(white.data(), frame.pixels());
-    for (int32_t y = 0; y < frame_height; ++y)
-        for (int32_t x = 0; x < frame_width; ++x) {
+    for (int32_t y = 0; y < screen_height; ++y)
+        for (int32_t x = 0; x < screen_width; ++x) {
             // m = 2 x 80 = 160: (255 x 160) >> 8 = 159, alpha 0.
             uint32_t expected = y < 4 || y >= 236 ? 0u : 0x009F9F9Fu;
             ASSERT_EQ(frame.at(x, y), expected) << x << ", " << y;
@@ -158,9 +158,9 @@ TEST(TiltedZoomer, GoldenFrames)
     std::memset(warp_grid.shade, 0, warp_grid_entries * 2);
     guarded_frame frame(0x55555555);
     // Golden hashes agreed with a separate model of the same rules (tests/effects/effects_model.py).
-    tilted_zoomer(0.0f, 0.0f, texture_slots[1], frame.pixels());
+    tilted_zoomer(0.0f, 0.0f, texture_slots[slot_rings], frame.pixels());
     EXPECT_EQ(frame_hash(frame.pixels()), "23fb8920287952bf");
-    tilted_zoomer(2345.6f, 37.0f, texture_slots[4], frame.pixels());
+    tilted_zoomer(2345.6f, 37.0f, texture_slots[slot_bumps], frame.pixels());
     EXPECT_EQ(frame_hash(frame.pixels()), "726b913e2799e6b8");
     EXPECT_TRUE(frame.guards_intact());
 }
@@ -171,13 +171,13 @@ TEST(WarpEffects, OddInputsStayInsideTheirBuffers)
     guarded_frame frame;
     const float nan = std::numeric_limits<float>::quiet_NaN(), huge = 3.0e38f;
     for (float t : {nan, huge, -huge, 1.0e12f, -77777.0f}) {
-        plasma_warp(t, texture_slots[1], frame.pixels());
-        tilted_zoomer(t, t, texture_slots[1], frame.pixels());
+        plasma_warp(t, texture_slots[slot_rings], frame.pixels());
+        tilted_zoomer(t, t, texture_slots[slot_rings], frame.pixels());
         ASSERT_TRUE(frame.guards_intact()) << t;
     }
     for (int32_t v : {INT32_MIN, -70000, 65535, INT32_MAX})
         build_zoomer_grid(v, v, v, v, v, v);
-    grid_expand_shaded(texture_slots[1], frame.pixels());
-    grid_expand(texture_slots[1], frame.pixels());
+    grid_expand_shaded(texture_slots[slot_rings], frame.pixels());
+    grid_expand(texture_slots[slot_rings], frame.pixels());
     EXPECT_TRUE(frame.guards_intact());
 }

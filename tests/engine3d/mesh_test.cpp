@@ -338,5 +338,5 @@ TEST(SetupObjects, AveragesSlot7IntoSlot24AndPutsItsBlueIntoSlot6Alpha)
     EXPECT_EQ(engine3d.ball_object.edge_count, 180);
     EXPECT_EQ(engine3d.sphere_object.edge_count, 750);
     for (int i = 0; i < 65536; i += 257)
-        ASSERT_EQ(texture_slots[6][i] >> 24, texture_slots[24][i] & 255) << i;
+        ASSERT_EQ(texture_slots[slot_clouds][i] >> 24, texture_slots[slot_environment][i] & 255) << i;
 }

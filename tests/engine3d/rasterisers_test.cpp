@@ -137,7 +137,7 @@ TEST(DrawTexturedTriangle, ClippedWalkMatchesTheLiteralWalk)
 TEST(DrawLineSubtractive, FastWalkMatchesTheLiteralWalk)
 {
     std::mt19937 random(12);
-    std::vector<uint32_t> busy(frame_width * frame_height);
+    std::vector<uint32_t> busy(screen_width * screen_height);
     for (auto& p : busy)
         p = random();
     for (int round = 0; round < 600; ++round) {
@@ -239,7 +239,7 @@ TEST(DrawLines, NeverWriteOutsideTheFrame)
 TEST(DrawSpriteAdditive, FastVersionMatchesTheLiteralWalk)
 {
     std::mt19937 random(13);
-    std::vector<uint32_t> sprite(65536), busy(frame_width * frame_height);
+    std::vector<uint32_t> sprite(65536), busy(screen_width * screen_height);
     for (auto& t : sprite)
         t = random();
     for (auto& p : busy)

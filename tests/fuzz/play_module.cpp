@@ -15,7 +15,7 @@
 #include "music/codec.h"
 #include "music/module.h"
 #include "music/player.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 #include "tools/song_walk.h"
 
 namespace {

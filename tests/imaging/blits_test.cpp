@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "shell/memory.h"
+#include "base/memory.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "shell/memory.h"
+#include "base/memory.h"
 
 namespace {
 

@@ -11,9 +11,10 @@
 #include "engine3d/render_modes.h"
 #include "imaging/blits.h"
 #include "imaging/warp.h"
-#include "shell/clock.h"
-#include "shell/display.h"
-#include "shell/memory.h"
+#include "app/clock.h"
+#include "app/display.h"
+#include "base/memory.h"
+#include "tests/support/show_precalc.h"
 #include "tests/support/helpers.h"
 #include "text/captions.h"
 
@@ -40,8 +41,7 @@ protected:
         static bool ready = false;
         if (ready)
             return;
-        display.frame_buffer = static_cast<uint32_t*>(mem_alloc(frame_words * 4));
-        precalc_all();
+        precalculated_show();
         // Orders 15 and 16 use caption 92 as scratch whose uncovered parts
         // keep older frames; every frame here starts from the built caption.
         const image scratch = caption_table[92];
@@ -63,8 +63,9 @@ protected:
         std::memcpy(scratch.pixels, built_scratch.data(), built_scratch.size() * 4);
         director = m.state;
         show_clock = clock_state{};
-        show_clock.music_order = m.order;
-        show_clock.music_row = m.row;
+        show_music = music_position{};
+        show_music.music_order = m.order;
+        show_music.music_row = m.row;
         std::memset(screen_pixels, 0x5A, frame_words * 4);  // scenes must not depend on what was there
         timeline_frame(m.t, screen_pixels);
         return frame(screen_pixels, screen_pixels + frame_words);
@@ -82,7 +83,7 @@ protected:
 frame outline_frame(int32_t t, float spin_phase, int copies)
 {
     frame f(frame_words);
-    plasma_warp(float(t / 20), texture_slots[6], f.data());
+    plasma_warp(float(t / 20), texture_slots[slot_clouds], f.data());
     const double angle = double(spin_phase) * 400;
     render_wire_outline(float(angle), f.data());
     for (int i = 0; i < copies; ++i)
@@ -97,7 +98,7 @@ TEST_F(MiddleScenes, OutlineCopiesGrowInFoursThroughOrderEight)
     auto outline_moment = [&](int32_t order, int32_t row) {
         moment m = at(order, row, t);
         m.state.spin_phase = spin;
-        m.state.sync1_count_a = 14;  // no captions
+        m.state.reveal_beats = 14;  // no captions
         return m;
     };
 
@@ -159,7 +160,7 @@ TEST_F(MiddleScenes, OutlineCaptionGroupsVanishGroupByGroup)
     auto with_count = [](int32_t c) {
         moment m = at(7, 20, 42000);
         m.state.spin_phase = 300.0f;
-        m.state.sync1_count_a = c;
+        m.state.reveal_beats = c;
         return render(m);
     };
     const std::vector<placed> first = {{35, blit_rule::multiply, 81, 20},
@@ -202,12 +203,12 @@ TEST_F(MiddleScenes, BottomCaptionsShowOneAtATime)
     std::vector<std::vector<uint32_t>> saved;
     for (int slot : sequence_slots) {
         saved.emplace_back(texture_slots[slot], texture_slots[slot] + 65536);
-        std::memcpy(texture_slots[slot], texture_slots[12], 65536 * 4);
+        std::memcpy(texture_slots[slot], texture_slots[slot_ring], 65536 * 4);
     }
 
     auto with_count = [](int32_t order, int32_t c) {
         moment m = at(order, 10, 88000);
-        m.state.sync1_count_b = c;
+        m.state.sequence_beats = c;
         return render(m);
     };
     const frame none = with_count(15, 6);
@@ -225,7 +226,7 @@ TEST_F(MiddleScenes, BottomCaptionsShowOneAtATime)
 TEST_F(MiddleScenes, OrderSixteenFadesOutOverItsLastEightRows)
 {
     moment m = at(16, 55, 96000);
-    m.state.sync1_count_b = 12;
+    m.state.sequence_beats = 12;
     const frame unfaded = render(m);
     for (int32_t row = 56; row <= 63; ++row) {
         m.row = row;
@@ -256,7 +257,7 @@ TEST_F(MiddleScenes, CountersPastTheirTablesHoldTheLastEntry)
     // The texture sequence: 30 entries, the last slot 9, the one before 15.
     auto sequence_frame = [](int32_t c) {
         moment m = at(15, 20, 89000);
-        m.state.sync1_count_b = c;
+        m.state.sequence_beats = c;
         return render(m);
     };
     const frame last = sequence_frame(29);
@@ -267,8 +268,8 @@ TEST_F(MiddleScenes, CountersPastTheirTablesHoldTheLastEntry)
     // The subtitles 70 + count: the table's last caption is 133.
     auto subtitle_frame = [](int32_t c, int32_t b = 0) {
         moment m = at(9, 20, 54000);
-        m.state.sync1_count_c = c;
-        m.state.sync1_count_b = b;
+        m.state.subtitle_beats = c;
+        m.state.sequence_beats = b;
         return render(m);
     };
     const frame last_subtitle = subtitle_frame(64);  // even, like the two below: centre light on
@@ -285,9 +286,9 @@ TEST_F(MiddleScenes, CountersPastTheirTablesHoldTheLastEntry)
 TEST_F(MiddleScenes, EachSceneChangesItsOwnCounters)
 {
     director_state start{};
-    start.sync1_count_a = 5;
-    start.sync1_count_b = 6;
-    start.sync1_count_c = 7;
+    start.reveal_beats = 5;
+    start.sequence_beats = 6;
+    start.subtitle_beats = 7;
     start.sync2_time = 50000 - 100;  // g2 = 110 - 10 = 100
     start.sync23_count = 3;
     start.prev_frame_time = 50000 - 20;
@@ -297,7 +298,7 @@ TEST_F(MiddleScenes, EachSceneChangesItsOwnCounters)
     render(m);
     director_state expect = start;
     expect.pulse_phase = 200000.0f;
-    expect.sync1_count_a = 1;
+    expect.reveal_beats = 1;
     expect.prev_frame_time = 50000;
     EXPECT_EQ(0, std::memcmp(&director, &expect, sizeof expect));
     // A stronger kind-3 pulse turns the push around: g3 = 110, g2 = 100.
@@ -311,7 +312,7 @@ TEST_F(MiddleScenes, EachSceneChangesItsOwnCounters)
     render(m);
     expect = start;
     expect.spin_phase = 10.0f - 20;
-    expect.sync1_count_c = 0;
+    expect.subtitle_beats = 0;
     expect.prev_frame_time = 50000;
     EXPECT_EQ(0, std::memcmp(&director, &expect, sizeof expect));
 
@@ -322,7 +323,7 @@ TEST_F(MiddleScenes, EachSceneChangesItsOwnCounters)
         expect = start;
         expect.prev_frame_time = 50000;
         if (order == 9 || order == 13)
-            expect.sync1_count_b = 0;
+            expect.sequence_beats = 0;
         EXPECT_EQ(0, std::memcmp(&director, &expect, sizeof expect)) << "order " << order;
     }
 }
@@ -348,28 +349,28 @@ TEST_F(MiddleScenes, GoldenStills)
              s.pulse_phase = 31000.0f;
          }), "f5b866a3d7b79496"},
         {"outline and captions, order 6", with(at(6, 46, 39000), [](director_state& s) {
-             s.sync1_count_a = 9;
+             s.reveal_beats = 9;
              s.spin_phase = -850.0f;
          }), "13826b8409f94d5b"},
         {"outline copies, order 8", with(at(8, 25, 47000), [](director_state& s) {
-             s.sync1_count_a = 14;
+             s.reveal_beats = 14;
              s.spin_phase = 1900.0f;
          }), "ca3cd968c4b2613e"},
         {"bump and lights, order 9", with(at(9, 38, 54000), [](director_state& s) {
              s.sync1_time = 53800;
-             s.sync1_count_c = 4;
+             s.subtitle_beats = 4;
          }), "f2d84e7daa044d14"},
         {"second blob, order 11", with(at(11, 44, 66000), [](director_state& s) {
-             s.sync1_count_b = 13;
+             s.sequence_beats = 13;
          }), "33e96951dc8409cc"},
         {"zoomer and dots, order 13", with(at(13, 30, 76000), [](director_state&) {}), "ebcbe8b6d1ed7127"},
         {"sphere and sequence, order 15", with(at(15, 46, 89000), [](director_state& s) {
              s.sync1_time = 88633;
-             s.sync1_count_b = 8;
+             s.sequence_beats = 8;
          }), "44d87726b3f2fddd"},
         {"fading, order 16", with(at(16, 59, 95900), [](director_state& s) {
              s.sync1_time = 94333;
-             s.sync1_count_b = 11;
+             s.sequence_beats = 11;
          }), "a3f783936fa1665b"},
     };
     for (const still& s : stills) {

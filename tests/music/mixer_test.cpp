@@ -188,7 +188,7 @@ TEST(Mixer, RenderingDoesNotDependOnHowFramesAreSplit)
     std::vector<int32_t> whole(2 * total);
     {
         loaded_song song(m);
-        player_render(total, whole.data());
+        mixer_render(total, whole.data());
     }
     std::mt19937 random(5);
     for (int trial = 0; trial < 3; ++trial) {
@@ -197,7 +197,7 @@ TEST(Mixer, RenderingDoesNotDependOnHowFramesAreSplit)
         uint32_t done = 0;
         while (done < total) {
             uint32_t n = std::min<uint32_t>(total - done, 1 + random() % (trial == 0 ? 3 : 2000));
-            player_render(n, pieces.data() + 2 * done);
+            mixer_render(n, pieces.data() + 2 * done);
             done += n;
         }
         ASSERT_EQ(pieces, whole) << "trial " << trial;

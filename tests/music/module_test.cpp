@@ -199,7 +199,7 @@ void play_within_bounds(const std::vector<uint8_t>& bytes, int calls)
     player_start(0);
     std::vector<int32_t> out(2 * 4096);
     for (int call = 0; call < calls; ++call)
-        player_render(4096, out.data());
+        mixer_render(4096, out.data());
     current_player = nullptr;
 }
 
@@ -305,7 +305,7 @@ TEST(RenderSong, WritesTheSongOnceWithARowTrace)
     EXPECT_EQ(std::string(trace.begin(), trace.end()),
               "0 0 0 0\n1764 0 1 2\n3528 0 2 2\n5292 0 3 2\n7056 1 0 2\n8820 1 1 2\n10584 1 2 3\n12348 1 3 3\n");
 
-    // The file holds exactly one pass, as player_render and convert_to_pcm16 make it.
+    // The file holds exactly one pass, as mixer_render and convert_to_pcm16 make it.
     wav_sound sound;
     std::string error;
     ASSERT_TRUE(wav_read(dir + "/song.wav", &sound, &error)) << error;
@@ -315,7 +315,7 @@ TEST(RenderSong, WritesTheSongOnceWithARowTrace)
     ASSERT_EQ(sound.samples.size(), 2u * 16 * 882);
     loaded_song song(small_song());
     std::vector<int32_t> mixed(2 * 16 * 882);
-    player_render(16 * 882, mixed.data());
+    mixer_render(16 * 882, mixed.data());
     std::vector<int16_t> expected(mixed.size());
     convert_to_pcm16(mixed.data(), expected.data(), uint32_t(2 * mixed.size()));
     EXPECT_EQ(sound.samples, expected);
@@ -410,7 +410,7 @@ TEST(RenderSong, PlaysSamplesDecodedFromACodedStream)
     player_init(state.get(), image);
     player_start(0);
     std::vector<int32_t> mixed(2 * 11025);
-    player_render(11025, mixed.data());
+    mixer_render(11025, mixed.data());
     std::vector<int16_t> expected(mixed.size());
     convert_to_pcm16(mixed.data(), expected.data(), uint32_t(2 * mixed.size()));
     current_player = nullptr;

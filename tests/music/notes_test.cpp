@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "music/pitch.h"
+
 namespace {
 
 constexpr int effect_arpeggio = 0, effect_portamento_up = 1, effect_tone_portamento = 3, effect_sample_offset = 9,

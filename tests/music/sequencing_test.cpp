@@ -160,7 +160,7 @@ TEST(Ticks, StoppedOrUnloadedSongsRenderSilenceAndNeverTick)
     mb::module m = plain_song(1, 8, {0});
     loaded_song song(m, false);
     std::vector<int32_t> out(64, 7);
-    player_render(32, out.data());
+    mixer_render(32, out.data());
     EXPECT_EQ(out, std::vector<int32_t>(64, 0));
     EXPECT_EQ(song.state->tick_countdown, 0u);
 
@@ -170,6 +170,6 @@ TEST(Ticks, StoppedOrUnloadedSongsRenderSilenceAndNeverTick)
     player_start(0);
     EXPECT_EQ(song.state->playing.load(), 0);
     out.assign(64, 7);
-    player_render(32, out.data());
+    mixer_render(32, out.data());
     EXPECT_EQ(out, std::vector<int32_t>(64, 0));
 }

@@ -3,7 +3,7 @@
 
 #include "music/mixer.h"
 #include "music/player.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 #include "tests/support/module_builder.h"
 
 #include <gtest/gtest.h>
@@ -88,7 +88,7 @@ public:
         return -1;
     }
 
-    // Renders `frames` frames through player_render, stopping at every tick
+    // Renders `frames` frames through mixer_render, stopping at every tick
     // so that each row read is stamped with its frame; appends the stereo
     // frames to `audio` when given.
     std::vector<row_read> render(uint32_t frames, std::vector<int32_t>* audio = nullptr)
@@ -107,7 +107,7 @@ public:
             }
             buffer.assign(2 * size_t(n), 0);
             bool ticking = state->tick_countdown < 256;
-            player_render(n, buffer.data());
+            mixer_render(n, buffer.data());
             if (ticking && state->row_tick)
                 reads.push_back({done, order(), row(), player_sync_value()});
             if (audio)

@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/virtual/virtual_platform.h"
-#include "shell/clock.h"
-#include "shell/display.h"
-#include "shell/entry.h"
+#include "platform/platform.h"
+#include "app/clock.h"
+#include "app/display.h"
+#include "app/entry.h"
+#include "director/timeline.h"
 #include "tests/support/helpers.h"
 
 namespace {
@@ -22,7 +23,7 @@ struct published {
 void record_position(const virtual_frame& frame, void* user)
 {
     static_cast<std::vector<published>*>(user)->push_back(
-        {show_clock.music_order, show_clock.music_row, int32_t(frame.time_ms)});
+        {show_music.music_order, show_music.music_row, int32_t(frame.time_ms)});
 }
 
 TEST(Offline, ShowEndsInTheFirstFrameAfterOrder27Row62IsPublished)
@@ -35,6 +36,7 @@ TEST(Offline, ShowEndsInTheFirstFrameAfterOrder27Row62IsPublished)
     display.display_windowed = true;
     quit_requested = 0;
     show_clock = clock_state{};
+    show_music = music_position{};
     ASSERT_EQ(program_entry(), 0);
     platform_use(&platform_sdl_backend);
 

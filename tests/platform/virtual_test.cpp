@@ -1,6 +1,6 @@
 // The virtual backend's time: the sound cursor's formula, the scheduler that
 // runs periodic tasks in virtual time, and the ring's cursor following it.
-#include "platform/virtual/virtual_platform.h"
+#include "platform/platform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,16 @@
 // Display set-up, presentation and release on the virtual backend: the mode
 // asked for, the pixels flipped, the debug strings of each failure, and the
 // release after a failed set-up.
-#include "shell/display.h"
+#include "app/display.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "platform/virtual/virtual_platform.h"
-#include "shell/present.h"
+#include "base/frame.h"
+#include "platform/platform.h"
+#include "app/present.h"
 
 namespace {
 

@@ -1,14 +1,15 @@
 // The spine on the virtual backend: the window procedure, the one-event
 // pump, the end-of-show test, and whole runs of program_entry.
-#include "shell/entry.h"
+#include "app/entry.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "platform/virtual/virtual_platform.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "director/timeline.h"
+#include "platform/platform.h"
+#include "app/clock.h"
+#include "app/display.h"
 
 namespace {
 
@@ -20,15 +21,15 @@ protected:
         virtual_reset();
         display = display_state{};
         quit_requested = 0;
-        show_clock.music_order = 0;
-        show_clock.music_row = 0;
+        show_music.music_order = 0;
+        show_music.music_row = 0;
     }
     void TearDown() override
     {
         display_release();
         quit_requested = 0;
-        show_clock.music_order = 0;
-        show_clock.music_row = 0;
+        show_music.music_order = 0;
+        show_music.music_row = 0;
         platform_use(&platform_sdl_backend);
     }
 };
@@ -110,8 +111,8 @@ TEST_F(Entry, TheSongsEndEndsTheRun)
 {
     flip_log log;
     virtual_set_frame_sink(log_flip, &log);
-    show_clock.music_order = 27;
-    show_clock.music_row = 61;
+    show_music.music_order = 27;
+    show_music.music_row = 61;
     virtual_push_event(platform_event::other);
     virtual_push_event(platform_event::close);
     EXPECT_EQ(program_entry(), 0);
@@ -121,7 +122,7 @@ TEST_F(Entry, TheSongsEndEndsTheRun)
     virtual_set_frame_sink(log_flip, &log);
     log = {};
     quit_requested = 0;
-    show_clock.music_row = 62;
+    show_music.music_row = 62;
     EXPECT_EQ(program_entry(), 0);
     EXPECT_EQ(log.frames, 1);
 }

@@ -1,5 +1,5 @@
 // mem_alloc hands out zero-filled blocks, and a failed allocation ends the program with a message.
-#include "shell/memory.h"
+#include "base/memory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The presentation conversion: the worked values, every depth and scale on a
 // frame of chosen colours, and rows kept at a pitch wider than the picture.
-#include "shell/present.h"
+#include "app/present.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include "music/mixer.h"
 #include "music/player.h"
 #include "music/sound.h"
-#include "platform/virtual/virtual_platform.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ std::vector<uint8_t> reference_song(uint32_t frames)
     player_init(&state, load_music());
     player_start(0);
     std::vector<int32_t> mix(2 * frames);
-    player_render(frames, mix.data());
+    mixer_render(frames, mix.data());
     std::vector<uint8_t> pcm(4 * size_t(frames));
     convert_to_pcm16(mix.data(), reinterpret_cast<int16_t*>(pcm.data()), uint32_t(pcm.size()));
     return pcm;

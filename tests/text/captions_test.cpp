@@ -9,7 +9,7 @@
 #include "director/precalc.h"
 #include "imaging/blits.h"
 #include "imaging/image.h"
-#include "shell/memory.h"
+#include "base/memory.h"
 #include "tests/support/helpers.h"
 #include "text/captions.h"
 #include "text/font.h"

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "director/timeline.h"
-#include "platform/virtual/virtual_platform.h"
-#include "shell/clock.h"
-#include "shell/display.h"
-#include "shell/entry.h"
+#include "platform/platform.h"
+#include "app/clock.h"
+#include "app/display.h"
+#include "app/entry.h"
 #include "tests/support/helpers.h"
 
 namespace {
@@ -94,8 +94,8 @@ void keep_moments(const virtual_frame& frame, void* user)
         return;
     // The position the frame was drawn at: the clock is updated before the
     // frame is drawn and presented.
-    at->second = {picture_hash(frame), show_clock.music_order, show_clock.music_row,
-                  scene_for_order(show_clock.music_order)};
+    at->second = {picture_hash(frame), show_music.music_order, show_music.music_row,
+                  scene_for_order(show_music.music_order)};
 }
 
 const char* scene_name(scene_id scene)
@@ -123,6 +123,7 @@ TEST(WholeShow, FramesInEverySceneMatchTheirGoldenHashes)
     display.display_windowed = true;
     quit_requested = 0;
     show_clock = clock_state{};
+    show_music = music_position{};
     director = director_state{};
     ASSERT_EQ(program_entry(), 0);
     platform_use(&platform_sdl_backend);

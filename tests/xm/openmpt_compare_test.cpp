@@ -65,7 +65,7 @@ trace render_image(std::vector<uint8_t> image, size_t frames)
     trace t;
     int32_t out[2];
     for (size_t f = 0; f < frames; ++f) {
-        player_render(1, out);
+        mixer_render(1, out);
         std::pair<int, int> at{int(state.order), int(state.row)};
         if (t.rows.empty() || t.rows.back() != at) {
             t.rows.push_back(at);

@@ -1,9 +1,9 @@
 // The show clock and the timer that carries music events to the frame loop (portable).
-#include "shell/clock.h"
+#include "app/clock.h"
 
 #include <atomic>
 
-#include "music/player.h"
+#include "director/timeline.h"
 #include "platform/platform.h"
 
 clock_state show_clock;
@@ -40,8 +40,9 @@ int32_t next_index(int32_t index)
 
 }  // namespace
 
-void start_timer(uint32_t delay, uint32_t /*resolution*/)
+void start_timer(uint32_t delay, uint32_t /*resolution*/, clock_source source)
 {
+    show_clock.source = source;
     show_clock.start_tick = platform_ticks_ms();
     show_clock.timer_id = platform_task_start(timer_callback, delay, false);
 }
@@ -81,7 +82,9 @@ void timer_sample(uint8_t sync, uint16_t position_word)
 
 void timer_callback()
 {
-    timer_sample(player_sync_value(), player_position());
+    const clock_source& source = show_clock.source;
+    if (source.sync_value && source.position)
+        timer_sample(source.sync_value(), source.position());
 }
 
 void update_clock()
@@ -100,16 +103,16 @@ void clock_advance(int32_t now)
         sync_ring_entry& s = c.sync_ring[i];
         if (!taken && is_pending(s.pending) && s.time + clock_release_delay_ms < now) {
             clear(s.pending);
-            c.sync_pending = 1;
-            c.sync_value = s.value;
+            show_music.sync_pending = 1;
+            show_music.sync_value = s.value;
             taken = true;  // one sync event per frame: the lowest index, not the oldest
         }
         position_ring_entry& p = c.position_ring[i];
         if (is_pending(p.pending) && p.time + clock_release_delay_ms < now) {
             clear(p.pending);
             if (p.time > best) {  // the latest due position wins; a stamp at 0 or earlier is dropped
-                c.music_row = p.row;
-                c.music_order = p.order;
+                show_music.music_row = p.row;
+                show_music.music_order = p.order;
                 best = p.time;
             }
         }

@@ -1,6 +1,6 @@
 // The program's spine: start-up, the frame loop and shut-down in their fixed
 // order, the window procedure and the one-event pump (portable).
-#include "shell/entry.h"
+#include "app/entry.h"
 
 #include <cstdio>
 
@@ -8,8 +8,9 @@
 #include "director/timeline.h"
 #include "music/player.h"
 #include "music/sound.h"
-#include "shell/clock.h"
-#include "shell/display.h"
+#include "app/clock.h"
+#include "base/frame.h"
+#include "app/display.h"
 
 int32_t quit_requested = 0;
 frame_loop_stats loop_stats;
@@ -71,11 +72,11 @@ int program_start()
     platform_show_cursor(false);
     // 6.
     uint64_t precalc_start = platform_real_time_us();
-    precalc_all();
+    precalc_all(display_frame_buffer());
     uint64_t precalc_us = platform_real_time_us() - precalc_start;
     // 7, 8. The song and the show clock start together.
     player_start(0);
-    start_timer(30, 1);
+    start_timer(30, 1, {player_sync_value, player_position});
 
     // 9. The frame loop, free-running: only the flip's wait paces it.
     loop_stats = {};
@@ -95,7 +96,7 @@ void program_frame()
     // At a few frames per second the rows 62 and 63 of order 27 can both
     // fall between two frames; the song's return to its start then ends
     // the show instead of letting it play again.
-    int32_t order = show_clock.music_order, row = show_clock.music_row;
+    int32_t order = show_music.music_order, row = show_music.music_row;
     if (show_has_ended(order, row) || song_has_come_round(previous_position, order, row))
         quit_requested = 1;
     previous_position = order << 8 | row;

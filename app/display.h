@@ -3,8 +3,6 @@
 
 #include <cstdint>
 
-extern int32_t screen_width;   // 320: every frame-sized buffer has this size
-extern int32_t screen_height;  // 240
 
 // The display's state.  The first three are the user's choices (the options
 // of the command line); the rest is filled in by display_setup.

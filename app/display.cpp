@@ -1,15 +1,13 @@
 // Display set-up and presentation: lock, convert, unlock, flip, with the
 // debug strings at each failure (portable; the display itself is the platform's).
-#include "shell/display.h"
+#include "app/display.h"
 
 #include <cstdio>
 
 #include "platform/platform.h"
-#include "shell/memory.h"
-#include "shell/present.h"
+#include "base/memory.h"
+#include "app/present.h"
 
-int32_t screen_width = 320;
-int32_t screen_height = 240;
 display_state display;
 
 namespace {

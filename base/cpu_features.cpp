@@ -1,5 +1,5 @@
 // Which wider instruction sets this processor offers, asked once (portable; asks the processor on x86-64).
-#include "shell/cpu_features.h"
+#include "base/cpu_features.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The conversion of the frame buffer into the display's pixel format: one
 // straight loop per depth, each pixel converted once and stored once or four
 // times (portable; SSE2 rows where available).
-#include "shell/present.h"
+#include "app/present.h"
 
 #include <cstddef>
 #include <cstring>

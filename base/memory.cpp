@@ -1,5 +1,5 @@
 // The one allocator of the program: zero-filled blocks (portable).
-#include "shell/memory.h"
+#include "base/memory.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -21,6 +21,13 @@ struct position_ring_entry {
     int32_t pending;
 };
 
+// Where the timer reads the song: its sync byte and its position word
+// (order in the high byte, row in the low byte), as the player publishes them.
+struct clock_source {
+    uint8_t (*sync_value)();
+    uint16_t (*position)();
+};
+
 // Everything the clock keeps; one instance, `show_clock`.  Fields shared
 // between the timer thread and the main thread are accessed through
 // std::atomic_ref in clock.cpp; the record itself stays plain so a test can
@@ -29,11 +36,7 @@ struct clock_state {
     uint32_t start_tick = 0;
     int32_t elapsed_ms = 0;
     platform_task* timer_id = nullptr;
-    // published to the main thread
-    int32_t sync_pending = 0;
-    int32_t sync_value = 0;
-    int32_t music_row = 0;
-    int32_t music_order = 0;
+    clock_source source = {};
     // the two rings
     sync_ring_entry sync_ring[clock_ring_size] = {};
     int32_t sync_write = 0;
@@ -47,8 +50,8 @@ struct clock_state {
 extern clock_state show_clock;
 
 // Starts the clock and the periodic timer (every `delay` ms; the resolution
-// is the platform's).  Called once, after the song has been started.
-void start_timer(uint32_t delay, uint32_t resolution);
+// is the platform's) reading `source`.  Called once, after the song has been started.
+void start_timer(uint32_t delay, uint32_t resolution, clock_source source);
 // Stops the timer; the clock keeps its last value.
 void stop_timer();
 
