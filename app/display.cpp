@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
-#include "platform/platform.h"
-#include "base/memory.h"
 #include "app/present.h"
+#include "base/memory.h"
+#include "platform/platform.h"
 
 display_state display;
 

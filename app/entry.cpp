@@ -4,13 +4,13 @@
 
 #include <cstdio>
 
+#include "app/clock.h"
+#include "app/display.h"
+#include "base/frame.h"
 #include "director/precalc.h"
 #include "director/timeline.h"
 #include "music/player.h"
 #include "music/sound.h"
-#include "app/clock.h"
-#include "base/frame.h"
-#include "app/display.h"
 
 int32_t quit_requested = 0;
 frame_loop_stats loop_stats;

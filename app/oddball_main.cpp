@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/offline.h"
-#include "platform/platform.h"
 #include "app/display.h"
 #include "app/entry.h"
+#include "app/offline.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -21,15 +21,15 @@
 #include <cstring>
 #include <vector>
 
+#include "app/clock.h"
+#include "app/display.h"
+#include "app/entry.h"
 #include "director/timeline.h"
 #include "music/mixer.h"
 #include "music/player.h"
 #include "music/sound.h"
-#include "platform/virtual/media_files.h"
 #include "platform/platform.h"
-#include "app/clock.h"
-#include "app/display.h"
-#include "app/entry.h"
+#include "platform/virtual/media_files.h"
 
 namespace {
 

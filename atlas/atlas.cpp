@@ -8,10 +8,10 @@
 #endif
 
 #include "atlas/mpeg1_decoder.h"
-#include "data/blocks.h"
-#include "base/slots.h"
 #include "base/maths.h"
 #include "base/memory.h"
+#include "base/slots.h"
+#include "data/blocks.h"
 
 atlas_state atlas;
 

@@ -5,9 +5,9 @@
 
 #include "atlas/atlas.h"
 #include "atlas/mpeg1_decoder.h"
+#include "base/memory.h"
 #include "data/blocks.h"
 #include "director/precalc.h"
-#include "base/memory.h"
 
 namespace {
 

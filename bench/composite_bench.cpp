@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/memory.h"
 #include "director/composite.h"
 #include "director/precalc.h"
 #include "imaging/effects.h"
 #include "imaging/tables.h"
-#include "base/memory.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <cstring>
 #include <vector>
 
+#include "base/memory.h"
 #include "director/precalc.h"
 #include "imaging/effects.h"
 #include "imaging/procedural.h"
 #include "imaging/tables.h"
 #include "imaging/warp.h"
-#include "base/memory.h"
 
 namespace {
 

@@ -3,13 +3,13 @@
 
 #include <vector>
 
+#include "base/memory.h"
 #include "director/precalc.h"
 #include "engine3d/mesh.h"
 #include "engine3d/object_drawing.h"
 #include "engine3d/rasterisers.h"
 #include "engine3d/render_modes.h"
 #include "engine3d/stand_in_textures.h"
-#include "base/memory.h"
 
 namespace {
 

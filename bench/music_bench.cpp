@@ -1,8 +1,8 @@
 // Benchmarks of the music engine: a 22-voice song through mixer_render, and the mixer alone (Google Benchmark).
+#include "base/memory.h"
 #include "music/mixer.h"
 #include "music/module.h"
 #include "music/player.h"
-#include "base/memory.h"
 #include "tests/support/module_builder.h"
 
 #include <benchmark/benchmark.h>

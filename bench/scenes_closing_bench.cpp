@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/clock.h"
 #include "bench/show_setup.h"
 #include "director/scenes.h"
 #include "director/timeline.h"
-#include "app/clock.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // Benchmarks of the middle scenes: each one's whole frame through the timeline, at 60 frames a second of show time (Google Benchmark).
 #include <benchmark/benchmark.h>
 
-#include "director/precalc.h"
-#include "base/frame.h"
-#include "director/timeline.h"
 #include "app/clock.h"
 #include "app/display.h"
+#include "base/frame.h"
 #include "base/memory.h"
+#include "director/precalc.h"
+#include "director/timeline.h"
 
 namespace {
 

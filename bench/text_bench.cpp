@@ -3,10 +3,10 @@
 
 #include <cstdint>
 
+#include "base/memory.h"
 #include "data/blocks.h"
 #include "director/precalc.h"
 #include "imaging/image.h"
-#include "base/memory.h"
 #include "text/captions.h"
 #include "text/font.h"
 

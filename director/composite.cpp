@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/frame.h"
+#include "base/maths.h"
 #include "director/precalc.h"
 #include "director/timeline.h"
 #include "imaging/effects.h"
-#include "base/frame.h"
-#include "base/maths.h"
 
 #include "imaging/pixel_ops_sse2.h"
 

@@ -2,12 +2,12 @@
 #include "director/precalc.h"
 
 #include "atlas/atlas.h"
+#include "base/memory.h"
 #include "data/blocks.h"
 #include "engine3d/mesh.h"
-#include "imaging/procedural.h"
 #include "imaging/effects.h"
+#include "imaging/procedural.h"
 #include "imaging/tables.h"
-#include "base/memory.h"
 #include "text/captions.h"
 #include "text/font.h"
 

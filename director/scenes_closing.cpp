@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/frame.h"
+#include "base/maths.h"
 #include "director/composite.h"
 #include "director/precalc.h"
 #include "director/scenes.h"
@@ -10,8 +12,6 @@
 #include "imaging/blits.h"
 #include "imaging/effects.h"
 #include "imaging/image.h"
-#include "base/frame.h"
-#include "base/maths.h"
 #include "text/captions.h"
 
 namespace {

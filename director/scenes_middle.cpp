@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "base/frame.h"
+#include "base/maths.h"
 #include "director/precalc.h"
 #include "director/scenes.h"
 #include "director/timeline.h"
@@ -11,8 +13,6 @@
 #include "imaging/effects.h"
 #include "imaging/image.h"
 #include "imaging/warp.h"
-#include "base/frame.h"
-#include "base/maths.h"
 #include "text/captions.h"
 
 namespace {

@@ -3,14 +3,14 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/frame.h"
+#include "base/maths.h"
 #include "director/precalc.h"
 #include "director/scenes.h"
 #include "director/timeline.h"
 #include "imaging/blits.h"
 #include "imaging/effects.h"
 #include "imaging/warp.h"
-#include "base/frame.h"
-#include "base/maths.h"
 #include "text/captions.h"
 
 namespace {

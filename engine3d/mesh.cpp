@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "data/blocks.h"
-#include "base/slots.h"
-#include "engine3d/rounding.h"
 #include "base/memory.h"
+#include "base/slots.h"
+#include "data/blocks.h"
+#include "engine3d/rounding.h"
 
 engine3d_state engine3d = {};
 

@@ -1,6 +1,8 @@
 // The four ways the scenes draw a 3D object, the blob's per-frame texture, the frame border (portable).
 #include "engine3d/render_modes.h"
 
+#include "base/frame.h"
+#include "base/maths.h"
 #include "base/slots.h"
 #include "engine3d/mesh.h"
 #include "engine3d/object_drawing.h"
@@ -8,9 +10,7 @@
 #include "engine3d/rounding.h"
 #include "engine3d/transform.h"
 #include "engine3d/waves.h"
-#include "base/frame.h"
 #include "imaging/pixel_ops_sse2.h"
-#include "base/maths.h"
 
 namespace {
 constexpr int32_t centre_x = 160, centre_y = 120;

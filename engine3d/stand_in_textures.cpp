@@ -3,9 +3,9 @@
 
 #include <cmath>
 
+#include "base/memory.h"
 #include "base/slots.h"
 #include "engine3d/mesh.h"
-#include "base/memory.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Posing points in the world and projecting an object to the screen (portable).
 #include "engine3d/transform.h"
 
-#include "engine3d/rounding.h"
 #include "base/maths.h"
+#include "engine3d/rounding.h"
 
 void transform_points(int32_t angle_x, int32_t angle_y, int32_t angle_z, int32_t tx, int32_t ty, int32_t tz,
                       const vec3* source, vec3* destination, int32_t count)

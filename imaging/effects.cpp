@@ -7,9 +7,9 @@
 
 #include "imaging/pixel_ops_sse2.h"
 
+#include "base/maths.h"
 #include "imaging/effect_pixels.h"
 #include "imaging/tables.h"
-#include "base/maths.h"
 
 uint8_t* zoom_tables = nullptr;
 

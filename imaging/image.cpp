@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstring>
 
+#include "base/memory.h"
 #include "imaging/pixel_ops.h"
 #include "imaging/pixel_ops_sse2.h"
-#include "base/memory.h"
 
 namespace {
 

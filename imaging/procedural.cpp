@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "base/slots.h"
 #include "base/maths.h"
+#include "base/slots.h"
 
 namespace {
 

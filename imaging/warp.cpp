@@ -9,10 +9,10 @@
 #include <emmintrin.h>
 #endif
 
+#include "base/maths.h"
 #include "imaging/effect_pixels.h"
 #include "imaging/pixel_ops_sse2.h"
 #include "imaging/tables.h"
-#include "base/maths.h"
 
 namespace {
 

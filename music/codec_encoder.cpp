@@ -1,8 +1,8 @@
 // The subband sample codec's encoder: analysis filter bank, class choice within a byte budget, packing (portable).
 #include "music/codec_encoder.h"
 
-#include "music/codec.h"
 #include "base/memory.h"
+#include "music/codec.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,8 +1,8 @@
 // Module loading: the music image, the module made ready to play, and the checker for modules from outside (portable).
 #include "music/module.h"
 
-#include "music/codec.h"
 #include "base/memory.h"
+#include "music/codec.h"
 
 #include <cstdarg>
 #include <cstdio>

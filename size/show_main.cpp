@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/platform.h"
 #include "app/display.h"
 #include "app/entry.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "data/blocks.h"
+#include "base/maths.h"
 #include "base/slots.h"
+#include "data/blocks.h"
 #include "imaging/blits.h"
 #include "imaging/image.h"
-#include "base/maths.h"
 #include "text/font.h"
 #include "text/recipes.h"
 

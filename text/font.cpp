@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "imaging/image.h"
 #include "base/memory.h"
+#include "imaging/image.h"
 
 const char character_order[] =
     "abcdefghijklmnopqrstuvwxyz"   // glyphs 0..25, sheet row 0

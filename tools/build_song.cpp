@@ -1,8 +1,8 @@
 // build-data step: the song, from content/song/ to data/song.mxm and its coded samples data/song.sbc (portable).
 #include <cstdio>
 
-#include "music/codec_encoder.h"
 #include "base/memory.h"
+#include "music/codec_encoder.h"
 #include "tools/data_builder.h"
 #include "tools/song.h"
 

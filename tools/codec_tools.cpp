@@ -1,8 +1,8 @@
 // oddball-tool encode-samples and decode-samples: WAV files to and from the subband-coded sample stream (portable).
+#include "base/memory.h"
 #include "music/codec.h"
 #include "music/codec_encoder.h"
 #include "platform/virtual/media_files.h"
-#include "base/memory.h"
 #include "tools/command.h"
 #include "tools/input_file.h"
 

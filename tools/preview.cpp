@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "base/maths.h"
 #include "director/precalc.h"
 #include "imaging/effects.h"
 #include "imaging/tables.h"
 #include "imaging/warp.h"
 #include "platform/virtual/media_files.h"
-#include "base/maths.h"
 
 namespace {
 

@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "app/display.h"
+#include "base/maths.h"
+#include "base/memory.h"
 #include "director/composite.h"
 #include "director/precalc.h"
 #include "imaging/blits.h"
 #include "imaging/tables.h"
 #include "platform/virtual/media_files.h"
-#include "app/display.h"
-#include "base/memory.h"
-#include "base/maths.h"
 
 namespace {
 

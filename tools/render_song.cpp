@@ -1,10 +1,10 @@
 // oddball-tool render-song: plays a module file through the player and mixer into a WAV file, with a row trace (portable).
+#include "base/memory.h"
 #include "music/codec.h"
 #include "music/mixer.h"
 #include "music/module.h"
 #include "music/player.h"
 #include "platform/virtual/media_files.h"
-#include "base/memory.h"
 #include "tools/command.h"
 #include "tools/input_file.h"
 #include "tools/song_walk.h"

@@ -1,8 +1,8 @@
 // Conversion between XM songs and our modules: import into the song model and module writer, export from a checked module (portable; tool side).
+#include "base/memory.h"
 #include "music/codec_encoder.h"
 #include "music/module.h"
 #include "music/player.h"
-#include "base/memory.h"
 #include "tools/song.h"
 #include "tools/xm.h"
 

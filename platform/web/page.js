@@ -168,7 +168,9 @@ var ob = {
         await ob.openSound();
         ob.frameTimes = [];
         if (_web_start() != 0) {
+            // It has released what it had; the card offers another try.
             ob.running = false;
+            document.getElementById('end').hidden = false;
             return;
         }
         ob.timer = setInterval(_web_pump, 5);
@@ -317,7 +319,8 @@ var ob = {
         addEventListener('keydown', function (event) {
             if (ob.running) {
                 _web_key(event.key == 'Escape' ? 1 : 2);
-                event.preventDefault();
+                if (event.key == 'Escape')
+                    event.preventDefault();
             } else {
                 begin(event);
             }

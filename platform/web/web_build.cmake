@@ -1,5 +1,5 @@
 # The browser build: the show compiled to WebAssembly with emscripten, the
-# page and its glue from platform/web.  Included by CMakeLists.txt when the
+# page and its glue from platform/web, the page's entry points from app/web.  Included by CMakeLists.txt when the
 # compiler is emscripten's (emcmake cmake -S . -B build-web); it needs
 # nothing but emscripten.
 #
@@ -19,7 +19,7 @@ include_directories(${CMAKE_SOURCE_DIR})
 include(data/embed.cmake)
 
 set(web_sources "")
-foreach(dir base imaging text atlas engine3d music director app platform platform/web)
+foreach(dir base imaging text atlas engine3d music director app app/web platform platform/web)
   file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
   list(APPEND web_sources ${found})
 endforeach()

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "director/precalc.h"
 #include "base/memory.h"
+#include "director/precalc.h"
 #include "tests/support/helpers.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "atlas/mpeg1_decoder.h"
-#include "data/blocks.h"
 #include "base/cpu_features.h"
+#include "data/blocks.h"
 
 TEST(MpegFastPaths, TransformMatchesThePlainPassesEvenWhenTheyWrap)
 {

@@ -1,8 +1,8 @@
 // The sample codec's encoder: round trips through the decoder, byte budgets, back-to-back inputs, and the tool commands.
+#include "base/memory.h"
 #include "music/codec.h"
 #include "music/codec_encoder.h"
 #include "platform/virtual/media_files.h"
-#include "base/memory.h"
 #include "tests/support/helpers.h"
 
 #include <gtest/gtest.h>

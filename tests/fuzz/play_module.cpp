@@ -11,11 +11,11 @@
 #include <memory>
 #include <vector>
 
+#include "base/memory.h"
 #include "data/blocks.h"
 #include "music/codec.h"
 #include "music/module.h"
 #include "music/player.h"
-#include "base/memory.h"
 #include "tools/song_walk.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // Loads a module written in memory into a music image and a fresh player, and runs it tick by tick or frame by frame.
 #pragma once
 
+#include "base/memory.h"
 #include "music/mixer.h"
 #include "music/player.h"
-#include "base/memory.h"
 #include "tests/support/module_builder.h"
 
 #include <gtest/gtest.h>

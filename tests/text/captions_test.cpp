@@ -1,18 +1,20 @@
-// Tests of the caption build: the stored texts, every slot's size, the title frames, and golden hashes.
+// Tests of the caption build: empty and scratch slots, the recipe steps, the title frames, and golden hashes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "base/memory.h"
 #include "data/blocks.h"
 #include "director/precalc.h"
 #include "imaging/blits.h"
 #include "imaging/image.h"
-#include "base/memory.h"
 #include "tests/support/helpers.h"
 #include "text/captions.h"
 #include "text/font.h"
+#include "text/recipes.h"
 
 namespace {
 
@@ -37,94 +39,62 @@ bool same_pixels(const image& a, const image& b)
            !std::memcmp(a.pixels, b.pixels, size_t(a.width) * a.height * 4);
 }
 
-TEST(CaptionText, EntriesHaveTheirFixedLengthsAndOnlyCharactersWithGlyphs)
-{
-    const int lengths[caption_text_count] = {
-        1, 1, 1, 1, 1, 1, 7, 49, 10, 11, 11, 8, 11, 9, 7, 0, 20, 17, 6, 16, 20, 10, 22, 13, 11, 19, 8,
-        4, 6, 10, 6, 8, 2, 8, 3, 7, 7, 17, 6, 2, 5, 9, 8, 5, 7, 14, 17, 14, 3, 3, 80, 4, 6, 14, 3, 3,
-        7, 12, 16, 21, 5, 3, 4, 2, 7, 2, 3, 4, 7, 2, 8, 5, 5, 2, 4, 6, 9, 7, 2, 4, 1, 8, 5, 7, 7, 5,
-        7, 2, 13, 10, 5, 7, 6, 6, 6, 4, 10, 8, 5, 12, 5, 13, 1, 1, 1, 1,
-    };
-    const char* glyphs = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVXYZ0123456789,.;:?!()- _";
-    for (int t = 0; t < caption_text_count; ++t) {
-        std::string text = caption_text(t);
-        EXPECT_EQ(int(text.size()), lengths[t]) << "entry " << t << ": " << text;
-        for (char c : text)
-            EXPECT_NE(std::strchr(glyphs, c), nullptr) << "entry " << t << " has '" << c << "'";
-    }
-    const char* title[6] = {"O", "D", "D", "B", "A", "L"};
-    for (int t = 0; t < 6; ++t)
-        EXPECT_STREQ(caption_text(t), title[t]);
-    // The table is exactly 106 strings back to back.
-    size_t total = 0;
-    for (int length : lengths)
-        total += size_t(length) + 1;
-    EXPECT_EQ(embedded_captions_bin_size, total);
-}
-
-// How a caption's size follows from its text: '2' x2, 'h' x2h, 'w' x2w, 'r' rot.
-struct slot_size {
-    int slot;
-    int entry;
-    const char* steps;
-};
-const slot_size slot_sizes[] = {
-    {0, 0, "22"}, {1, 1, "22"}, {2, 2, "22"}, {3, 3, "22"}, {4, 4, "22"}, {5, 5, "22"}, {6, 5, "22"},
-    {7, 6, "r"}, {15, 7, ""}, {16, 60, ""}, {17, 61, ""}, {18, 8, "22"}, {19, 9, "r2h"}, {20, 10, "r2h"},
-    {22, 14, "h"}, {24, 27, "2"}, {25, 28, "r"}, {26, 29, ""}, {27, 30, "2"}, {28, 31, ""}, {29, 32, "2"},
-    {30, 33, ""}, {31, 34, "2"}, {32, 35, "2"}, {33, 35, ""}, {34, 27, "2"}, {35, 29, ""}, {37, 36, ""},
-    {38, 37, ""}, {39, 38, ""}, {40, 39, ""}, {41, 40, ""}, {42, 41, ""}, {43, 42, "r"}, {44, 43, "r2"},
-    {45, 44, "2"}, {46, 45, "h"}, {47, 46, ""}, {48, 47, ""}, {49, 48, "h"}, {50, 49, "rw"},
-    {51, 50, "hh"}, {52, 50, "hh"}, {53, 50, "h2"}, {54, 14, "2w"}, {55, 51, ""}, {56, 52, "2"},
-    {57, 53, ""}, {58, 54, ""}, {59, 55, "2"}, {60, 55, "2"}, {61, 56, ""}, {62, 57, ""}, {63, 58, ""},
-    {64, 14, "2wh"}, {65, 59, ""}, {66, 59, "h"}, {67, 62, ""}, {68, 63, ""}, {69, 64, "2"},
-    {70, 15, ""}, {71, 16, ""}, {72, 15, ""}, {73, 17, ""}, {74, 18, ""}, {75, 19, ""}, {76, 15, ""},
-    {77, 20, ""}, {78, 21, ""}, {79, 22, ""}, {80, 23, ""}, {81, 24, ""}, {82, 25, ""}, {83, 18, ""},
-    {84, 26, ""}, {85, 65, ""}, {86, 66, "2"}, {87, 67, "w"}, {88, 68, ""}, {89, 69, "2"}, {90, 70, ""},
-    {91, 71, ""}, {92, 14, "2w"}, {93, 64, "2h"}, {94, 72, ""}, {95, 73, ""}, {96, 74, ""}, {97, 75, ""},
-    {98, 76, "h"}, {99, 77, "2"}, {100, 78, ""}, {101, 79, ""}, {102, 80, "22"}, {103, 81, ""},
-    {104, 82, "2"}, {105, 83, "2"}, {106, 84, ""}, {107, 85, ""}, {109, 69, ""}, {110, 87, "r"},
-    {112, 86, "h"}, {113, 86, "h"}, {114, 88, "h"}, {115, 88, "h"}, {116, 89, ""}, {117, 90, ""},
-    {118, 91, ""}, {119, 92, ""}, {120, 93, ""}, {121, 94, ""}, {122, 95, ""}, {123, 96, ""},
-    {124, 97, ""}, {125, 98, ""}, {126, 99, ""}, {127, 100, ""}, {128, 101, "h222"}, {129, 76, "h"},
-    {130, 102, "22"}, {131, 103, "22h"}, {132, 104, "222"}, {133, 105, "2r"},
-};
-
-TEST(Captions, EverySlotHasTheSizeItsTextAndRecipeGive)
+TEST(Captions, ScratchAndUnusedSlotsStayEmptyAndEveryOtherSlotIsBuilt)
 {
     build_captions_once();
-    bool described[caption_slot_count] = {};
-    for (const slot_size& s : slot_sizes) {
-        described[s.slot] = true;
-        int w = text_width(caption_text(s.entry)) + 2, h = 20;  // S(t, K) and I(t) before doubling
-        for (const char* step = s.steps; *step; ++step) {
-            if (*step == '2')
-                w *= 2, h *= 2;
-            else if (*step == 'h')
-                h *= 2;
-            else if (*step == 'w')
-                w *= 2;
-            else
-                std::swap(w, h);
+    const std::vector<int> empty = {8, 21, 23, 36, 108, 111};  // scratch of the build, and never filled
+    for (int slot = 0; slot < caption_slot_count; ++slot) {
+        const image& c = caption_table[slot];
+        if (std::find(empty.begin(), empty.end(), slot) != empty.end()) {
+            EXPECT_EQ(c.pixels, nullptr) << "slot " << slot;  // left empty, not dangling
+            EXPECT_EQ(c.width, 0) << "slot " << slot;
+        } else {
+            EXPECT_NE(c.pixels, nullptr) << "slot " << slot;
+            EXPECT_GT(c.width * c.height, 0) << "slot " << slot;
         }
-        EXPECT_EQ(caption_table[s.slot].width, w) << "slot " << s.slot;
-        EXPECT_EQ(caption_table[s.slot].height, h) << "slot " << s.slot;
-        EXPECT_NE(caption_table[s.slot].pixels, nullptr) << "slot " << s.slot;
     }
-    for (int frame = 9; frame <= 14; ++frame) {
-        described[frame] = true;
-        EXPECT_EQ(caption_table[frame].width, 220);
-        EXPECT_EQ(caption_table[frame].height, 120);
+}
+
+// The interpreter against the calls its steps stand for: a wrong operand
+// order (which image is drawn onto which, x before y) shows up here.
+TEST(CaptionRecipes, StepsDoWhatTheirCallsDo)
+{
+    build_captions_once();
+    image saved[3] = {caption_table[0], caption_table[1], caption_table[2]};
+    caption_table[0] = caption_table[1] = caption_table[2] = {};
+    const uint8_t program[] = {
+        recipe_sprite, 0, 16, 0x44, 0x88, 0xCC, 0x00,  // c0 = entry 16 in 0xCC8844
+        recipe_text, 1, 17,                            // c1 = entry 17
+        recipe_double_height, 1,
+        recipe_copy, 2, 1,                             // c2 = a copy of c1
+        recipe_glow, 2, 2, 0, 30, 0, 0x90, 0x01,       // glow 2 30 400
+        recipe_subtract, 1, 0, 5, 0, 0xFD, 0xFF,       // c0 taken from c1 at (5, -3)
+        recipe_blend, 2, 0, 0xF6, 0xFF, 7, 0,          // c0 drawn over c2 at (-10, 7)
+        recipe_alpha, 0, 2,                            // c2's blue becomes c0's alpha
+        recipe_release, 2,
+        recipe_end,
+    };
+    run_caption_recipes(program);
+
+    image sprite = text_sprite(caption_text(16), 0xCC8844);
+    image text = text_image(caption_text(17));
+    text = double_height(text);
+    image copy = image_copy(text);
+    copy = make_glow(2, 30, 400, copy);
+    blit_subtract(sprite, text, 5, -3);
+    blit_alpha(sprite, copy, -10, 7);
+    alpha_from_blue(copy, sprite);
+    EXPECT_TRUE(same_pixels(caption_table[0], sprite));
+    EXPECT_TRUE(same_pixels(caption_table[1], text));
+    EXPECT_EQ(caption_table[2].pixels, nullptr);
+
+    for (int k = 0; k < 3; ++k) {
+        image_release(caption_table[k]);
+        caption_table[k] = saved[k];
     }
-    // Never filled, and the scratch slots are left empty rather than dangling.
-    for (int slot : {8, 21, 23, 36, 108, 111}) {
-        EXPECT_FALSE(described[slot]);
-        EXPECT_EQ(caption_table[slot].pixels, nullptr) << "slot " << slot;
-        EXPECT_EQ(caption_table[slot].width, 0);
-        described[slot] = true;
-    }
-    for (int slot = 0; slot < caption_slot_count; ++slot)
-        EXPECT_TRUE(described[slot]) << "slot " << slot;
+    image_release(sprite);
+    image_release(text);
+    image_release(copy);
 }
 
 TEST(Captions, EmptyTextGivesBlankCaptionsWhateverTheirColour)

@@ -1,13 +1,13 @@
 // What the effect tests share: the tables built once, guarded frames and test pictures.
 #include "imaging/effects.h"
-#include "tests/effects/effects_setup.h"
+#include "tests/imaging/effects_setup.h"
 
 #include <random>
 #include <string>
 
+#include "base/memory.h"
 #include "director/precalc.h"
 #include "imaging/procedural.h"
-#include "base/memory.h"
 #include "tests/support/helpers.h"
 
 void prepare_effect_tables()

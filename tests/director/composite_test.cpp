@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "base/memory.h"
 #include "director/precalc.h"
 #include "director/timeline.h"
 #include "imaging/effects.h"
 #include "imaging/tables.h"
 #include "platform/virtual/media_files.h"
-#include "base/memory.h"
 #include "tests/support/helpers.h"
 
 namespace {
@@ -202,22 +202,24 @@ TEST(RotozoomRow, VectorRowMatchesThePlainOne)
     }
 }
 
-// Texture slots for the tunnel: the test's own buffers.
+// Texture slots for the tunnel: the test's own buffers, the show's given back after.
 class TunnelTest : public ::testing::Test {
 protected:
     std::vector<std::vector<uint32_t>> slots;
+    uint32_t* saved[texture_slot_count] = {};
     void SetUp() override
     {
         slots.resize(texture_slot_count);
         for (int i = 0; i < texture_slot_count; ++i) {
             slots[i] = random_pixels(256 * 256, 100 + i);
+            saved[i] = texture_slots[i];
             texture_slots[i] = slots[i].data();
         }
     }
     void TearDown() override
     {
-        for (auto& slot : texture_slots)
-            slot = nullptr;
+        for (int i = 0; i < texture_slot_count; ++i)
+            texture_slots[i] = saved[i];
     }
 };
 

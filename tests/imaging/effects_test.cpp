@@ -9,7 +9,7 @@
 #include "imaging/effect_pixels.h"
 #include "imaging/effects.h"
 #include "imaging/tables.h"
-#include "tests/effects/effects_setup.h"
+#include "tests/imaging/effects_setup.h"
 #include "tests/support/helpers.h"
 
 namespace {
@@ -112,7 +112,7 @@ TEST(RadialZoomFeedback, GoldenFrames)
     guarded_frame frame;
     auto picture = random_pixels(frame_pixels, 2);
     std::memcpy(frame.pixels(), picture.data(), frame_pixels * 4);
-    // Golden hashes agreed with a separate model of the same rules (tests/effects/effects_model.py).
+    // Golden hashes agreed with a separate model of the same rules (tests/imaging/effects_model.py).
     radial_zoom_feedback(frame.pixels(), 160, 120, 248, 0.1f, 2.0f);
     EXPECT_EQ(frame_hash(frame.pixels()), "07a54070662a4211");
     radial_zoom_feedback(frame.pixels(), 50, 200, 251, 0.2f, 0.0f);
@@ -239,7 +239,7 @@ TEST(LensBlobs, TwoTexturesThroughOneDomeAndGoldenFrames)
     }
     EXPECT_GT(changed, 10000);  // radius round(7000 / 110) = 64
     EXPECT_TRUE(d1.guards_intact() && d2.guards_intact());
-    // Golden hashes agreed with a separate model of the same rules (tests/effects/effects_model.py).
+    // Golden hashes agreed with a separate model of the same rules (tests/imaging/effects_model.py).
     EXPECT_EQ(frame_hash(d1.pixels()), "7c0b9fdae59dec18");
     EXPECT_EQ(frame_hash(d2.pixels()), "7e80bd2e65251195");
     // Off the frame: nothing changes, lens_depth is clear.
@@ -324,7 +324,7 @@ TEST(BumpRefraction, GoldenFrameOverASmearedPicture)
     auto picture = random_pixels(frame_pixels, 6);
     guarded_frame height, out;
     smear_blur(3, picture.data(), height.pixels());
-    // Golden hashes agreed with a separate model of the same rules (tests/effects/effects_model.py).
+    // Golden hashes agreed with a separate model of the same rules (tests/imaging/effects_model.py).
     EXPECT_EQ(frame_hash(height.pixels()), "f83afe51c0676d43");
     bump_refraction(-77, 45, 200, -130, texture_slots[slot_bumps], texture_slots[slot_glow], height.pixels(), out.pixels());
     EXPECT_EQ(frame_hash(out.pixels()), "24b4f6785dcb3915");
@@ -368,7 +368,7 @@ TEST(RowWave, ShiftsCopiesAndBounds)
         }
     }
     EXPECT_GT(shifted_rows, 200);
-    // Golden hash agreed with a separate model of the same rules (tests/effects/effects_model.py).
+    // Golden hash agreed with a separate model of the same rules (tests/imaging/effects_model.py).
     EXPECT_EQ(frame_hash(out.pixels()), "01a8f77c470f7604");
 
     // Images of other sizes: rows and columns beyond either are left alone.

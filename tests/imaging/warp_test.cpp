@@ -9,7 +9,7 @@
 #include "director/precalc.h"
 #include "imaging/tables.h"
 #include "imaging/warp.h"
-#include "tests/effects/effects_setup.h"
+#include "tests/imaging/effects_setup.h"
 #include "tests/support/helpers.h"
 
 namespace {
@@ -78,7 +78,7 @@ TEST(PlasmaWarp, GridAtTimeZeroAndGoldenFrame)
     EXPECT_EQ(grid_u(20, 13), 64);
     EXPECT_EQ(grid_v(20, 13), 0);
     EXPECT_TRUE(frame.guards_intact());
-    // Golden hashes agreed with a separate model of the same rules (tests/effects/effects_model.py).
+    // Golden hashes agreed with a separate model of the same rules (tests/imaging/effects_model.py).
     EXPECT_EQ(frame_hash(frame.pixels()), "23a9c45d0da8fd07");
 
     plasma_warp(1234.5f, texture_slots[slot_bumps], frame.pixels());
@@ -157,7 +157,7 @@ TEST(TiltedZoomer, GoldenFrames)
     fill_grids([](int32_t, int32_t) -> int16_t { return 0; }, [](int32_t, int32_t) -> int16_t { return 0; });
     std::memset(warp_grid.shade, 0, warp_grid_entries * 2);
     guarded_frame frame(0x55555555);
-    // Golden hashes agreed with a separate model of the same rules (tests/effects/effects_model.py).
+    // Golden hashes agreed with a separate model of the same rules (tests/imaging/effects_model.py).
     tilted_zoomer(0.0f, 0.0f, texture_slots[slot_rings], frame.pixels());
     EXPECT_EQ(frame_hash(frame.pixels()), "23fb8920287952bf");
     tilted_zoomer(2345.6f, 37.0f, texture_slots[slot_bumps], frame.pixels());

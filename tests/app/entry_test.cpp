@@ -6,10 +6,10 @@
 
 #include <string>
 
-#include "director/timeline.h"
-#include "platform/platform.h"
 #include "app/clock.h"
 #include "app/display.h"
+#include "director/timeline.h"
+#include "platform/platform.h"
 
 namespace {
 

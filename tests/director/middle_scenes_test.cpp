@@ -6,16 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "app/clock.h"
+#include "app/display.h"
+#include "base/memory.h"
 #include "director/precalc.h"
 #include "director/timeline.h"
 #include "engine3d/render_modes.h"
 #include "imaging/blits.h"
 #include "imaging/warp.h"
-#include "app/clock.h"
-#include "app/display.h"
-#include "base/memory.h"
-#include "tests/support/show_precalc.h"
 #include "tests/support/helpers.h"
+#include "tests/support/show_precalc.h"
 #include "text/captions.h"
 
 namespace {
@@ -66,9 +66,10 @@ protected:
         show_music = music_position{};
         show_music.music_order = m.order;
         show_music.music_row = m.row;
-        std::memset(screen_pixels, 0x5A, frame_words * 4);  // scenes must not depend on what was there
-        timeline_frame(m.t, screen_pixels);
-        return frame(screen_pixels, screen_pixels + frame_words);
+        uint32_t* screen = precalculated_show();
+        std::memset(screen, 0x5A, frame_words * 4);  // scenes must not depend on what was there
+        timeline_frame(m.t, screen);
+        return frame(screen, screen + frame_words);
     }
 
     static image as_image(frame& f) { return {320, 240, f.data()}; }

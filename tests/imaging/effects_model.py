@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # A separate model of the effect tables, procedural textures, warp grids and
 # full-screen effects, written from their rules rather than from the C++, to
-# agree the golden hashes of tests/effects.  Run by hand (a few seconds): it
+# agree the golden hashes of the effects tests.  Run by hand (a few seconds): it
 # prints the hashes those tests expect.  Python floats are doubles and round()
 # takes ties to even, as the program does.
 import math

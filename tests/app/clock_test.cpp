@@ -10,7 +10,11 @@ uint16_t position(int order, int row) { return uint16_t(order << 8 | row); }
 
 class Clock : public testing::Test {
 protected:
-    void SetUp() override { show_clock = clock_state{}; }
+    void SetUp() override
+    {
+        show_clock = clock_state{};
+        show_music = music_position{};
+    }
     // One frame at `now` whose timer ticks saw `sync` and `word`.
     void frame(int32_t now) { clock_advance(now); }
 };

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "director/timeline.h"
-#include "platform/platform.h"
 #include "app/clock.h"
 #include "app/display.h"
 #include "app/entry.h"
+#include "director/timeline.h"
+#include "platform/platform.h"
 #include "tests/support/helpers.h"
 
 namespace {

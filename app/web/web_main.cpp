@@ -1,7 +1,7 @@
 // The page's entry points: the show in real time one frame per animation
 // callback, and the offline modes on the virtual backend (a still's hash,
 // the song's first seconds, a benchmark) for tests and measurements
-// (emscripten).
+// (emscripten; the browser build's counterpart of app/oddball_main.cpp).
 #include <emscripten.h>
 
 #include <algorithm>

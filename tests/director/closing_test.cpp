@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "director/precalc.h"
-#include "platform/virtual/media_files.h"
-#include "director/timeline.h"
 #include "app/clock.h"
-#include "tests/support/show_precalc.h"
+#include "director/precalc.h"
+#include "director/timeline.h"
+#include "platform/virtual/media_files.h"
 #include "tests/support/helpers.h"
 #include "tests/support/scene_frames.h"
+#include "tests/support/show_precalc.h"
 #include "text/captions.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "imaging/procedural.h"
 #include "imaging/tables.h"
 #include "imaging/warp.h"
-#include "tests/effects/effects_setup.h"
+#include "tests/imaging/effects_setup.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "director/precalc.h"
 #include "imaging/procedural.h"
 #include "imaging/tables.h"
-#include "tests/effects/effects_setup.h"
+#include "tests/imaging/effects_setup.h"
 #include "tests/support/helpers.h"
 
 namespace {
@@ -94,7 +94,7 @@ TEST(BlobTable, Dome)
 TEST(Tables, GoldenHashes)
 {
     prepare_effect_tables();
-    // Agreed with a separate model of the same rules (tests/effects/effects_model.py).
+    // Agreed with a separate model of the same rules (tests/imaging/effects_model.py).
     EXPECT_EQ(hash_bytes(sine_table, 256), "befede64f98c6923");
     EXPECT_EQ(hash_bytes(angle_table, frame_pixels), "ac7340938c33a62b");
     EXPECT_EQ(hash_bytes(distance_table, frame_pixels), "d8780789e0d13f7d");

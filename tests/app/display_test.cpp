@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "app/present.h"
 #include "base/frame.h"
 #include "platform/platform.h"
-#include "app/present.h"
 
 namespace {
 
