@@ -10,13 +10,13 @@
 #include <cstring>
 #include <vector>
 
+#include "app/clock.h"
+#include "app/display.h"
+#include "app/entry.h"
 #include "director/timeline.h"
 #include "music/mixer.h"
 #include "music/player.h"
 #include "music/sound.h"
-#include "app/clock.h"
-#include "app/display.h"
-#include "app/entry.h"
 #include "platform/platform.h"
 #include "platform/web/web_backend.h"
 
