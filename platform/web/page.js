@@ -268,7 +268,7 @@ var ob = {
             'plasma_shaded_two', 'zoomer_dots', 'plasma_sequence', 'tunnel', 'layer_lens', 'closing_layer'];
         var frames = _web_benchmark(-1), result = {frames: frames, scenes: []};
         var pad = function (text, width) { text = String(text); return ' '.repeat(Math.max(0, width - text.length)) + text; };
-        var lines = [names[0].replace(/./g, ' ').slice(0, 0) + 'scene' + ' '.repeat(14) + pad('frames', 7) +
+        var lines = ['scene' + ' '.repeat(14) + pad('frames', 7) +
             pad('median_ms', 11) + pad('p99_ms', 11) + pad('max_ms', 11)];
         for (var s = 0; s < names.length; s++) {
             var row = {scene: names[s], frames: _web_benchmark_stat(s, 0), median: _web_benchmark_stat(s, 1),
