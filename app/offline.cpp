@@ -25,7 +25,7 @@
 #include "music/mixer.h"
 #include "music/player.h"
 #include "music/sound.h"
-#include "platform/virtual/media_files.h"
+#include "media/media_files.h"
 #include "platform/virtual/virtual_platform.h"
 #include "shell/clock.h"
 #include "shell/display.h"

@@ -1,5 +1,5 @@
 // Reading and writing PNG pictures and WAV sound (portable; libpng).
-#include "platform/virtual/media_files.h"
+#include "media/media_files.h"
 
 #include <png.h>
 

@@ -2,7 +2,7 @@
 # Builds the 64 KB show: configures TREE (build-64k unless given) as a size
 # build and builds TREE/oddball, the packed executable.  One build at a time
 # per tree, so tests may call it side by side.
-#   tools/build_64k.sh [TREE]
+#   scripts/build_64k.sh [TREE]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tree=${1:-build-64k}

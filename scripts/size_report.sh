@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Builds the 64 KB show (tools/build_64k.sh) and prints where its bytes go:
+# Builds the 64 KB show (scripts/build_64k.sh) and prints where its bytes go:
 # the packed size against the limit, the stub, the packed program, and the
 # program's parts each packed alone (code, every stored data block, the
 # rest), raw and packed with the packer's own model.  --functions adds the
 # largest functions of the code (after link-time optimisation has inlined
 # what it would), from a copy of the program linked with its symbols.
-#   tools/size_report.sh [--functions] [TREE]
+#   scripts/size_report.sh [--functions] [TREE]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 functions=0
@@ -14,7 +14,7 @@ if [ "${1:-}" = "--functions" ]; then
     shift
 fi
 tree=${1:-build-64k}
-tools/build_64k.sh "$tree"
+scripts/build_64k.sh "$tree"
 blocks=()
 for file in data/*.*; do
     case $file in *.cmake | *.cpp | *.h | *.md | *.txt) ;; *) blocks+=("$file") ;; esac

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/virtual/media_files.h"
+#include "media/media_files.h"
 #include "tests/support/helpers.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "director/precalc.h"
-#include "platform/virtual/media_files.h"
+#include "media/media_files.h"
 #include "director/timeline.h"
 #include "shell/clock.h"
 #include "tests/support/helpers.h"

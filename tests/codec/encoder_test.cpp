@@ -1,7 +1,7 @@
 // The sample codec's encoder: round trips through the decoder, byte budgets, back-to-back inputs, and the tool commands.
 #include "music/codec.h"
-#include "music/codec_encoder.h"
-#include "platform/virtual/media_files.h"
+#include "tools/song/codec_encoder.h"
+#include "media/media_files.h"
 #include "shell/memory.h"
 #include "tests/support/helpers.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "director/timeline.h"
-#include "platform/virtual/media_files.h"
+#include "media/media_files.h"
 #include "shell/clock.h"
 #include "tests/support/helpers.h"
 #include "tests/support/scene_frames.h"

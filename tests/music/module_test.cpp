@@ -1,6 +1,6 @@
 // Module loading and checking: player_init, delta samples, pattern entries, the checker, and oddball-tool render-song.
-#include "music/codec_encoder.h"
-#include "platform/virtual/media_files.h"
+#include "tools/song/codec_encoder.h"
+#include "media/media_files.h"
 #include "tests/music/song_harness.h"
 #include "tests/support/helpers.h"
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/virtual/media_files.h"
+#include "media/media_files.h"
 #include "tests/support/helpers.h"
 
 namespace {

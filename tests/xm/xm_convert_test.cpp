@@ -2,7 +2,7 @@
 #include "music/module.h"
 #include "tests/support/helpers.h"
 #include "tests/support/xm_builder.h"
-#include "tools/xm.h"
+#include "tools/xm/xm.h"
 
 #include <gtest/gtest.h>
 

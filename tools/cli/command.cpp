@@ -1,5 +1,5 @@
-// The list of oddball-tool's commands and the two ways a command reports failure (portable).
-#include "tools/command.h"
+// The table of oddball-tool's commands and the two ways a command reports failure (portable).
+#include "tools/cli/command.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -7,7 +7,14 @@
 
 namespace {
 
-tool_command* command_list = nullptr;
+// Sorted by name, so --help reads well.
+const tool_command* const command_table[] = {
+    &atlas_source_command,   &build_data_command,     &captions_command,      &decode_picture_command,
+    &decode_samples_command, &encode_picture_command, &encode_samples_command, &export_xm_command,
+    &import_xm_command,      &info_command,           &info_atlas_command,    &info_meshes_command,
+    &play_song_command,      &preview_command,        &preview_3d_command,    &preview_composite_command,
+    &render_song_command,
+};
 
 int vreport(int status, const char* format, va_list args)
 {
@@ -19,19 +26,9 @@ int vreport(int status, const char* format, va_list args)
 
 }  // namespace
 
-const tool_command* tool_commands()
+std::span<const tool_command* const> tool_commands()
 {
-    return command_list;
-}
-
-tool_command_registrar::tool_command_registrar(tool_command* command)
-{
-    // Keep the list sorted by name so --help reads well.
-    tool_command** at = &command_list;
-    while (*at && std::strcmp((*at)->name, command->name) < 0)
-        at = &(*at)->next;
-    command->next = *at;
-    *at = command;
+    return command_table;
 }
 
 int tool_fail(const char* format, ...)
@@ -54,7 +51,7 @@ int tool_usage_error(const char* format, ...)
 
 int tool_run(int argc, char** argv)
 {
-    for (const tool_command* c = command_list; c; c = c->next)
+    for (const tool_command* c : command_table)
         if (!std::strcmp(c->name, argv[0]))
             return c->run(argc, argv);
     return tool_usage_error("unknown command '%s' (see oddball-tool --help)", argv[0]);

@@ -1,26 +1,24 @@
-// The commands of oddball-tool: each file of tools/ registers its own (portable).
+// The commands of oddball-tool: what each one is, the table main() runs them from, and how they fail (portable).
 #pragma once
+
+#include <span>
 
 struct tool_command {
     const char* name;     // the word after oddball-tool
     const char* usage;    // arguments, for --help
     const char* summary;  // one line saying what it does
     int (*run)(int argc, char** argv);  // argv[0] is the command's name; returns the exit status
-    tool_command* next;
 };
 
-// Adds a command to the list that main() searches; used through
-// ODDBALL_TOOL_COMMAND at namespace scope in the command's file.
-struct tool_command_registrar {
-    explicit tool_command_registrar(tool_command* command);
-};
+// Each command is defined beside its code, in its room of tools/; the table
+// in command.cpp lists them all.
+extern const tool_command atlas_source_command, build_data_command, captions_command, decode_picture_command,
+    decode_samples_command, encode_picture_command, encode_samples_command, export_xm_command, import_xm_command,
+    info_command, info_atlas_command, info_meshes_command, play_song_command, preview_command, preview_3d_command,
+    preview_composite_command, render_song_command;
 
-#define ODDBALL_TOOL_COMMAND(id, name, usage, summary, run) \
-    static tool_command id##_command{name, usage, summary, run, nullptr}; \
-    static tool_command_registrar id##_registrar{&id##_command}
-
-// The registered commands, sorted by name.
-const tool_command* tool_commands();
+// Every command, sorted by name.
+std::span<const tool_command* const> tool_commands();
 // Runs the command named by argv[0] (what main does; tests call it in-process).
 int tool_run(int argc, char** argv);
 

@@ -1,5 +1,5 @@
 // Reading a whole input file for a command of oddball-tool (portable; tools only).
-#include "tools/input_file.h"
+#include "tools/cli/input_file.h"
 
 #include <sys/stat.h>
 

@@ -1,5 +1,5 @@
 // oddball-tool: builds the stored data and inspects, encodes and decodes it (portable).
-#include "tools/command.h"
+#include "tools/cli/command.h"
 
 #include <cstdio>
 #include <cstring>
@@ -9,7 +9,7 @@ namespace {
 void print_help(FILE* out)
 {
     std::fprintf(out, "usage: oddball-tool COMMAND [ARGUMENTS]\n\ncommands:\n");
-    for (const tool_command* c = tool_commands(); c; c = c->next)
+    for (const tool_command* c : tool_commands())
         std::fprintf(out, "  %s %s\n      %s\n", c->name, c->usage, c->summary);
 }
 

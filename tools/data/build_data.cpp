@@ -1,6 +1,6 @@
 // oddball-tool build-data: writes data/ from content/, or checks that it is up to date (portable).
-#include "tools/command.h"
-#include "tools/data_builder.h"
+#include "tools/cli/command.h"
+#include "tools/data/data_builder.h"
 
 #include <cstdio>
 #include <cstring>
@@ -10,7 +10,10 @@
 
 namespace {
 
-data_builder* builder_list = nullptr;
+// In the order their blocks are built and reported.
+const data_builder* const builder_table[] = {
+    &atlas_builder, &captions_builder, &sequences_builder, &font_builder, &meshes_builder, &song_builder,
+};
 
 std::vector<uint8_t> read_bytes(const std::filesystem::path& path)
 {
@@ -37,7 +40,7 @@ int build_data(int argc, char** argv)
         return tool_fail("build-data: no content/ folder under '%s'", root.c_str());
 
     std::vector<data_block_out> blocks;
-    for (data_builder* b = builder_list; b; b = b->next) {
+    for (const data_builder* b : builder_table) {
         std::fprintf(stderr, "build-data: %s\n", b->name);
         if (!b->build(content.string(), blocks))
             return 1;
@@ -71,15 +74,6 @@ int build_data(int argc, char** argv)
 
 }  // namespace
 
-data_builder_registrar::data_builder_registrar(data_builder* builder)
-{
-    data_builder** at = &builder_list;
-    while (*at && std::strcmp((*at)->name, builder->name) < 0)
-        at = &(*at)->next;
-    builder->next = *at;
-    *at = builder;
-}
-
-ODDBALL_TOOL_COMMAND(build_data, "build-data", "[--check] [--root DIR]",
+const tool_command build_data_command{"build-data", "[--check] [--root DIR]",
                      "writes data/ from content/; --check fails when data/ is not what content/ builds",
-                     build_data);
+                     build_data};

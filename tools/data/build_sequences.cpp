@@ -1,5 +1,5 @@
 // build-data step: the director's texture sequences, from content/director/ to data/sequences.bin (portable).
-#include "tools/data_builder.h"
+#include "tools/data/data_builder.h"
 
 #include <cstdio>
 #include <fstream>
@@ -65,4 +65,4 @@ bool build_sequences(const std::string& content_dir, std::vector<data_block_out>
 
 }  // namespace
 
-ODDBALL_DATA_BUILDER(sequences, "director tables", build_sequences);
+const data_builder sequences_builder{"director tables", build_sequences};

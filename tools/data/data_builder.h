@@ -16,13 +16,8 @@ struct data_builder {
     // On a bad source it returns false after printing one line naming the
     // file and line on standard error.
     bool (*build)(const std::string& content_dir, std::vector<data_block_out>& out);
-    data_builder* next;
 };
 
-struct data_builder_registrar {
-    explicit data_builder_registrar(data_builder* builder);
-};
-
-#define ODDBALL_DATA_BUILDER(id, name, build) \
-    static data_builder id##_builder{name, build, nullptr}; \
-    static data_builder_registrar id##_builder_registrar{&id##_builder}
+// Each builder is defined beside its code; build_data.cpp lists them all.
+extern const data_builder atlas_builder, captions_builder, sequences_builder, font_builder, meshes_builder,
+    song_builder;

@@ -8,10 +8,10 @@
 #include "music/module.h"
 #include "music/player.h"
 #include "music/sound.h"
-#include "tools/command.h"
-#include "tools/info_atlas.h"
-#include "tools/mesh_info.h"
-#include "tools/song_walk.h"
+#include "tools/cli/command.h"
+#include "tools/picture/info_atlas.h"
+#include "tools/mesh/mesh_info.h"
+#include "tools/song/song_walk.h"
 
 namespace {
 
@@ -107,5 +107,5 @@ int info(int argc, char**)
 
 }  // namespace
 
-ODDBALL_TOOL_COMMAND(info, "info", "", "what the stored data inside the program holds: blocks, song, atlas, meshes",
-                     info);
+const tool_command info_command{"info", "", "what the stored data inside the program holds: blocks, song, atlas, meshes",
+                     info};

@@ -1,5 +1,5 @@
 // Generates the show's three meshes from their parameters and stores them in the engine's mesh format (portable; tool code).
-#include "tools/mesh_generator.h"
+#include "tools/mesh/mesh_generator.h"
 
 #include <algorithm>
 #include <cmath>

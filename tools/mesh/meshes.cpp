@@ -5,10 +5,10 @@
 
 #include "data/blocks.h"
 #include "engine3d/mesh.h"
-#include "tools/command.h"
-#include "tools/data_builder.h"
-#include "tools/mesh_generator.h"
-#include "tools/mesh_info.h"
+#include "tools/cli/command.h"
+#include "tools/data/data_builder.h"
+#include "tools/mesh/mesh_generator.h"
+#include "tools/mesh/mesh_info.h"
 
 namespace {
 
@@ -87,6 +87,6 @@ void print_mesh_info(FILE* out)
     }
 }
 
-ODDBALL_DATA_BUILDER(meshes, "meshes", build_meshes);
-ODDBALL_TOOL_COMMAND(info_meshes, "info-meshes", "",
-                     "prints each stored mesh's counts, extents, distance range and feature edges", info_meshes);
+const data_builder meshes_builder{"meshes", build_meshes};
+const tool_command info_meshes_command{"info-meshes", "",
+                     "prints each stored mesh's counts, extents, distance range and feature edges", info_meshes};

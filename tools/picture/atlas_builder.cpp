@@ -6,10 +6,10 @@
 
 #include "atlas/atlas.h"
 #include "atlas/mpeg1_decoder.h"
-#include "tools/atlas_picture.h"
-#include "tools/command.h"
-#include "tools/data_builder.h"
-#include "tools/mpeg1_encoder.h"
+#include "tools/picture/atlas_picture.h"
+#include "tools/cli/command.h"
+#include "tools/data/data_builder.h"
+#include "tools/picture/mpeg1_encoder.h"
 
 namespace {
 
@@ -70,6 +70,6 @@ int atlas_source(int argc, char** argv)
 
 }  // namespace
 
-ODDBALL_DATA_BUILDER(atlas, "atlas", build_atlas);
-ODDBALL_TOOL_COMMAND(atlas_source, "atlas-source", "[--root DIR] [--shown] OUT.png",
-                     "writes the painted source of the texture atlas, or with --shown the atlas as the show sees it", atlas_source);
+const data_builder atlas_builder{"atlas", build_atlas};
+const tool_command atlas_source_command{"atlas-source", "[--root DIR] [--shown] OUT.png",
+                     "writes the painted source of the texture atlas, or with --shown the atlas as the show sees it", atlas_source};

@@ -1,5 +1,5 @@
 // The source picture of the texture atlas, painted by seeded code from content/atlas/atlas.txt (portable; tools only).
-#include "tools/atlas_picture.h"
+#include "tools/picture/atlas_picture.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +9,7 @@
 #include <vector>
 #include <sstream>
 
-#include "tools/mpeg1_encoder.h"
+#include "tools/picture/mpeg1_encoder.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/virtual/media_files.h"
+#include "media/media_files.h"
 
 struct atlas_parameters {
     uint32_t seed = 1;

@@ -1,12 +1,12 @@
 // The facts of the stored texture atlas, for `oddball-tool info` and `oddball-tool info-atlas` (portable; tools only).
-#include "tools/info_atlas.h"
+#include "tools/picture/info_atlas.h"
 
 #include <vector>
 
 #include "atlas/atlas.h"
 #include "atlas/mpeg1_decoder.h"
 #include "data/blocks.h"
-#include "tools/command.h"
+#include "tools/cli/command.h"
 
 int print_atlas_info(FILE* out)
 {
@@ -32,5 +32,5 @@ int info_atlas(int argc, char** argv)
 
 }  // namespace
 
-ODDBALL_TOOL_COMMAND(info_atlas, "info-atlas", "", "prints the stored texture atlas's size, slices and macroblocks",
-                     info_atlas);
+const tool_command info_atlas_command{"info-atlas", "", "prints the stored texture atlas's size, slices and macroblocks",
+                     info_atlas};

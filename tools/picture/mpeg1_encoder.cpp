@@ -1,5 +1,5 @@
 // The MPEG-1 intra-picture encoder that makes atlas streams, and the decoding helper of the tools (portable; tools only).
-#include "tools/mpeg1_encoder.h"
+#include "tools/picture/mpeg1_encoder.h"
 
 #include <algorithm>
 #include <cmath>

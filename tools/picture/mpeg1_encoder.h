@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/virtual/media_files.h"
+#include "media/media_files.h"
 
 constexpr int mpeg_encoder_default_qscale = 5;
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "atlas/bit_reader.h"
-#include "tools/command.h"
-#include "tools/mpeg1_encoder.h"
+#include "tools/cli/command.h"
+#include "tools/picture/mpeg1_encoder.h"
 
 namespace {
 
@@ -155,9 +155,9 @@ int decode_picture(int argc, char** argv)
 
 }  // namespace
 
-ODDBALL_TOOL_COMMAND(encode_picture, "encode-picture", "IN.png OUT.m1v [--qscale N]",
+const tool_command encode_picture_command{"encode-picture", "IN.png OUT.m1v [--qscale N]",
                      "encodes a picture (sides multiples of 16) as an MPEG-1 intra stream the show decodes",
-                     encode_picture);
-ODDBALL_TOOL_COMMAND(decode_picture, "decode-picture", "IN.m1v OUT.png [--filter-rows N] [--planes OUT.yuv]",
+                     encode_picture};
+const tool_command decode_picture_command{"decode-picture", "IN.m1v OUT.png [--filter-rows N] [--planes OUT.yuv]",
                      "decodes an MPEG-1 intra stream with the show's decoder; --planes also writes 4:2:0 samples",
-                     decode_picture);
+                     decode_picture};

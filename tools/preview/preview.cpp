@@ -1,5 +1,5 @@
 // oddball-tool preview: one 2D effect alone on a cleared frame at a given time, written as a PNG (portable).
-#include "tools/command.h"
+#include "tools/cli/command.h"
 
 #include <cerrno>
 #include <cmath>
@@ -13,7 +13,7 @@
 #include "imaging/effects.h"
 #include "imaging/tables.h"
 #include "imaging/warp.h"
-#include "platform/virtual/media_files.h"
+#include "media/media_files.h"
 #include "shell/maths.h"
 
 namespace {
@@ -165,7 +165,7 @@ int preview(int argc, char** argv)
 
 // Slots the atlas and the captions fill are black until those steps exist;
 // such a slot is replaced by a procedural one, with a note on standard error.
-ODDBALL_TOOL_COMMAND(preview, "preview", "EFFECT TIME FILE.png",
+const tool_command preview_command{"preview", "EFFECT TIME FILE.png",
                      "one 2D effect alone on a cleared 320 x 240 frame at TIME ms, as PNG: plasma, zoomer, streaks, "
                      "lens, bump or wave (slots not built yet are replaced by procedural ones)",
-                     preview);
+                     preview};

@@ -7,9 +7,9 @@
 
 #include "director/precalc.h"
 #include "engine3d/render_modes.h"
-#include "engine3d/stand_in_textures.h"
-#include "platform/virtual/media_files.h"
-#include "tools/command.h"
+#include "tools/preview/stand_in_textures.h"
+#include "media/media_files.h"
+#include "tools/cli/command.h"
 
 namespace {
 
@@ -91,8 +91,8 @@ int preview_3d(int argc, char** argv)
 
 }  // namespace
 
-ODDBALL_TOOL_COMMAND(preview_3d, "preview-3d",
+const tool_command preview_3d_command{"preview-3d",
                      "MODE T FILE.png [--amplitude A] [--spin S] [--background RRGGBB]",
                      "draws one frame of a 3D render mode (blob0, blob1, wire-dots, wire-outline, sprite-sphere) "
                      "at time T; empty texture slots get stand-ins",
-                     preview_3d);
+                     preview_3d};

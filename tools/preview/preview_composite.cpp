@@ -1,5 +1,5 @@
 // oddball-tool preview-composite: one frame of a composite effect at a given time, on procedural test textures, to a PNG (portable).
-#include "tools/command.h"
+#include "tools/cli/command.h"
 
 #include <cmath>
 #include <cstdint>
@@ -12,7 +12,7 @@
 #include "director/precalc.h"
 #include "imaging/blits.h"
 #include "imaging/tables.h"
-#include "platform/virtual/media_files.h"
+#include "media/media_files.h"
 #include "shell/display.h"
 #include "shell/memory.h"
 #include "shell/maths.h"
@@ -142,5 +142,5 @@ int preview_composite(int argc, char** argv)
 
 }  // namespace
 
-ODDBALL_TOOL_COMMAND(preview_composite, "preview-composite", "NAME TIME FILE.png",
-                     "one frame of rotozoom, tunnel or lensfeedback at TIME ms on test textures, as a PNG", preview_composite);
+const tool_command preview_composite_command{"preview-composite", "NAME TIME FILE.png",
+                     "one frame of rotozoom, tunnel or lensfeedback at TIME ms on test textures, as a PNG", preview_composite};

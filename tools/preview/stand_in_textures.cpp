@@ -1,5 +1,5 @@
 // Deterministic stand-ins for the textures the render modes read, for previews, tests and benchmarks (portable).
-#include "engine3d/stand_in_textures.h"
+#include "tools/preview/stand_in_textures.h"
 
 #include <cmath>
 

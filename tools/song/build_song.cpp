@@ -1,10 +1,10 @@
 // build-data step: the song, from content/song/ to data/song.mxm and its coded samples data/song.sbc (portable).
 #include <cstdio>
 
-#include "music/codec_encoder.h"
+#include "tools/song/codec_encoder.h"
 #include "shell/memory.h"
-#include "tools/data_builder.h"
-#include "tools/song.h"
+#include "tools/data/data_builder.h"
+#include "tools/song/song.h"
 
 namespace {
 
@@ -48,4 +48,4 @@ bool build_song(const std::string& content_dir, std::vector<data_block_out>& out
 
 }  // namespace
 
-ODDBALL_DATA_BUILDER(song, "song", build_song);
+const data_builder song_builder{"song", build_song};

@@ -1,5 +1,5 @@
 // The subband sample codec's encoder: analysis filter bank, class choice within a byte budget, packing (portable).
-#include "music/codec_encoder.h"
+#include "tools/song/codec_encoder.h"
 
 #include "music/codec.h"
 #include "shell/memory.h"

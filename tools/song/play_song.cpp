@@ -3,9 +3,9 @@
 #include "music/player.h"
 #include "music/sound.h"
 #include "platform/platform.h"
-#include "tools/command.h"
-#include "tools/input_file.h"
-#include "tools/xm.h"
+#include "tools/cli/command.h"
+#include "tools/cli/input_file.h"
+#include "tools/xm/xm.h"
 
 #include <csignal>
 #include <cstdio>
@@ -183,7 +183,7 @@ int play_song(int argc, char** argv)
 
 }  // namespace
 
-ODDBALL_TOOL_COMMAND(play_song, "play-song", "FILE [--samples STREAM]",
+const tool_command play_song_command{"play-song", "FILE [--samples STREAM]",
                      "plays a module (its coded samples with --samples) or an XM song through the sound output, "
                      "printing order, row and sync as they are heard, until the song ends or Escape/Ctrl-C",
-                     play_song);
+                     play_song};

@@ -3,11 +3,11 @@
 #include "music/mixer.h"
 #include "music/module.h"
 #include "music/player.h"
-#include "platform/virtual/media_files.h"
+#include "media/media_files.h"
 #include "shell/memory.h"
-#include "tools/command.h"
-#include "tools/input_file.h"
-#include "tools/song_walk.h"
+#include "tools/cli/command.h"
+#include "tools/cli/input_file.h"
+#include "tools/song/song_walk.h"
 
 #include <cerrno>
 #include <cmath>
@@ -143,7 +143,7 @@ int render_song(int argc, char** argv)
 
 }  // namespace
 
-ODDBALL_TOOL_COMMAND(render_song, "render-song", "MODULE.mxm OUT.wav [--samples STREAM] [--seconds S] [--trace FILE]",
+const tool_command render_song_command{"render-song", "MODULE.mxm OUT.wav [--samples STREAM] [--seconds S] [--trace FILE]",
                      "plays a module through the player and mixer into 44,100 Hz 16-bit stereo; --trace writes "
                      "FRAME ORDER ROW SYNC for every row read",
-                     render_song);
+                     render_song};

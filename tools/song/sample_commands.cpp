@@ -1,10 +1,10 @@
 // oddball-tool encode-samples and decode-samples: WAV files to and from the subband-coded sample stream (portable).
 #include "music/codec.h"
-#include "music/codec_encoder.h"
-#include "platform/virtual/media_files.h"
+#include "tools/song/codec_encoder.h"
+#include "media/media_files.h"
 #include "shell/memory.h"
-#include "tools/command.h"
-#include "tools/input_file.h"
+#include "tools/cli/command.h"
+#include "tools/cli/input_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -182,8 +182,8 @@ int decode_samples(int argc, char** argv)
 
 }  // namespace
 
-ODDBALL_TOOL_COMMAND(encode_samples, "encode-samples", "IN.wav [IN2.wav ...] OUT.sbc [--max-bytes N]",
-                     "codes mono or stereo WAV sound into a subband sample stream, back to back", encode_samples);
-ODDBALL_TOOL_COMMAND(decode_samples, "decode-samples", "IN.sbc OUT.wav [--rate N]",
+const tool_command encode_samples_command{"encode-samples", "IN.wav [IN2.wav ...] OUT.sbc [--max-bytes N]",
+                     "codes mono or stereo WAV sound into a subband sample stream, back to back", encode_samples};
+const tool_command decode_samples_command{"decode-samples", "IN.sbc OUT.wav [--rate N]",
                      "decodes a subband sample stream into an 8-bit mono WAV file (8,363 Hz unless --rate)",
-                     decode_samples);
+                     decode_samples};

@@ -1,5 +1,5 @@
 // Writing the song as a module: header, instruments, patterns, the sample pool's first byte (portable; tool side).
-#include "tools/song.h"
+#include "tools/song/song.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // Parsing the song's text sources in content/song/ (portable; tool side).
-#include "tools/song.h"
+#include "tools/song/song.h"
 
 #include <algorithm>
 #include <cctype>

@@ -5,7 +5,7 @@
 // waveform cycles whose partials are all whole multiples of the loop's
 // frequency, so every loop joins without a click; detuned voices become
 // partials a few loop-frequencies apart, which gives a slow chorus.
-#include "tools/song.h"
+#include "tools/song/song.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 // Playing a song once through the player and mixer, row by row (portable; tool side).
-#include "tools/song_walk.h"
+#include "tools/song/song_walk.h"
 
 #include "music/mixer.h"
 

@@ -1,5 +1,5 @@
 // build-data's "captions" builder: the 106 caption texts of content/captions/captions.txt as data/captions.bin (portable).
-#include "tools/data_builder.h"
+#include "tools/data/data_builder.h"
 
 #include <cstdio>
 #include <cstring>
@@ -88,4 +88,4 @@ bool build_captions(const std::string& content_dir, std::vector<data_block_out>&
 
 }  // namespace
 
-ODDBALL_DATA_BUILDER(captions, "captions", build_captions);
+const data_builder captions_builder{"captions", build_captions};

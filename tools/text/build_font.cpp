@@ -1,5 +1,5 @@
 // build-data's "font" builder: lays the glyph grid of content/font/glyphs.txt out as the 320 x 200 sheet data/font.bin (portable).
-#include "tools/data_builder.h"
+#include "tools/data/data_builder.h"
 
 #include <cstdio>
 #include <cstring>
@@ -117,4 +117,4 @@ bool build_font(const std::string& content_dir, std::vector<data_block_out>& out
 
 }  // namespace
 
-ODDBALL_DATA_BUILDER(font, "font", build_font);
+const data_builder font_builder{"font", build_font};

@@ -1,5 +1,5 @@
 // oddball-tool captions DIR: the font sheet, every caption image and the title frames as PNG files, plus a contact sheet (portable).
-#include "tools/command.h"
+#include "tools/cli/command.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -12,7 +12,7 @@
 #include "director/precalc.h"
 #include "imaging/blits.h"
 #include "imaging/image.h"
-#include "platform/virtual/media_files.h"
+#include "media/media_files.h"
 #include "text/captions.h"
 #include "text/font.h"
 
@@ -161,7 +161,7 @@ int write_captions(int argc, char** argv)
 
 }  // namespace
 
-ODDBALL_TOOL_COMMAND(captions, "captions", "DIR",
+const tool_command captions_command{"captions", "DIR",
                      "writes the font sheet, every caption image, the six title frames and a contact sheet "
                      "(all drawn on mid-grey) as PNG files into DIR",
-                     write_captions);
+                     write_captions};

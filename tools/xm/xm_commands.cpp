@@ -1,9 +1,9 @@
 // oddball-tool import-xm and export-xm: FastTracker 2 songs into our module and coded sample stream, and back (portable; tool side).
 #include "music/codec.h"
 #include "music/module.h"
-#include "tools/command.h"
-#include "tools/input_file.h"
-#include "tools/xm.h"
+#include "tools/cli/command.h"
+#include "tools/cli/input_file.h"
+#include "tools/xm/xm.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -216,9 +216,9 @@ bool load_music_files(const std::string& module_path, const std::string& stream_
     return true;
 }
 
-ODDBALL_TOOL_COMMAND(import_xm, "import-xm", "IN.xm OUT.mxm OUT.sbc [--raw] [--max-bytes N]",
+const tool_command import_xm_command{"import-xm", "IN.xm OUT.mxm OUT.sbc [--raw] [--max-bytes N]",
                      "converts a FastTracker 2 XM song into a module and its coded sample stream (--raw: PCM kept "
                      "inside the module)",
-                     import_xm);
-ODDBALL_TOOL_COMMAND(export_xm, "export-xm", "IN.mxm OUT.xm [--samples STREAM]",
-                     "converts a module (with its coded samples) into a FastTracker 2 XM song", export_xm);
+                     import_xm};
+const tool_command export_xm_command{"export-xm", "IN.mxm OUT.xm [--samples STREAM]",
+                     "converts a module (with its coded samples) into a FastTracker 2 XM song", export_xm};

@@ -1,10 +1,10 @@
 // Conversion between XM songs and our modules: import into the song model and module writer, export from a checked module (portable; tool side).
-#include "music/codec_encoder.h"
+#include "tools/song/codec_encoder.h"
 #include "music/module.h"
 #include "music/player.h"
 #include "shell/memory.h"
-#include "tools/song.h"
-#include "tools/xm.h"
+#include "tools/song/song.h"
+#include "tools/xm/xm.h"
 
 #include <algorithm>
 #include <cstdarg>

@@ -1,5 +1,5 @@
 // The XM file: a checked reader for files from outside and a writer (portable; tool side).
-#include "tools/xm.h"
+#include "tools/xm/xm.h"
 
 #include <algorithm>
 #include <cctype>
