@@ -1,6 +1,8 @@
 // Reading and writing PNG pictures and WAV sound (portable; libpng).
 #include "media/media_files.h"
 
+#include "media/whole_file.h"
+
 #include <png.h>
 
 #include <cerrno>
@@ -10,11 +12,6 @@
 #include <span>
 
 namespace {
-
-struct file_closer {
-    void operator()(FILE* f) const { if (f) std::fclose(f); }
-};
-using file_ptr = std::unique_ptr<FILE, file_closer>;
 
 bool fail(std::string* error, const std::string& text)
 {
@@ -37,21 +34,6 @@ void put_u32(std::vector<uint8_t>& out, uint32_t v)
 
 uint32_t get_u16(const uint8_t* p) { return p[0] | (p[1] << 8); }
 uint32_t get_u32(const uint8_t* p) { return get_u16(p) | (get_u16(p + 2) << 16); }
-
-bool read_whole(const std::string& path, std::vector<uint8_t>* bytes, std::string* error)
-{
-    file_ptr f(std::fopen(path.c_str(), "rb"));
-    if (!f)
-        return fail(error, path + ": cannot open: " + std::strerror(errno));
-    bytes->clear();
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0)
-        bytes->insert(bytes->end(), chunk, chunk + n);
-    if (std::ferror(f.get()))
-        return fail(error, path + ": cannot read");
-    return true;
-}
 
 bool write_whole(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error)
 {
@@ -103,8 +85,9 @@ bool png_write(const std::string& path, const picture& pic, bool with_alpha, std
 bool png_read(const std::string& path, picture* pic, std::string* error)
 {
     std::vector<uint8_t> bytes;
-    if (!read_whole(path, &bytes, error))
-        return false;
+    std::string why;
+    if (!read_input_file(path, &bytes, &why))
+        return fail(error, why);
     return png_read_bytes(bytes.data(), bytes.size(), path, pic, error);
 }
 
@@ -171,8 +154,9 @@ bool wav_write(const std::string& path, const wav_sound& sound, std::string* err
 bool wav_read(const std::string& path, wav_sound* sound, std::string* error)
 {
     std::vector<uint8_t> bytes;
-    if (!read_whole(path, &bytes, error))
-        return false;
+    std::string why;
+    if (!read_input_file(path, &bytes, &why))
+        return fail(error, why);
     return wav_read_bytes(bytes.data(), bytes.size(), path, sound, error);
 }
 

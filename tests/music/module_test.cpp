@@ -60,8 +60,6 @@ bool accepted(const std::vector<uint8_t>& bytes, std::string* why = nullptr)
     return ok;
 }
 
-std::string tool() { return binary_path("oddball-tool"); }
-
 }  // namespace
 
 TEST(Module, DeltaSamplesAreIntegratedOnce)

@@ -9,11 +9,6 @@
 
 namespace {
 
-std::string tool()
-{
-    return binary_path("oddball-tool");
-}
-
 TEST(CaptionsTool, WritesTheSheetEveryCaptionTheTitleFramesAndAContactSheet)
 {
     std::string dir = scratch_dir("captions-tool") + "/out";  // made by the tool

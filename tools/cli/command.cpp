@@ -1,8 +1,10 @@
 // The table of oddball-tool's commands and the two ways a command reports failure (portable).
 #include "tools/cli/command.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -47,6 +49,20 @@ int tool_usage_error(const char* format, ...)
     int status = vreport(2, format, args);
     va_end(args);
     return status;
+}
+
+bool parse_integer(const char* text, long long low, long long high, long long* value)
+{
+    const char* digits = text[0] == '-' ? text + 1 : text;
+    if (*digits < '0' || *digits > '9')
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    long long v = std::strtoll(text, &end, 10);
+    if (errno || *end || v < low || v > high)
+        return false;
+    *value = v;
+    return true;
 }
 
 int tool_run(int argc, char** argv)

@@ -22,6 +22,19 @@ std::span<const tool_command* const> tool_commands();
 // Runs the command named by argv[0] (what main does; tests call it in-process).
 int tool_run(int argc, char** argv);
 
+// A whole number from the command line between `low` and `high`: digits, with
+// a minus sign first when negative, and nothing else.  False otherwise.
+bool parse_integer(const char* text, long long low, long long high, long long* value);
+template <typename T>
+bool parse_integer(const char* text, long long low, long long high, T* value)
+{
+    long long v = 0;
+    if (!parse_integer(text, low, high, &v))
+        return false;
+    *value = T(v);
+    return true;
+}
+
 // Prints "oddball-tool: <message>" on standard error and returns 1 (for
 // `return tool_fail(...)` on a bad file) or 2 with tool_usage_error (bad arguments).
 int tool_fail(const char* format, ...) __attribute__((format(printf, 1, 2)));

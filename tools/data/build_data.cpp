@@ -1,12 +1,11 @@
 // oddball-tool build-data: writes data/ from content/, or checks that it is up to date (portable).
+#include "media/whole_file.h"
 #include "tools/cli/command.h"
 #include "tools/data/data_builder.h"
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -14,12 +13,6 @@ namespace {
 const data_builder* const builder_table[] = {
     &atlas_builder, &captions_builder, &sequences_builder, &font_builder, &meshes_builder, &song_builder,
 };
-
-std::vector<uint8_t> read_bytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 int build_data(int argc, char** argv)
 {
@@ -49,22 +42,18 @@ int build_data(int argc, char** argv)
     for (const data_block_out& block : blocks) {
         fs::path path = data / block.name;
         if (check) {
-            if (!fs::exists(path) || read_bytes(path) != block.bytes) {
+            std::vector<uint8_t> stored;
+            std::string unread;
+            if (!read_input_file(path.string(), &stored, &unread) || stored != block.bytes) {
                 std::fprintf(stderr, "oddball-tool: build-data --check: data/%s differs from what content/ builds\n",
                              block.name.c_str());
                 ++stale;
             }
             continue;
         }
-        fs::path temporary = path;
-        temporary += ".tmp";
-        {
-            std::ofstream out(temporary, std::ios::binary);
-            out.write(reinterpret_cast<const char*>(block.bytes.data()), std::streamsize(block.bytes.size()));
-            if (!out)
-                return tool_fail("build-data: cannot write %s", temporary.c_str());
-        }
-        fs::rename(temporary, path);
+        std::string error;
+        if (!write_output_file(path.string(), block.bytes.data(), block.bytes.size(), &error))
+            return tool_fail("build-data: %s", error.c_str());
         std::printf("data/%s: %zu bytes\n", block.name.c_str(), block.bytes.size());
     }
     if (check && !stale)

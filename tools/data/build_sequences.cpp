@@ -2,8 +2,9 @@
 #include "tools/data/data_builder.h"
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
+
+#include "media/whole_file.h"
 
 namespace {
 
@@ -15,11 +16,12 @@ constexpr struct {
 bool build_sequences(const std::string& content_dir, std::vector<data_block_out>& out)
 {
     std::string path = content_dir + "/director/texture_sequences.txt";
-    std::ifstream in(path);
-    if (!in) {
-        std::fprintf(stderr, "oddball-tool: %s: cannot open\n", path.c_str());
+    std::string text, error;
+    if (!read_text_file(path, &text, &error)) {
+        std::fprintf(stderr, "oddball-tool: %s\n", error.c_str());
         return false;
     }
+    std::istringstream in(text);
     std::vector<std::vector<long>> found(std::size(tables));
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {

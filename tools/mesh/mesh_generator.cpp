@@ -3,10 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <set>
 #include <sstream>
 
+#include "media/whole_file.h"
 #include "engine3d/mesh.h"
 
 namespace {
@@ -322,11 +322,10 @@ std::vector<dvec> icosahedron_vertices()
 
 bool read_mesh_parameters(const std::string& path, mesh_parameters& out, std::string& error)
 {
-    std::ifstream in(path);
-    if (!in) {
-        error = path + ": cannot read";
+    std::string text;
+    if (!read_text_file(path, &text, &error))
         return false;
-    }
+    std::istringstream in(text);
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
         line = line.substr(0, line.find('#'));

@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <vector>
 #include <sstream>
 
+#include "media/whole_file.h"
 #include "tools/picture/mpeg1_encoder.h"
 
 namespace {
@@ -379,11 +379,10 @@ bool parse_colour(const std::string& text, uint32_t* colour)
 
 bool read_atlas_parameters(const std::string& path, atlas_parameters* parameters, std::string* error)
 {
-    std::ifstream in(path);
-    if (!in) {
-        *error = path + ": cannot open";
+    std::string text;
+    if (!read_text_file(path, &text, error))
         return false;
-    }
+    std::istringstream in(text);
     atlas_parameters& p = *parameters;
     std::map<std::string, uint32_t*> colours = {
         {"organic_dark", &p.organic_dark}, {"organic_light", &p.organic_light},

@@ -5,72 +5,15 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "atlas/bit_reader.h"
+#include "media/whole_file.h"
 #include "tools/cli/command.h"
 #include "tools/picture/mpeg1_encoder.h"
 
 namespace {
-
-bool parse_int(const char* text, int low, int high, int* value)
-{
-    char* end = nullptr;
-    errno = 0;
-    long v = std::strtol(text, &end, 10);
-    if (errno || end == text || *end || v < low || v > high)
-        return false;
-    *value = int(v);
-    return true;
-}
-
-// Writes through a temporary beside the target, so a failed write leaves nothing.
-bool write_file(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error)
-{
-    std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        out.flush();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            *error = path + ": cannot write";
-            return false;
-        }
-    }
-    std::error_code code;
-    std::filesystem::rename(temporary, path, code);
-    if (code) {
-        std::filesystem::remove(temporary, code);
-        *error = path + ": cannot write";
-        return false;
-    }
-    return true;
-}
-
-bool read_stream(const std::string& path, std::vector<uint8_t>* bytes, std::string* error)
-{
-    std::error_code code;
-    if (!std::filesystem::is_regular_file(path, code)) {
-        *error = path + ": cannot open (no such file)";
-        return false;
-    }
-    auto size = std::filesystem::file_size(path, code);
-    if (code || size > bit_reader_max_size) {
-        *error = path + ": too large for a picture stream";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    bytes->assign(std::istreambuf_iterator<char>(in), {});
-    if (!in.eof() && in.fail()) {
-        *error = path + ": cannot read";
-        return false;
-    }
-    return true;
-}
 
 int encode_picture(int argc, char** argv)
 {
@@ -79,7 +22,7 @@ int encode_picture(int argc, char** argv)
     int qscale = mpeg_encoder_default_qscale;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--qscale")) {
-            if (i + 1 >= argc || !parse_int(argv[i + 1], 1, 31, &qscale))
+            if (i + 1 >= argc || !parse_integer(argv[i + 1], 1, 31, &qscale))
                 return tool_usage_error("encode-picture: --qscale takes a number from 1 to 31");
             ++i;
         } else if (argv[i][0] == '-' && argv[i][1]) {
@@ -102,7 +45,7 @@ int encode_picture(int argc, char** argv)
     picture decoded;
     if (!decode_intra_picture(stream, 0, &decoded, nullptr, &error))
         return tool_fail("encode-picture: the encoded stream does not decode: %s", error.c_str());
-    if (!write_file(files[1], stream, &error))
+    if (!write_output_file(files[1], stream.data(), stream.size(), &error))
         return tool_fail("encode-picture: %s", error.c_str());
     std::printf("%s: %d x %d, %zu bytes at quantiser scale %d, PSNR %.2f dB\n", files[1], source.width,
                 source.height, stream.size(), qscale, picture_psnr(source, decoded));
@@ -117,7 +60,7 @@ int decode_picture(int argc, char** argv)
     const char* planes_path = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--filter-rows")) {
-            if (i + 1 >= argc || !parse_int(argv[i + 1], 0, 4096, &filter_rows))
+            if (i + 1 >= argc || !parse_integer(argv[i + 1], 0, 4096, &filter_rows))
                 return tool_usage_error("decode-picture: --filter-rows takes a number from 0 to 4096");
             ++i;
         } else if (!std::strcmp(argv[i], "--planes")) {
@@ -137,13 +80,13 @@ int decode_picture(int argc, char** argv)
             "decode-picture: usage: decode-picture IN.m1v OUT.png [--filter-rows N] [--planes OUT.yuv]");
     std::vector<uint8_t> stream;
     std::string error;
-    if (!read_stream(files[0], &stream, &error))
+    if (!read_input_file(files[0], &stream, &error, bit_reader_max_size))
         return tool_fail("decode-picture: %s", error.c_str());
     picture decoded;
     std::vector<uint8_t> planes;
     if (!decode_intra_picture(stream, filter_rows, &decoded, planes_path ? &planes : nullptr, &error))
         return tool_fail("decode-picture: %s: %s", files[0], error.c_str());
-    if (planes_path && !write_file(planes_path, planes, &error))
+    if (planes_path && !write_output_file(planes_path, planes.data(), planes.size(), &error))
         return tool_fail("decode-picture: %s", error.c_str());
     if (!png_write(files[1], decoded, false, &error)) {
         if (planes_path)

@@ -124,17 +124,6 @@ const preview_effect effects[] = {
     {"wave", render_wave},        // row_wave(t, 2) of a test card
 };
 
-bool parse_time(const char* text, int32_t* t)
-{
-    errno = 0;
-    char* end = nullptr;
-    long long value = std::strtoll(text, &end, 10);
-    if (errno || end == text || *end || value < INT32_MIN || value > INT32_MAX)
-        return false;
-    *t = int32_t(value);
-    return true;
-}
-
 int preview(int argc, char** argv)
 {
     if (argc != 4)
@@ -146,7 +135,7 @@ int preview(int argc, char** argv)
     if (!effect)
         return tool_usage_error("preview: unknown effect '%s' (plasma, zoomer, streaks, lens, bump or wave)", argv[1]);
     int32_t t = 0;
-    if (!parse_time(argv[2], &t))
+    if (!parse_integer(argv[2], INT32_MIN, INT32_MAX, &t))
         return tool_usage_error("preview: TIME must be a whole number of milliseconds, not '%s'", argv[2]);
 
     precalc_all();

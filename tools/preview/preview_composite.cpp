@@ -98,23 +98,13 @@ void preview_lens_feedback(int32_t t, uint32_t* frame)
     add_image({screen_width, screen_height, scratch.data()}, {screen_width, screen_height, frame});
 }
 
-bool parse_time(const char* text, int32_t* t)
-{
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (end == text || *end || value < 0 || value > 100000000)
-        return false;
-    *t = static_cast<int32_t>(value);
-    return true;
-}
-
 int preview_composite(int argc, char** argv)
 {
     if (argc != 4)
         return tool_usage_error("preview-composite: expected NAME TIME FILE.png");
     const std::string name = argv[1];
     int32_t t = 0;
-    if (!parse_time(argv[2], &t))
+    if (!parse_integer(argv[2], 0, 100000000, &t))
         return tool_usage_error("preview-composite: TIME must be milliseconds from 0 to 100000000, not '%s'", argv[2]);
     void (*render)(int32_t, uint32_t*) = nullptr;
     if (name == "rotozoom")

@@ -3,8 +3,9 @@
 #include "music/player.h"
 #include "music/sound.h"
 #include "platform/platform.h"
+#include "media/whole_file.h"
 #include "tools/cli/command.h"
-#include "tools/cli/input_file.h"
+#include "tools/song/music_loader.h"
 #include "tools/xm/xm.h"
 
 #include <csignal>

@@ -1,12 +1,10 @@
 // oddball-tool render-song: plays a module file through the player and mixer into a WAV file, with a row trace (portable).
-#include "music/codec.h"
+#include "media/media_files.h"
 #include "music/mixer.h"
 #include "music/module.h"
 #include "music/player.h"
-#include "media/media_files.h"
-#include "shell/memory.h"
 #include "tools/cli/command.h"
-#include "tools/cli/input_file.h"
+#include "tools/song/music_loader.h"
 #include "tools/song/song_walk.h"
 
 #include <cerrno>
@@ -14,8 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,7 +19,6 @@
 namespace {
 
 constexpr double longest_seconds = 3600;
-
 
 struct render_options {
     const char* module_path = nullptr;
@@ -69,40 +64,15 @@ int render_song(int argc, char** argv)
         return tool_usage_error("render-song: usage: render-song MODULE.mxm OUT.wav [--samples STREAM] "
                                 "[--seconds S] [--trace FILE]");
 
-    std::vector<uint8_t> module;
-    std::string read_error;
-    if (!read_input_file(o.module_path, &module, &read_error))
-        return tool_fail("render-song: %s", read_error.c_str());
-    if (module.size() + music_read_margin > music_image_size)
-        return tool_fail("render-song: %s: %zu bytes, more than the 1 MB music image holds", o.module_path,
-                         module.size());
-    std::vector<uint8_t> stream;
-    uint64_t pcm_expected = 0;
-    if (o.samples_path) {
-        if (!read_input_file(o.samples_path, &stream, &read_error))
-            return tool_fail("render-song: %s", read_error.c_str());
-        const char* problem = nullptr;
-        int64_t decoded = codec_check_stream(stream.data(), stream.size(), &problem);
-        if (decoded < 0)
-            return tool_fail("render-song: %s: %s", o.samples_path, problem);
-        pcm_expected = uint64_t(decoded);
-        if (module.size() + pcm_expected + music_read_margin > music_image_size)
-            return tool_fail("render-song: %s: the module and the %llu decoded sample bytes do not fit the 1 MB music "
-                             "image",
-                             o.samples_path, static_cast<unsigned long long>(pcm_expected));
-    }
-
-    uint32_t pcm_size = 0;
-    uint8_t* image = build_music_image(module.data(), uint32_t(module.size()), o.samples_path ? stream.data() : nullptr,
-                                       &pcm_size);
-    char problem[256];
-    if (!module_check(image, uint32_t(module.size()), pcm_size, problem, sizeof problem)) {
-        mem_free(image);
-        return tool_fail("render-song: %s: %s", o.module_path, problem);
-    }
+    std::vector<uint8_t> image;
+    uint32_t module_size = 0, pcm_size = 0;
+    std::string load_error;
+    if (!load_music_files(o.module_path, o.samples_path ? o.samples_path : "", &image, &module_size, &pcm_size,
+                          &load_error))
+        return tool_fail("render-song: %s", load_error.c_str());
 
     auto state = std::make_unique<player_state>();
-    player_init(state.get(), image);
+    player_init(state.get(), image.data());
     player_start(0);
     // One pass of the song (or S seconds), row by row.
     uint64_t limit = o.seconds > 0 ? uint64_t(std::llround(o.seconds * mix_rate)) : 0;
@@ -122,7 +92,6 @@ int render_song(int argc, char** argv)
     uint64_t done = walk.frames;
     player_stop();
     current_player = nullptr;
-    mem_free(image);
 
     std::string error;
     if (!wav_write(o.wav_path, sound, &error))

@@ -1,10 +1,10 @@
 // oddball-tool encode-samples and decode-samples: WAV files to and from the subband-coded sample stream (portable).
-#include "music/codec.h"
-#include "tools/song/codec_encoder.h"
 #include "media/media_files.h"
+#include "media/whole_file.h"
+#include "music/codec.h"
 #include "shell/memory.h"
 #include "tools/cli/command.h"
-#include "tools/cli/input_file.h"
+#include "tools/song/codec_encoder.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -17,45 +17,6 @@
 #include <vector>
 
 namespace {
-
-// A whole positive number from the command line, or false.
-bool parse_count(const char* text, uint64_t limit, uint64_t* value)
-{
-    if (!*text || *text < '0' || *text > '9')
-        return false;
-    errno = 0;
-    char* end = nullptr;
-    unsigned long long v = std::strtoull(text, &end, 10);
-    if (errno || *end || v == 0 || v > limit)
-        return false;
-    *value = v;
-    return true;
-}
-
-// Writes through a temporary file so that a failure leaves no partial file.
-bool write_file(const std::string& path, const uint8_t* bytes, size_t size, std::string* error)
-{
-    std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (out)
-            out.write(reinterpret_cast<const char*>(bytes), std::streamsize(size));
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            *error = path + ": cannot write: " + std::strerror(errno);
-            return false;
-        }
-    }
-    std::error_code failed;
-    std::filesystem::rename(temporary, path, failed);
-    if (failed) {
-        std::filesystem::remove(temporary, failed);
-        *error = path + ": cannot write";
-        return false;
-    }
-    return true;
-}
 
 // The sound on the 8-bit scale: channels mixed down, 16-bit values divided by 256.
 std::vector<float> mono_samples(const wav_sound& sound)
@@ -77,7 +38,7 @@ int encode_samples(int argc, char** argv)
     uint64_t max_bytes = 0;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--max-bytes")) {
-            if (i + 1 >= argc || !parse_count(argv[i + 1], UINT32_MAX, &max_bytes))
+            if (i + 1 >= argc || !parse_integer(argv[i + 1], 1, UINT32_MAX, &max_bytes))
                 return tool_usage_error("encode-samples: --max-bytes takes a positive whole number of bytes");
             ++i;
         } else if (argv[i][0] == '-' && argv[i][1]) {
@@ -116,7 +77,7 @@ int encode_samples(int argc, char** argv)
     if (!codec_encode(inputs.data(), int(inputs.size()), uint32_t(max_bytes), &coded, &problem))
         return tool_fail("encode-samples: %s", problem);
     std::string error;
-    bool written = write_file(out_path, coded.stream, coded.size, &error);
+    bool written = write_output_file(out_path, coded.stream, coded.size, &error);
 
     // Each input's own quality, from the stream as the program will decode it.
     std::vector<int8_t> decoded(coded.samples);
@@ -141,7 +102,7 @@ int decode_samples(int argc, char** argv)
     uint64_t rate = 8363;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--rate")) {
-            if (i + 1 >= argc || !parse_count(argv[i + 1], 1000000, &rate))
+            if (i + 1 >= argc || !parse_integer(argv[i + 1], 1, 1000000, &rate))
                 return tool_usage_error("decode-samples: --rate takes a sample rate from 1 to 1000000 Hz");
             ++i;
         } else if (argv[i][0] == '-' && argv[i][1]) {

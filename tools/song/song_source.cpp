@@ -7,8 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
+
+#include "media/whole_file.h"
 
 namespace {
 
@@ -154,11 +155,10 @@ bool parse_effect(const std::string& text, uint8_t* effect, uint8_t* parameter)
 
 bool read_lines(const std::string& path, std::vector<std::string>* lines, std::string* error)
 {
-    std::ifstream in(path);
-    if (!in) {
-        *error = path + ": cannot open";
+    std::string text;
+    if (!read_text_file(path, &text, error))
         return false;
-    }
+    std::istringstream in(text);
     std::string line;
     while (std::getline(in, line))
         lines->push_back(line);

@@ -3,9 +3,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <sstream>
 #include <string>
 
+#include "media/whole_file.h"
 #include "text/captions.h"
 #include "text/font.h"
 
@@ -43,11 +44,12 @@ bool has_glyph(char c)
 bool build_captions(const std::string& content_dir, std::vector<data_block_out>& out)
 {
     const std::string path = content_dir + "/captions/captions.txt";
-    std::ifstream in(path);
-    if (!in) {
-        std::fprintf(stderr, "oddball-tool: cannot read %s\n", path.c_str());
+    std::string source, error;
+    if (!read_text_file(path, &source, &error)) {
+        std::fprintf(stderr, "oddball-tool: %s\n", error.c_str());
         return false;
     }
+    std::istringstream in(source);
     std::vector<uint8_t> bytes;
     int entry = 0;
     std::string line;

@@ -3,9 +3,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <sstream>
 #include <string>
 
+#include "media/whole_file.h"
 #include "text/font.h"
 
 namespace {
@@ -50,11 +51,12 @@ bool fail(const std::string& file, int line, const std::string& message)
 bool build_font(const std::string& content_dir, std::vector<data_block_out>& out)
 {
     const std::string path = content_dir + "/font/glyphs.txt";
-    std::ifstream in(path);
-    if (!in) {
-        std::fprintf(stderr, "oddball-tool: cannot read %s\n", path.c_str());
+    std::string text, error;
+    if (!read_text_file(path, &text, &error)) {
+        std::fprintf(stderr, "oddball-tool: %s\n", error.c_str());
         return false;
     }
+    std::istringstream in(text);
     // glyphs[g][y][x]: intensity of glyph g
     std::vector<std::vector<std::string>> glyphs;
     std::string line;

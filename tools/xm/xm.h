@@ -111,14 +111,3 @@ bool xm_import(const xm_song& song, const xm_import_options& options, xm_import_
 // song.  False with one sentence in *error for a module that fails its check.
 bool xm_export(const uint8_t* image, uint32_t module_size, uint32_t pcm_size, xm_song* song, xm_warnings* warnings,
                std::string* error);
-
-// A music image (1 MB, as the player reads it) built from files from
-// outside: the module, and the coded sample stream when `stream_path` is not
-// empty, both checked (stream blocks, then module_check).  False with one
-// sentence in *error.
-bool load_music_files(const std::string& module_path, const std::string& stream_path, std::vector<uint8_t>* image,
-                      uint32_t* module_size, uint32_t* pcm_size, std::string* error);
-
-// The same from bytes in memory.
-bool load_music_bytes(const std::vector<uint8_t>& module, const std::vector<uint8_t>* stream,
-                      std::vector<uint8_t>* image, uint32_t* module_size, uint32_t* pcm_size, std::string* error);

@@ -1,8 +1,9 @@
 // oddball-tool import-xm and export-xm: FastTracker 2 songs into our module and coded sample stream, and back (portable; tool side).
 #include "music/codec.h"
 #include "music/module.h"
+#include "media/whole_file.h"
 #include "tools/cli/command.h"
-#include "tools/cli/input_file.h"
+#include "tools/song/music_loader.h"
 #include "tools/xm/xm.h"
 
 #include <cerrno>
@@ -16,11 +17,6 @@
 namespace {
 
 constexpr size_t max_warning_lines = 200;
-
-bool read_file(const std::string& path, std::vector<uint8_t>* bytes, std::string* error)
-{
-    return read_input_file(path, bytes, error);
-}
 
 // Writes all files or none: each goes to a temporary file first, and the
 // temporaries are renamed only when every one has been written.
@@ -54,19 +50,6 @@ bool write_files(const std::vector<std::pair<std::string, const std::vector<uint
     return false;
 }
 
-bool parse_count(const char* text, uint64_t limit, uint64_t* value)
-{
-    if (!*text || *text < '0' || *text > '9')
-        return false;
-    errno = 0;
-    char* end = nullptr;
-    unsigned long long v = std::strtoull(text, &end, 10);
-    if (errno || *end || v == 0 || v > limit)
-        return false;
-    *value = v;
-    return true;
-}
-
 void print_warnings(const char* command, const xm_warnings& warnings)
 {
     for (size_t i = 0; i < warnings.size() && i < max_warning_lines; ++i)
@@ -84,7 +67,7 @@ int import_xm(int argc, char** argv)
             options.raw = true;
         } else if (!std::strcmp(argv[i], "--max-bytes")) {
             uint64_t n = 0;
-            if (i + 1 >= argc || !parse_count(argv[i + 1], UINT32_MAX, &n))
+            if (i + 1 >= argc || !parse_integer(argv[i + 1], 1, UINT32_MAX, &n))
                 return tool_usage_error("import-xm: --max-bytes takes a positive whole number of bytes");
             options.max_bytes = uint32_t(n);
             ++i;
@@ -101,7 +84,7 @@ int import_xm(int argc, char** argv)
 
     std::vector<uint8_t> bytes;
     std::string error;
-    if (!read_file(paths[0], &bytes, &error))
+    if (!read_input_file(paths[0], &bytes, &error))
         return tool_fail("import-xm: %s", error.c_str());
     xm_song song;
     if (!xm_read(bytes.data(), bytes.size(), &song, &error))
@@ -165,56 +148,6 @@ int export_xm(int argc, char** argv)
 }
 
 }  // namespace
-
-bool load_music_bytes(const std::vector<uint8_t>& module, const std::vector<uint8_t>* stream,
-                      std::vector<uint8_t>* image, uint32_t* module_size, uint32_t* pcm_size, std::string* error)
-{
-    if (module.size() + music_read_margin > music_image_size) {
-        *error = "the module is " + std::to_string(module.size()) + " bytes, more than the 1 MB music image holds";
-        return false;
-    }
-    image->assign(music_image_size, 0);
-    std::copy(module.begin(), module.end(), image->begin());
-    *module_size = uint32_t(module.size());
-    *pcm_size = 0;
-    if (stream) {
-        const char* problem = nullptr;
-        int64_t decoded = codec_check_stream(stream->data(), stream->size(), &problem);
-        if (decoded < 0) {
-            *error = std::string("the sample stream: ") + problem;
-            return false;
-        }
-        if (uint64_t(decoded) + module.size() + music_read_margin > music_image_size) {
-            *error = "the module and its decoded samples take more than the 1 MB music image holds";
-            return false;
-        }
-        static codec_state state;
-        *pcm_size = decode_sample_stream(&state, stream->data(), reinterpret_cast<int8_t*>(image->data() + module.size()));
-    }
-    char why[200];
-    if (!module_check(image->data(), *module_size, *pcm_size, why, sizeof why)) {
-        *error = why;
-        if (!stream && std::strstr(why, "lies outside"))
-            *error += " (give its coded samples with --samples)";
-        return false;
-    }
-    return true;
-}
-
-bool load_music_files(const std::string& module_path, const std::string& stream_path, std::vector<uint8_t>* image,
-                      uint32_t* module_size, uint32_t* pcm_size, std::string* error)
-{
-    std::vector<uint8_t> module, stream;
-    if (!read_file(module_path, &module, error))
-        return false;
-    if (!stream_path.empty() && !read_file(stream_path, &stream, error))
-        return false;
-    if (!load_music_bytes(module, stream_path.empty() ? nullptr : &stream, image, module_size, pcm_size, error)) {
-        *error = module_path + ": " + *error;
-        return false;
-    }
-    return true;
-}
 
 const tool_command import_xm_command{"import-xm", "IN.xm OUT.mxm OUT.sbc [--raw] [--max-bytes N]",
                      "converts a FastTracker 2 XM song into a module and its coded sample stream (--raw: PCM kept "

@@ -13,7 +13,6 @@
 
 namespace {
 
-std::string tool() { return binary_path("oddball-tool"); }
 std::string ffmpeg() { return "ffmpeg -hide_banner -nostdin -loglevel error -y"; }
 
 void run_ok(const std::string& command)

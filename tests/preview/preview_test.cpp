@@ -7,15 +7,6 @@
 #include "media/media_files.h"
 #include "tests/support/helpers.h"
 
-namespace {
-
-std::string tool()
-{
-    return binary_path("oddball-tool");
-}
-
-}  // namespace
-
 TEST(Preview, EveryEffectDrawsAFrame)
 {
     std::string dir = scratch_dir("preview");
