@@ -167,7 +167,6 @@ TEST(CodecEncoder, InputsGoBackToBackOnGranules)
 TEST(CodecTools, EncodeAndDecodeWavFiles)
 {
     std::string dir = scratch_dir("codec_tools");
-    std::string tool = binary_path("oddball-tool");
     wav_sound sound;
     sound.rate = 22050;
     sound.channels = 2;
@@ -180,13 +179,13 @@ TEST(CodecTools, EncodeAndDecodeWavFiles)
     std::string error;
     ASSERT_TRUE(wav_write(dir + "/sweep.wav", sound, &error)) << error;
 
-    command_result enc = run_command(tool + " encode-samples " + dir + "/sweep.wav " + dir + "/sweep.sbc");
+    command_result enc = run_command(tool() + " encode-samples " + dir + "/sweep.wav " + dir + "/sweep.sbc");
     ASSERT_EQ(enc.status, 0) << enc.errors;
     EXPECT_NE(enc.output.find("172 granules"), std::string::npos) << enc.output;  // 157 + 15
     EXPECT_NE(enc.output.find("bits per sample"), std::string::npos) << enc.output;
     EXPECT_NE(enc.output.find("SNR"), std::string::npos) << enc.output;
 
-    command_result dec = run_command(tool + " decode-samples " + dir + "/sweep.sbc " + dir + "/back.wav");
+    command_result dec = run_command(tool() + " decode-samples " + dir + "/sweep.sbc " + dir + "/back.wav");
     ASSERT_EQ(dec.status, 0) << dec.errors;
     wav_sound back;
     ASSERT_TRUE(wav_read(dir + "/back.wav", &back, &error)) << error;
@@ -200,12 +199,12 @@ TEST(CodecTools, EncodeAndDecodeWavFiles)
     EXPECT_GT(codec_snr_db(x.data(), bytes.data(), 5000), 15.0);
 
     // Several inputs: each one's start is printed.
-    command_result two = run_command(tool + " encode-samples " + dir + "/sweep.wav " + dir + "/sweep.wav " + dir +
+    command_result two = run_command(tool() + " encode-samples " + dir + "/sweep.wav " + dir + "/sweep.wav " + dir +
                                      "/two.sbc --max-bytes 3000");
     ASSERT_EQ(two.status, 0) << two.errors;
     EXPECT_NE(two.output.find("starts at sample 5504"), std::string::npos) << two.output;
     EXPECT_LE(read_file_bytes(dir + "/two.sbc").size(), 3000u);
-    dec = run_command(tool + " decode-samples " + dir + "/two.sbc " + dir + "/two.wav --rate 22050");
+    dec = run_command(tool() + " decode-samples " + dir + "/two.sbc " + dir + "/two.wav --rate 22050");
     ASSERT_EQ(dec.status, 0) << dec.errors;
     ASSERT_TRUE(wav_read(dir + "/two.wav", &back, &error)) << error;
     EXPECT_EQ(back.rate, 22050);
@@ -214,7 +213,6 @@ TEST(CodecTools, EncodeAndDecodeWavFiles)
 TEST(CodecTools, BadInputGetsOneLineAndNoOutputFile)
 {
     std::string dir = scratch_dir("codec_tools_bad");
-    std::string tool = binary_path("oddball-tool");
     write_file_bytes(dir + "/text.wav", {'h', 'e', 'l', 'l', 'o'});
     std::vector<uint8_t> wav = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
                                 2, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x40, 0x1F, 0, 0, 1, 0, 8, 0};
@@ -279,6 +277,6 @@ TEST(CodecTools, BadInputGetsOneLineAndNoOutputFile)
         EXPECT_FALSE(std::filesystem::exists(dir + "/out.wav")) << c.arguments;
     }
     // The good ones work.
-    EXPECT_EQ(run_command(tool + " decode-samples " + dir + "/good.sbc " + dir + "/out.wav").status, 0);
-    EXPECT_EQ(run_command(tool + " encode-samples " + dir + "/drum.wav " + dir + "/out.sbc").status, 0);
+    EXPECT_EQ(run_command(tool() + " decode-samples " + dir + "/good.sbc " + dir + "/out.wav").status, 0);
+    EXPECT_EQ(run_command(tool() + " encode-samples " + dir + "/drum.wav " + dir + "/out.sbc").status, 0);
 }
