@@ -40,7 +40,8 @@ int preview_3d(int argc, char** argv)
     if (!parse_number(argv[2], t))
         return tool_usage_error("preview-3d: T must be a number, not '%s'", argv[2]);
     const std::string file = argv[3];
-    for (int i = 4; i < argc; ++i) {
+    // Options come in pairs: a name and its value.
+    for (int i = 4; i < argc; i += 2) {
         const char* option = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : "";
         double number;
@@ -55,7 +56,6 @@ int preview_3d(int argc, char** argv)
         } else {
             return tool_usage_error("preview-3d: unexpected argument '%s'", option);
         }
-        ++i;
     }
     const bool wire = mode == "wire-dots" || mode == "wire-outline";
     if (mode != "blob0" && mode != "blob1" && !wire && mode != "sprite-sphere")
