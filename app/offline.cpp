@@ -25,11 +25,11 @@
 #include "app/display.h"
 #include "app/entry.h"
 #include "director/timeline.h"
+#include "media/media_files.h"
 #include "music/mixer.h"
 #include "music/player.h"
 #include "music/sound.h"
 #include "platform/platform.h"
-#include "platform/virtual/media_files.h"
 
 namespace {
 

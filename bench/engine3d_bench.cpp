@@ -9,7 +9,7 @@
 #include "engine3d/object_drawing.h"
 #include "engine3d/rasterisers.h"
 #include "engine3d/render_modes.h"
-#include "engine3d/stand_in_textures.h"
+#include "tools/preview/stand_in_textures.h"
 
 namespace {
 

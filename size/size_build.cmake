@@ -1,6 +1,6 @@
 # The 64 KB build: the show alone, compiled and linked for size, then packed
 # into one self-extracting executable.  Included by CMakeLists.txt when
-# ODDBALL_SIZE_BUILD is on (tools/build_64k.sh configures such a tree); it
+# ODDBALL_SIZE_BUILD is on (scripts/build_64k.sh configures such a tree); it
 # needs nothing but the compiler and SDL2.
 #
 # What it leaves out of the normal build: the offline modes (app/offline.cpp),

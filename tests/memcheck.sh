@@ -5,7 +5,7 @@
 # Usage: tests/memcheck.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source tools/setup.sh
+source scripts/setup.sh
 seconds=${1:-30}
 if ! [[ "$seconds" =~ ^[0-9]+$ ]] || ((seconds < 1)); then
     echo "usage: tests/memcheck.sh [SECONDS]" >&2

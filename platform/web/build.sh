@@ -4,7 +4,7 @@
 # emscripten from Debian when it is missing.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-if [ -f scripts/setup.sh ]; then source scripts/setup.sh; else source tools/setup.sh; fi
+source scripts/setup.sh
 tree=${1:-build-web}
 install_missing "${web_packages[@]}"
 # Debian's emscripten finds its JavaScript packages here.

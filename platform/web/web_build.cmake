@@ -4,7 +4,7 @@
 # nothing but emscripten.
 #
 # It leaves out of the normal build: SDL2 and its backend, the offline modes
-# of app/ (they write files through libpng), the tool, the tests and the
+# of app/ (they write files through the media library), the tool, the tests and the
 # benchmarks.  It keeps every subsystem folder, globbed as the normal build
 # does, the virtual backend (for the page's offline modes) and adds the web
 # backend.  Processor paths: SSE2 becomes WebAssembly SIMD (-msimd128
@@ -24,10 +24,8 @@ foreach(dir base imaging text atlas engine3d music director app app/web platform
   list(APPEND web_sources ${found})
 endforeach()
 list(APPEND web_sources ${CMAKE_SOURCE_DIR}/platform/virtual/virtual_platform.cpp)
-# The native entry point and offline modes (the page has its own), and
-# tool-only code that sits in the runtime folders.
-list(REMOVE_ITEM web_sources ${CMAKE_SOURCE_DIR}/app/oddball_main.cpp ${CMAKE_SOURCE_DIR}/app/offline.cpp
-  ${CMAKE_SOURCE_DIR}/music/codec_encoder.cpp)
+# The native entry point and offline modes (the page has its own).
+list(REMOVE_ITEM web_sources ${CMAKE_SOURCE_DIR}/app/oddball_main.cpp ${CMAKE_SOURCE_DIR}/app/offline.cpp)
 
 add_executable(oddball ${web_sources})
 foreach(target oddball oddball_data)

@@ -12,7 +12,7 @@
 #include "app/clock.h"
 #include "director/precalc.h"
 #include "director/timeline.h"
-#include "platform/virtual/media_files.h"
+#include "media/media_files.h"
 #include "tests/support/helpers.h"
 #include "tests/support/scene_frames.h"
 #include "tests/support/show_precalc.h"

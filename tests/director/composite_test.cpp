@@ -16,7 +16,7 @@
 #include "director/timeline.h"
 #include "imaging/effects.h"
 #include "imaging/tables.h"
-#include "platform/virtual/media_files.h"
+#include "media/media_files.h"
 #include "tests/support/helpers.h"
 
 namespace {

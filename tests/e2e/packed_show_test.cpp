@@ -1,4 +1,4 @@
-// The 64 KB build: tools/build_64k.sh makes one packed executable of at most
+// The 64 KB build: scripts/build_64k.sh makes one packed executable of at most
 // 65,536 bytes that needs only SDL2 and the C library, starts under a private
 // X server, ends with status 0 on Escape, passes other statuses through and
 // leaves no file behind; its stub runs any packed program with the arguments
@@ -21,7 +21,7 @@ constexpr long size_limit = 65536;
 std::string build_packed_show()
 {
     std::string tree = binary_path("build-64k");
-    command_result build = run_command(source_path("tools/build_64k.sh") + " " + tree + " 2>&1");
+    command_result build = run_command(source_path("scripts/build_64k.sh") + " " + tree + " 2>&1");
     EXPECT_EQ(build.status, 0) << build.output;
     return tree + "/oddball";
 }

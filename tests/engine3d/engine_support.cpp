@@ -1,7 +1,7 @@
 // What the 3D engine's tests share: small meshes in the stored format, the engine made ready once.
 #include "tests/engine3d/engine_support.h"
 
-#include "engine3d/stand_in_textures.h"
+#include "tools/preview/stand_in_textures.h"
 
 std::vector<uint8_t> stored_mesh(const std::vector<std::array<int, 3>>& vertices,
                                  const std::vector<std::array<int, 3>>& faces)

@@ -10,7 +10,7 @@
 #include "director/precalc.h"
 #include "engine3d/mesh.h"
 #include "engine3d/transform.h"
-#include "platform/virtual/media_files.h"
+#include "media/media_files.h"
 #include "tests/engine3d/engine_support.h"
 #include "tests/support/helpers.h"
 

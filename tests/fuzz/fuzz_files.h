@@ -11,7 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "tools/command.h"
+#include "tools/cli/command.h"
 
 // A folder of this process's own, made once (in /dev/shm when there is one:
 // the files are written and read at every run).

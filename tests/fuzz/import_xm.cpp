@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/xm.h"
+#include "tools/song/music_loader.h"
+#include "tools/xm/xm.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

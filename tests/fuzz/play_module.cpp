@@ -16,7 +16,7 @@
 #include "music/codec.h"
 #include "music/module.h"
 #include "music/player.h"
-#include "tools/song_walk.h"
+#include "tools/song/song_walk.h"
 
 namespace {
 

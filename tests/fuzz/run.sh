@@ -12,7 +12,7 @@
 # A finding's input can be run again with build-asan/fuzz_TARGET FILE.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-source tools/setup.sh
+source scripts/setup.sh
 tree=build-asan
 targets=()
 for source in tests/fuzz/*.cpp; do

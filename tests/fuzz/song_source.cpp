@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "tests/fuzz/fuzz_files.h"
-#include "tools/song.h"
+#include "tools/song/song.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Module loading and checking: player_init, delta samples, pattern entries, the checker, and oddball-tool render-song.
-#include "music/codec_encoder.h"
-#include "platform/virtual/media_files.h"
+#include "media/media_files.h"
 #include "tests/music/song_harness.h"
 #include "tests/support/helpers.h"
+#include "tools/song/codec_encoder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -59,8 +59,6 @@ bool accepted(const std::vector<uint8_t>& bytes, std::string* why = nullptr)
         *why = error;
     return ok;
 }
-
-std::string tool() { return binary_path("oddball-tool"); }
 
 }  // namespace
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "tests/support/helpers.h"
-#include "tools/song.h"
+#include "tools/song/song.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "music/module.h"
 #include "music/sound.h"
 #include "tests/support/helpers.h"
-#include "tools/song_walk.h"
+#include "tools/song/song_walk.h"
 
 namespace {
 

@@ -15,6 +15,11 @@ std::string source_path(const std::string& relative)
     return std::string(ODDBALL_SOURCE_DIR) + "/" + relative;
 }
 
+std::string tool()
+{
+    return binary_path("oddball-tool");
+}
+
 std::string binary_path(const std::string& relative)
 {
     return std::string(ODDBALL_BINARY_DIR) + "/" + relative;

@@ -7,6 +7,7 @@
 
 std::string source_path(const std::string& relative);  // inside the checkout
 std::string binary_path(const std::string& relative);  // inside the build tree
+std::string tool();  // oddball-tool in the build tree, for run_command
 // A fresh empty folder for one test's files (under the build tree).
 std::string scratch_dir(const std::string& name);
 

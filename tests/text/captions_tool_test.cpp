@@ -4,15 +4,10 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/virtual/media_files.h"
+#include "media/media_files.h"
 #include "tests/support/helpers.h"
 
 namespace {
-
-std::string tool()
-{
-    return binary_path("oddball-tool");
-}
 
 TEST(CaptionsTool, WritesTheSheetEveryCaptionTheTitleFramesAndAContactSheet)
 {

@@ -4,7 +4,7 @@
 # program (tests/web/web_test.py).  Installs what it needs on Debian 12.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-if [ -f scripts/setup.sh ]; then source scripts/setup.sh; else source tools/setup.sh; fi
+source scripts/setup.sh
 started=$SECONDS
 install_missing "${build_packages[@]}" "${web_packages[@]}"
 platform/web/build.sh build-web

@@ -3,7 +3,8 @@
 #include "music/player.h"
 #include "tests/support/helpers.h"
 #include "tests/support/xm_builder.h"
-#include "tools/xm.h"
+#include "tools/song/music_loader.h"
+#include "tools/xm/xm.h"
 
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.hpp>

@@ -2,7 +2,7 @@
 #include "music/module.h"
 #include "tests/support/helpers.h"
 #include "tests/support/xm_builder.h"
-#include "tools/xm.h"
+#include "tools/xm/xm.h"
 
 #include <gtest/gtest.h>
 
@@ -224,17 +224,16 @@ TEST(XmRoundTrip, ImportOfAnExportedModuleGivesTheSameModule)
 {
     // The program's own song, coded.
     std::string dir = scratch_dir("xm_round_trip");
-    std::string tool = binary_path("oddball-tool");
-    command_result r = run_command(tool + " export-xm " + source_path("data/song.mxm") + " " + dir +
+    command_result r = run_command(tool() + " export-xm " + source_path("data/song.mxm") + " " + dir +
                                    "/song.xm --samples " + source_path("data/song.sbc"));
     ASSERT_EQ(r.status, 0) << r.errors;
     EXPECT_EQ(r.errors, "");
-    r = run_command(tool + " import-xm " + dir + "/song.xm " + dir + "/song.mxm " + dir + "/song.sbc");
+    r = run_command(tool() + " import-xm " + dir + "/song.xm " + dir + "/song.mxm " + dir + "/song.sbc");
     ASSERT_EQ(r.status, 0) << r.errors;
     EXPECT_EQ(r.errors, "");
     EXPECT_EQ(read_file_bytes(dir + "/song.mxm"), read_file_bytes(source_path("data/song.mxm")));
     // Without its samples the module cannot be exported.
-    r = run_command(tool + " export-xm " + source_path("data/song.mxm") + " " + dir + "/none.xm");
+    r = run_command(tool() + " export-xm " + source_path("data/song.mxm") + " " + dir + "/none.xm");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.errors.find("--samples"), std::string::npos) << r.errors;
 
@@ -257,11 +256,11 @@ TEST(XmRoundTrip, ImportOfAnExportedModuleGivesTheSameModule)
     built.set(q, 10, 2, 97, 0, 0, 20, 4);
     built.set(q, 11, 3, 0, 0, 0xA2, 4, 0x36);  // vibrato speeds: doubled on import, halved on export
     write_file_bytes(dir + "/own.xm", test_xm_bytes(built));
-    r = run_command(tool + " import-xm " + dir + "/own.xm " + dir + "/own.mxm " + dir + "/own.sbc --raw");
+    r = run_command(tool() + " import-xm " + dir + "/own.xm " + dir + "/own.mxm " + dir + "/own.sbc --raw");
     ASSERT_EQ(r.status, 0) << r.errors;
-    r = run_command(tool + " export-xm " + dir + "/own.mxm " + dir + "/own2.xm");
+    r = run_command(tool() + " export-xm " + dir + "/own.mxm " + dir + "/own2.xm");
     ASSERT_EQ(r.status, 0) << r.errors;
-    r = run_command(tool + " import-xm " + dir + "/own2.xm " + dir + "/own2.mxm " + dir + "/own2.sbc --raw");
+    r = run_command(tool() + " import-xm " + dir + "/own2.xm " + dir + "/own2.mxm " + dir + "/own2.sbc --raw");
     ASSERT_EQ(r.status, 0) << r.errors;
     EXPECT_EQ(read_file_bytes(dir + "/own2.mxm"), read_file_bytes(dir + "/own.mxm"));
     // The exported 16-bit sample is the original up to its loop end.

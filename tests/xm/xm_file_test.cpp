@@ -1,7 +1,7 @@
 // The XM reader and writer: fields of files from the test builder, the tool's own writer read back, and damaged files.
 #include "tests/support/helpers.h"
 #include "tests/support/xm_builder.h"
-#include "tools/xm.h"
+#include "tools/xm/xm.h"
 
 #include <gtest/gtest.h>
 
