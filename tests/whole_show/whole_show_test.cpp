@@ -34,18 +34,18 @@ struct moment {
 //
 // Orders 0 to 16: the opening and middle scenes.
 const moment early_moments[] = {
-    {3000, scene_id::opening_zoomer, "fc925062d3ea9065"},
-    {9000, scene_id::opening_zoomer, "97913d8e0b9cc7d6"},
+    {3000, scene_id::opening_zoomer, "25434847bac4b80a"},
+    {9000, scene_id::opening_zoomer, "37bab5af474a0683"},
     {14000, scene_id::zoomer_streaks, "c6f9608817dd6fca"},
     {20000, scene_id::zoomer_streaks, "6ed2ab3e6dca246c"},
     {26000, scene_id::plasma_shaded, "19c89943320d36e4"},
     {37000, scene_id::plasma_lines, "f27e144297f57358"},
     {45000, scene_id::plasma_lines, "590243bc632c2305"},
-    {53000, scene_id::bump_sprites, "2d1ce678e48332da"},
+    {53000, scene_id::bump_sprites, "6077f443a5e7432a"},
     {65000, scene_id::plasma_shaded_two, "c8494680ef31104a"},
-    {76000, scene_id::zoomer_dots, "5a309d2ff69f2030"},
-    {87000, scene_id::plasma_sequence, "e0325970847feb98"},
-    {93000, scene_id::plasma_sequence, "0066464ab84e521c"},
+    {76000, scene_id::zoomer_dots, "6c9ac83710f1da5b"},
+    {87000, scene_id::plasma_sequence, "250c73b513ab07a6"},
+    {93000, scene_id::plasma_sequence, "f5f535b219d35ee2"},
 };
 // Orders 17 on: the closing scenes.
 const moment closing_moments[] = {
