@@ -24,6 +24,7 @@
 #include "app/clock.h"
 #include "app/display.h"
 #include "app/entry.h"
+#include "base/frame.h"
 #include "director/timeline.h"
 #include "media/media_files.h"
 #include "music/mixer.h"
@@ -424,7 +425,7 @@ int offline_capture(const std::string& path, const offline_options& options)
     std::string base = ends_with(path, ".y4m") || ends_with(path, ".mp4") ? path.substr(0, path.size() - 4) : path;
     std::string video_path = mp4 ? base + ".video-part.mp4" : base + ".y4m";
     std::string wav_path = mp4 ? base + ".sound-part.wav" : base + ".wav";
-    int w = 320 * options.scale, h = 240 * options.scale;
+    int w = screen_width * options.scale, h = screen_height * options.scale;
     if (!can_write(video_path) || !can_write(wav_path) || (mp4 && !can_write(path)))
         return 1;
     if (mp4) {
