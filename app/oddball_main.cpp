@@ -19,8 +19,9 @@ struct program_options {
     bool stats = false;
     bool help = false;
     // offline modes (the virtual backend)
-    enum { play, still, capture, wav, benchmark } mode = play;
+    enum { play, still, capture, wav, benchmark, storyboard } mode = play;
     int32_t still_ms = 0;
+    int32_t every_ms = -1;  // storyboard: a still every so many ms (-1: not given)
     const char* file = nullptr;
     offline_options offline;
 };
@@ -99,6 +100,20 @@ bool take_benchmark(program_options& options, char**)
     return set_mode(options, program_options::benchmark, "-");
 }
 
+bool take_storyboard(program_options& options, char** values)
+{
+    return set_mode(options, program_options::storyboard, values[0]);
+}
+
+bool take_every(program_options& options, char** values)
+{
+    int ms = 0;
+    if (!parse_int(values[0], &ms) || ms < 100)
+        return false;
+    options.every_ms = ms;
+    return true;
+}
+
 bool take_fps(program_options& options, char** values)
 {
     int fps = 0;
@@ -128,6 +143,9 @@ const option_rule option_rules[] = {
     {"--capture", 1, "FILE", "the whole show to FILE.mp4 (or FILE.y4m and FILE.wav)", take_capture},
     {"--wav", 1, "FILE", "the song as the mixer renders it, to a WAV file", take_wav},
     {"--benchmark", 0, "", "render the whole show offline as fast as possible", take_benchmark},
+    {"--storyboard", 1, "FILE.png", "a contact sheet of the show: a labelled still every 4 s, rows of eight",
+     take_storyboard},
+    {"--every", 1, "MS", "the storyboard's stills come every MS milliseconds (at least 100)", take_every},
     {"--fps", 1, "N", "frames per second of the offline modes (default 60)", take_fps},
     {"--seconds", 1, "S", "the offline modes stop after S seconds of the show", take_seconds},
     {"--help", 0, "", "show this and exit", take_help},
@@ -196,6 +214,8 @@ int main(int argc, char** argv)
         print_help(stdout);
         return 0;
     }
+    if (options.every_ms > 0 && options.mode != program_options::storyboard)
+        return usage_error("option %s needs %s", "--every", "--storyboard");
     options.offline.scale = options.scale;
     switch (options.mode) {
     case program_options::still:
@@ -206,6 +226,8 @@ int main(int argc, char** argv)
         return offline_wav(options.file);
     case program_options::benchmark:
         return offline_benchmark(options.offline);
+    case program_options::storyboard:
+        return offline_storyboard(options.file, options.every_ms > 0 ? options.every_ms : 4000, options.offline);
     case program_options::play:
         break;
     }

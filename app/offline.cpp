@@ -24,6 +24,7 @@
 #include "app/clock.h"
 #include "app/display.h"
 #include "app/entry.h"
+#include "base/frame.h"
 #include "director/timeline.h"
 #include "media/media_files.h"
 #include "music/mixer.h"
@@ -284,6 +285,116 @@ void print_scene_table(benchmark_state& b)
     }
 }
 
+
+// ---- storyboard -----------------------------------------------------------
+
+// One still of the contact sheet: the frame at 160 x 120, and where it was.
+struct board_still {
+    std::vector<uint32_t> pixels;  // board_width x board_height
+    int32_t ms = 0;
+    int32_t order = 0;
+};
+
+constexpr int board_width = 160, board_height = 120;  // a still at half size (scale 1)
+constexpr int board_columns = 8, board_gap = 4, board_label = 14;
+
+struct storyboard_state {
+    int32_t every_ms;
+    int32_t until_ms;
+    int fps;
+    int32_t next_ms = 0;
+    std::vector<board_still> stills;
+    progress_bar progress;
+};
+
+// The frame at 160 x 120, each pixel the mean of the block it covers.
+std::vector<uint32_t> half_size(const virtual_frame& frame)
+{
+    std::vector<uint32_t> out(size_t(board_width) * board_height);
+    const int k = std::max(1, frame.width / board_width);  // 2, or 4 at scale 2
+    for (int y = 0; y < board_height && k * y + k <= frame.height; ++y)
+        for (int x = 0; x < board_width && k * x + k <= frame.width; ++x) {
+            uint32_t sum[3] = {0, 0, 0};
+            for (int dy = 0; dy < k; ++dy)
+                for (int dx = 0; dx < k; ++dx) {
+                    const uint8_t* p = frame.pixels + size_t(k * y + dy) * frame.pitch + size_t(k * x + dx) * 4;
+                    sum[0] += p[2], sum[1] += p[1], sum[2] += p[0];
+                }
+            const uint32_t n = uint32_t(k * k);
+            out[size_t(y) * board_width + x] =
+                0xFF000000u | (sum[0] + n / 2) / n << 16 | (sum[1] + n / 2) / n << 8 | (sum[2] + n / 2) / n;
+        }
+    return out;
+}
+
+// Keeps the frame shown at each multiple of `every_ms`: the last frame at or
+// before it, as --still picks it.
+void board_frame(const virtual_frame& frame, void* user)
+{
+    auto& b = *static_cast<storyboard_state*>(user);
+    const int64_t next_frame_ms = int64_t(virtual_frames_flipped()) * 1000 / b.fps;
+    while (int64_t(frame.time_ms) <= b.next_ms && next_frame_ms > b.next_ms &&
+           (b.until_ms < 0 || b.next_ms <= b.until_ms)) {
+        b.stills.push_back({half_size(frame), b.next_ms, show_music.music_order});
+        b.next_ms += b.every_ms;
+    }
+    b.progress.update(frame.time_ms, b.until_ms >= 0 ? uint32_t(b.until_ms) : show_length_ms);
+    stop_at(frame, b.until_ms, b.fps);
+}
+
+// A 3 x 5 font for the labels: the digits, then ':', 'o', 'r', 'd', 'e';
+// each glyph is five rows of three bits, the top row first.
+const char board_font_chars[] = "0123456789:orde";
+const uint16_t board_font[] = {
+    0x7B6F, 0x2C97, 0x73E7, 0x72CF, 0x5BC9, 0x79CF, 0x79EF, 0x7249, 0x7BEF, 0x7BCF,
+    0x0410, 0x01EF, 0x01E4, 0x13EF, 0x0FE7,
+};
+
+// `text` at (x, y) on the sheet, each font pixel drawn 2 x 2.
+void board_text(picture& sheet, int x, int y, const char* text, uint32_t colour)
+{
+    for (; *text; ++text, x += 8) {
+        const char* at = std::strchr(board_font_chars, *text);
+        if (!at || !*text)
+            continue;
+        const uint16_t glyph = board_font[at - board_font_chars];
+        for (int row = 0; row < 5; ++row)
+            for (int column = 0; column < 3; ++column) {
+                if (!(glyph >> (14 - row * 3 - column) & 1))
+                    continue;
+                for (int dy = 0; dy < 2; ++dy)
+                    for (int dx = 0; dx < 2; ++dx) {
+                        const int px = x + 2 * column + dx, py = y + 2 * row + dy;
+                        if (px >= 0 && px < sheet.width && py >= 0 && py < sheet.height)
+                            sheet.pixels[size_t(py) * sheet.width + px] = colour;
+                    }
+            }
+    }
+}
+
+// Rows of eight stills, each with its time (m:ss) and order below it.
+picture lay_out_board(const std::vector<board_still>& stills)
+{
+    const int rows = int((stills.size() + board_columns - 1) / board_columns);
+    const int cell_w = board_width + board_gap, cell_h = board_height + board_label + board_gap;
+    picture sheet;
+    sheet.width = board_columns * cell_w + board_gap;
+    sheet.height = rows * cell_h + board_gap;
+    sheet.pixels.assign(size_t(sheet.width) * sheet.height, 0xFF181818u);
+    for (size_t i = 0; i < stills.size(); ++i) {
+        const board_still& still = stills[i];
+        const int left = board_gap + int(i % board_columns) * cell_w, top = board_gap + int(i / board_columns) * cell_h;
+        for (int y = 0; y < board_height; ++y)
+            std::memcpy(&sheet.pixels[size_t(top + y) * sheet.width + left], &still.pixels[size_t(y) * board_width],
+                        board_width * 4);
+        char label[48];
+        std::snprintf(label, sizeof label, "%d:%02d  order %d", int(still.ms / 60000), int(still.ms / 1000 % 60),
+                      int(still.order));
+        board_text(sheet, left, top + board_height + 3, label, 0xFFD8D8D8u);
+    }
+    return sheet;
+}
+
 }  // namespace
 
 int offline_still(int32_t ms, const std::string& path, const offline_options& options)
@@ -314,7 +425,7 @@ int offline_capture(const std::string& path, const offline_options& options)
     std::string base = ends_with(path, ".y4m") || ends_with(path, ".mp4") ? path.substr(0, path.size() - 4) : path;
     std::string video_path = mp4 ? base + ".video-part.mp4" : base + ".y4m";
     std::string wav_path = mp4 ? base + ".sound-part.wav" : base + ".wav";
-    int w = 320 * options.scale, h = 240 * options.scale;
+    int w = screen_width * options.scale, h = screen_height * options.scale;
     if (!can_write(video_path) || !can_write(wav_path) || (mp4 && !can_write(path)))
         return 1;
     if (mp4) {
@@ -432,5 +543,28 @@ int offline_benchmark(const offline_options& options)
     std::printf("startup_ms=%.1f frames=%u fps=%.0f realtime=%.2f end_ms=%u cpu_realtime=%.2f startup_cpu_ms=%.1f\n",
                 loop_stats.precalc_us / 1000.0, unsigned(loop_stats.frames), fps, realtime,
                 unsigned(loop_stats.last_frame_ms), cpu_realtime, startup_cpu_ms);
+    return 0;
+}
+
+int offline_storyboard(const std::string& path, int32_t every_ms, const offline_options& options)
+{
+    if (!can_write(path))
+        return 1;
+    storyboard_state b{every_ms, options.until_ms, options.fps};
+    const int status = run_show(options, board_frame, &b);
+    b.progress.finish();
+    if (status)
+        return status;
+    if (b.stills.empty()) {
+        std::fprintf(stderr, "oddball: the show showed no frame for the storyboard\n");
+        return 1;
+    }
+    std::string error;
+    if (!png_write(path, lay_out_board(b.stills), false, &error)) {
+        std::fprintf(stderr, "oddball: %s\n", error.c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "oddball: wrote %s (%zu stills, one every %d ms)\n", path.c_str(), b.stills.size(),
+                 int(every_ms));
     return 0;
 }

@@ -18,5 +18,8 @@ int offline_still(int32_t ms, const std::string& path, const offline_options& op
 int offline_capture(const std::string& path, const offline_options& options);
 // The song as the mixer renders it, from its start to the end of the show.
 int offline_wav(const std::string& path);
+// A contact sheet of the show as a PNG: the frame shown at every multiple of
+// `every_ms`, at half size, labelled with its time and order, rows of eight.
+int offline_storyboard(const std::string& path, int32_t every_ms, const offline_options& options);
 // The whole show as fast as it renders, with a report.
 int offline_benchmark(const offline_options& options);

@@ -260,3 +260,39 @@ void scene_closing_layer(int32_t t, uint32_t* screen)
     blit_add(caption_table[128], frame, int16_t(x), -18);
     apply_flash(flash, frame);
 }
+
+void closing_caption_sets(caption_set_visitor visit, void* user)
+{
+    placed_caption set[32];
+    // Orders 19 and 20, counted by c: the gliding captions at rest.
+    for (int32_t c = 0; c < 17; ++c) {
+        int n = 0;
+        auto add_shown = [&](const auto& table) {
+            for (const timed_caption& caption : table)
+                if (c > caption.threshold)
+                    set[n++] = {caption.index, caption.x, caption.y};
+        };
+        add_shown(tunnel_captions_early);
+        if (c > 5)
+            set[n++] = {98, 60, 20};
+        add_shown(tunnel_captions_middle);
+        if (c > 10)
+            set[n++] = {130, 40, 82};
+        if (c > 12)
+            set[n++] = {131, 40, 30};
+        if (c > 11)
+            set[n++] = {132, 30, -38};
+        if (c > 13)
+            set[n++] = {133, 62, 95};
+        add_shown(tunnel_captions_late);
+        visit(set, n, user);
+    }
+    // Orders 21 and 22, counted from 0.
+    for (int32_t c = 0; c < 10; ++c) {
+        int n = 0;
+        for (const timed_caption& caption : name_captions)
+            if (c > caption.threshold)
+                set[n++] = {caption.alternates ? caption.index + c % 2 : caption.index, caption.x, caption.y};
+        visit(set, n, user);
+    }
+}

@@ -425,7 +425,7 @@ bool place_sprite(int32_t centre_x, int32_t centre_y, int32_t size, sprite_box* 
     if (size < 2)
         return false;
     const int32_t half = size / 2;
-    box->step = 8388608 / size;  // 128 texels across the sprite
+    box->step = 16777216 / size;  // the slot's 256 texels across the sprite
     box->left = int64_t(centre_x) - half, box->right = int64_t(centre_x) + half;
     box->top = int64_t(centre_y) - half, box->bottom = int64_t(centre_y) + half;
     if (box->left >= screen_width || box->top >= screen_height || box->right < 0 || box->bottom < 0)

@@ -37,7 +37,7 @@ void draw_line_subtractive(uint32_t* destination, uint32_t colour, float x0, flo
 // frame; the tests compare the two.
 void draw_line_subtractive_plain(uint32_t* destination, uint32_t colour, float x0, float y0, float x1, float y1);
 
-// The top-left 128 x 128 texels of a slot scaled to size x size pixels
+// A whole 256 x 256 slot scaled to size x size pixels
 // around the centre and added with per-byte saturation.  Sizes below 2 draw
 // nothing; the frame's last row is never touched.
 void draw_sprite_additive(int32_t centre_x, int32_t centre_y, const uint32_t* sprite, int32_t size,

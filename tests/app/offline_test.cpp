@@ -11,6 +11,7 @@
 #include "app/display.h"
 #include "app/entry.h"
 #include "director/timeline.h"
+#include "media/media_files.h"
 #include "platform/platform.h"
 #include "tests/support/helpers.h"
 
@@ -113,7 +114,8 @@ TEST(Offline, BenchmarkEndsWithOneLineForScripts)
 TEST(Offline, BadOptionsAreRefusedWithOneLine)
 {
     const char* cases[] = {"--still", "--still -5 x.png", "--still 10", "--fps 0", "--seconds 0",
-                           "--capture", "--wav a.wav --capture b.mp4", "--depth 17", "--scale 0"};
+                           "--capture", "--wav a.wav --capture b.mp4", "--depth 17", "--scale 0",
+                           "--storyboard x.png --every 50", "--every 1000"};
     for (const char* c : cases) {
         auto run = run_command(program() + " " + c);
         EXPECT_EQ(run.status, 2) << c;
@@ -121,6 +123,38 @@ TEST(Offline, BadOptionsAreRefusedWithOneLine)
     }
     auto unwritable = run_command(program() + " --still 100 /nonexistent-dir/x.png");
     EXPECT_EQ(unwritable.status, 1);
+}
+
+// The storyboard's stills are the frames --still shows at their times, at
+// half size (each pixel the rounded mean of four), in rows of eight.
+TEST(Offline, StoryboardHoldsTheStillsAtHalfSize)
+{
+    const std::string dir = scratch_dir("storyboard");
+    auto board = run_command(program() + " --storyboard " + dir + "/board.png --every 1000 --seconds 3 --fps 20");
+    ASSERT_EQ(board.status, 0) << board.errors;
+    auto still = run_command(program() + " --still 2000 " + dir + "/still.png --fps 20");
+    ASSERT_EQ(still.status, 0) << still.errors;
+    picture sheet, frame;
+    std::string error;
+    ASSERT_TRUE(png_read(dir + "/board.png", &sheet, &error)) << error;
+    ASSERT_TRUE(png_read(dir + "/still.png", &frame, &error)) << error;
+    // Stills at 0, 1, 2 and 3 s: one row, 4-pixel gaps, a 14-pixel label under each.
+    EXPECT_EQ(sheet.width, 8 * 164 + 4);
+    EXPECT_EQ(sheet.height, 120 + 14 + 4 + 4);
+    const int left = 4 + 2 * 164, top = 4;  // the third still: 2 s
+    int differing = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 160; ++x) {
+            uint32_t sum[3] = {0, 0, 0};
+            for (int dy = 0; dy < 2; ++dy)
+                for (int dx = 0; dx < 2; ++dx) {
+                    const uint32_t p = frame.pixels[size_t(2 * y + dy) * 320 + 2 * x + dx];
+                    sum[0] += p >> 16 & 255, sum[1] += p >> 8 & 255, sum[2] += p & 255;
+                }
+            const uint32_t expected = (sum[0] + 2) / 4 << 16 | (sum[1] + 2) / 4 << 8 | (sum[2] + 2) / 4;
+            differing += (sheet.pixels[size_t(top + y) * sheet.width + left + x] & 0xFFFFFF) != expected;
+        }
+    EXPECT_EQ(differing, 0);
 }
 
 }  // namespace

@@ -421,12 +421,12 @@ TEST_F(ClosingScenes, FramesMatchTheirGoldenHashes)
         int32_t order, row, t;
         const char* hash;
     } cases[] = {
-        {"tunnel fading in", tunnel, 17, 20, 97000, "ee07b1deccec9c11"},
-        {"tunnel with slogans", tunnel, 20, 30, 114100, "eb19a98def4c513e"},
-        {"tunnel with names", names, 22, 30, 126000, "e473f82c03a853ca"},
-        {"layer with lens", layer, 24, 20, 140200, "efa1153bed535ed1"},
-        {"layer fading out", layer, 26, 50, 140200, "3c30abd34e917741"},
-        {"closing layer", closing, 27, 30, 155300, "fd6361c98653cd81"},
+        {"tunnel fading in", tunnel, 17, 20, 97000, "f6c3fdc3879e4ed8"},
+        {"tunnel with slogans", tunnel, 20, 30, 114100, "f309e98947790877"},
+        {"tunnel with names", names, 22, 30, 126000, "aa624c84349d0b94"},
+        {"layer with lens", layer, 24, 20, 140200, "fa63a6377bd4d5f5"},
+        {"layer fading out", layer, 26, 50, 140200, "0f82f85b4b72ace2"},
+        {"closing layer", closing, 27, 30, 155300, "08feafc67a9c02f8"},
     };
     for (const auto& c : cases) {
         // The wave of caption 98 is drawn over its copy 129, whose uncovered

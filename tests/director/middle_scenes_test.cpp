@@ -348,31 +348,31 @@ TEST_F(MiddleScenes, GoldenStills)
              s.sync2_time = 24616;
              s.sync3_time = 25700;
              s.pulse_phase = 31000.0f;
-         }), "f5b866a3d7b79496"},
+         }), "4273f939154aff55"},
         {"outline and captions, order 6", with(at(6, 46, 39000), [](director_state& s) {
              s.reveal_beats = 9;
              s.spin_phase = -850.0f;
-         }), "13826b8409f94d5b"},
+         }), "385f674571afd5fa"},
         {"outline copies, order 8", with(at(8, 25, 47000), [](director_state& s) {
              s.reveal_beats = 14;
              s.spin_phase = 1900.0f;
-         }), "ca3cd968c4b2613e"},
+         }), "146db89be85a82ac"},
         {"bump and lights, order 9", with(at(9, 38, 54000), [](director_state& s) {
              s.sync1_time = 53800;
              s.subtitle_beats = 4;
-         }), "f2d84e7daa044d14"},
+         }), "2a53e7a70009b88e"},
         {"second blob, order 11", with(at(11, 44, 66000), [](director_state& s) {
              s.sequence_beats = 13;
-         }), "33e96951dc8409cc"},
-        {"zoomer and dots, order 13", with(at(13, 30, 76000), [](director_state&) {}), "ebcbe8b6d1ed7127"},
+         }), "0678918e7d837fb8"},
+        {"zoomer and dots, order 13", with(at(13, 30, 76000), [](director_state&) {}), "6c9ac83710f1da5b"},
         {"sphere and sequence, order 15", with(at(15, 46, 89000), [](director_state& s) {
              s.sync1_time = 88633;
              s.sequence_beats = 8;
-         }), "44d87726b3f2fddd"},
+         }), "0f5a062bd45820d5"},
         {"fading, order 16", with(at(16, 59, 95900), [](director_state& s) {
              s.sync1_time = 94333;
              s.sequence_beats = 11;
-         }), "a3f783936fa1665b"},
+         }), "6065375d0dffa13f"},
     };
     for (const still& s : stills) {
         const frame f = render(s.m);

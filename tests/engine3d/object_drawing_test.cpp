@@ -160,13 +160,13 @@ TEST(DrawVertexSprites, SizeFollowsDepthAndSlotFollowsIndex)
             left = std::min(left, x), right = std::max(right, x);
     EXPECT_GE(left, 145);
     EXPECT_LE(right, 174);
-    EXPECT_EQ(frame[120 * 320 + 160], texture_slots[slot_glow][63 * 256 + 63]);  // column 15 of 30 samples texel 63
+    EXPECT_EQ(frame[120 * 320 + 160], texture_slots[slot_glow][127 * 256 + 127]);  // column 15 of 30 samples texel 127
     // z = 1000 rounds to size 1 and z < 0 is skipped: nothing near them.
     for (int y = 20; y < 60; ++y)
         for (int x : {40, 280})
             EXPECT_EQ(frame[y * 320 + x], 0u);
-    // z = 600: size round(30 - 17.14) = 13 from slot 3, pixel 6 of the box sampling texel 59.
-    EXPECT_EQ(frame[200 * 320 + 60], texture_slots[slot_rings_quarter][59 * 256 + 59]);
+    // z = 600: size round(30 - 17.14) = 13 from slot 3, pixel 6 of the box sampling texel 118.
+    EXPECT_EQ(frame[200 * 320 + 60], texture_slots[slot_rings_quarter][118 * 256 + 118]);
     EXPECT_EQ(frame[200 * 320 + 53], 0u);
     EXPECT_EQ(frame[193 * 320 + 60], 0u);
 

@@ -291,20 +291,33 @@ TEST(DrawSpriteAdditive, CoversItsBoxButNeverTheLastRow)
     EXPECT_EQ(sat.at(10, 10), 0xFFFF0015u);
 }
 
-TEST(DrawSpriteAdditive, ShowsTheTopLeft128TexelsAndClipsWithTheRightOffset)
+TEST(DrawSpriteAdditive, ShowsItsWholeSlotAndClipsWithTheRightOffset)
 {
     std::vector<uint32_t> columns(65536);
     for (int v = 0; v < 256; ++v)
         for (int u = 0; u < 256; ++u)
             columns[v * 256 + u] = uint32_t(v) << 8 | uint32_t(u);
+    // Size 2: texels 0 and 128 each way, the disc's corner and its centre.
+    guarded_frame two(empty);
+    draw_sprite_additive(50, 50, columns.data(), 2, two.frame());
+    EXPECT_EQ(two.at(49, 49), 0x0000u);
+    EXPECT_EQ(two.at(50, 49), 0x0080u);
+    EXPECT_EQ(two.at(49, 50), 0x8000u);
+    EXPECT_EQ(two.at(50, 50), 0x8080u);
+    // Size 256 lays the slot down texel for texel (up to the never-touched last row).
+    guarded_frame whole(empty);
+    draw_sprite_additive(160, 128, columns.data(), 256, whole.frame());
+    for (int v = 0; v < 239; ++v)
+        for (int u = 0; u < 256; ++u)
+            ASSERT_EQ(whole.at(32 + u, v), columns[v * 256 + u]) << u << ", " << v;
     guarded_frame f(empty);
-    draw_sprite_additive(2, 50, columns.data(), 16, f.frame());  // box x -6 to 9: 8 texels per pixel
-    EXPECT_EQ(f.at(0, 42) & 255, 48u);
-    EXPECT_EQ(f.at(1, 42) & 255, 56u);
-    EXPECT_EQ(f.at(9, 57), 0x7878u);  // the last pixel shows texel (120, 120), never past 127
+    draw_sprite_additive(2, 50, columns.data(), 16, f.frame());  // box x -6 to 9: 16 texels per pixel
+    EXPECT_EQ(f.at(0, 42) & 255, 96u);
+    EXPECT_EQ(f.at(1, 42) & 255, 112u);
+    EXPECT_EQ(f.at(9, 57), 0xF0F0u);  // the last pixel shows texel (240, 240)
     guarded_frame g(empty);
     draw_sprite_additive(160, -3, columns.data(), 16, g.frame());  // box y -11 to 4
-    EXPECT_EQ(g.at(152, 0) >> 8, 88u);
+    EXPECT_EQ(g.at(152, 0) >> 8, 176u);
     EXPECT_EQ(g.at(152, 5), empty);
 }
 

@@ -171,10 +171,10 @@ TEST(RenderModes, GoldenFrames)
     const still stills[] = {
         {"blob0", 0, [](uint32_t* f) { render_blob(0, 45000, 0.7f, 1500, f); }, "7f1642d7d7e42844"},
         {"blob1", 0, [](uint32_t* f) { render_blob(1, 30000, 0.4f, 18000, f); }, "aae759c185ecfeef"},
-        {"wire-dots", 0x808080, [](uint32_t* f) { render_wire_dots(52500, f); }, "674ed67013099f39"},
+        {"wire-dots", 0x808080, [](uint32_t* f) { render_wire_dots(52500, f); }, "1374fa6f343ec929"},
         {"wire-outline", 0xFFFFFF, [](uint32_t* f) { render_wire_outline(1200000, f); }, "c70bce3dbc0e321f"},
-        {"sprite-sphere", 0, [](uint32_t* f) { render_sprite_sphere(1234.5f, f); }, "10db8d7160e95d76"},
-        {"sprite-sphere-far", 0, [](uint32_t* f) { render_sprite_sphere(0, f); }, "ffd9365273df917c"},
+        {"sprite-sphere", 0, [](uint32_t* f) { render_sprite_sphere(1234.5f, f); }, "a8bee2f129110a7b"},
+        {"sprite-sphere-far", 0, [](uint32_t* f) { render_sprite_sphere(0, f); }, "1b1f8671e5e61571"},
     };
     for (const still& s : stills) {
         std::vector<uint32_t> frame(320 * 240, s.fill);

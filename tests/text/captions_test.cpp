@@ -9,6 +9,7 @@
 #include "base/memory.h"
 #include "data/blocks.h"
 #include "director/precalc.h"
+#include "director/scenes.h"
 #include "imaging/blits.h"
 #include "imaging/image.h"
 #include "tests/support/helpers.h"
@@ -205,13 +206,75 @@ TEST(Captions, GoldenHashes)
     build_captions_once();
     // Every caption image: made from the stored font and texts alone, so the
     // atlas does not change it.
-    EXPECT_EQ(hash_images(caption_table, caption_slot_count), "e4420b37daa9e640");
+    EXPECT_EQ(hash_images(caption_table, caption_slot_count), "95d026df9dc58320");
     // Texture slots 25 to 28 as built over black slots 5, 7 and 25 (in the show
     // the atlas fills those first, so there these slots differ).
     image textures[4];
     for (int k = 0; k < 4; ++k)
         textures[k] = {256, 256, texture_slots[25 + k]};
-    EXPECT_EQ(hash_images(textures, 4), "d843d3648f2d3a2e");
+    EXPECT_EQ(hash_images(textures, 4), "efeaf3eb62e76ed7");
+}
+
+// The box of a caption's text on the frame: its pixels at least a quarter as
+// bright as its brightest (the glyphs' softest edge pixels are a third; faint
+// glows and the dark halo are left out).
+struct text_box {
+    int left = 1 << 20, top = 1 << 20, right = -(1 << 20), bottom = -(1 << 20);
+};
+
+text_box text_on_frame(const placed_caption& placed)
+{
+    const image& im = caption_table[placed.caption];
+    auto level = [](uint32_t p) { return std::max({p >> 16 & 255, p >> 8 & 255, p & 255}); };
+    uint32_t brightest = 0;
+    for (int i = 0; i < im.width * im.height; ++i)
+        brightest = std::max(brightest, level(im.pixels[i]));
+    text_box box;
+    for (int y = 0; y < im.height; ++y)
+        for (int x = 0; x < im.width; ++x)
+            if (brightest && 4 * level(im.pixels[y * im.width + x]) >= brightest) {
+                box.left = std::min(box.left, placed.x + x), box.right = std::max(box.right, placed.x + x);
+                box.top = std::min(box.top, placed.y + y), box.bottom = std::max(box.bottom, placed.y + y);
+            }
+    return box;
+}
+
+// Two captions are side by side on one row when they share at least half
+// the rows of the shorter and the second begins past three quarters of the
+// first (one drawn over most of another is a layer, not a neighbour).
+void check_gaps(const placed_caption* set, int count, void* user)
+{
+    auto& faults = *static_cast<std::vector<std::string>*>(user);
+    for (int i = 0; i < count; ++i)
+        for (int j = 0; j < count; ++j) {
+            const text_box a = text_on_frame(set[i]), b = text_on_frame(set[j]);
+            const int shared_rows = std::min(a.bottom, b.bottom) - std::max(a.top, b.top) + 1;
+            const int shorter = std::min(a.bottom - a.top, b.bottom - b.top) + 1;
+            const bool one_row = 2 * shared_rows >= shorter;
+            const bool side_by_side = 4 * (b.left - a.left) > 3 * (a.right - a.left + 1);
+            if (i == j || !one_row || !side_by_side)
+                continue;
+            if (b.left - a.right >= 5)
+                continue;
+            std::string fault = "caption " + std::to_string(set[i].caption) + " ends at x " + std::to_string(a.right) +
+                                ", caption " + std::to_string(set[j].caption) + " begins at x " +
+                                std::to_string(b.left);
+            if (std::find(faults.begin(), faults.end(), fault) == faults.end())
+                faults.push_back(fault);
+        }
+}
+
+TEST(Captions, SideBySideOnOneRowTheyLeaveAGap)
+{
+    build_captions_once();
+    // Four clear columns at least between the text of captions a scene shows
+    // together on the same rows.
+    std::vector<std::string> faults;
+    opening_caption_sets(check_gaps, &faults);
+    middle_caption_sets(check_gaps, &faults);
+    closing_caption_sets(check_gaps, &faults);
+    for (const std::string& fault : faults)
+        ADD_FAILURE() << fault;
 }
 
 }  // namespace

@@ -7,6 +7,15 @@
 #include <cstring>
 #include <filesystem>
 
+bool read_content(const std::string& path, std::string* text)
+{
+    std::string error;
+    if (read_text_file(path, text, &error))
+        return true;
+    std::fprintf(stderr, "oddball-tool: %s\n", error.c_str());
+    return false;
+}
+
 namespace {
 
 // In the order their blocks are built and reported.

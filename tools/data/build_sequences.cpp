@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <sstream>
 
-#include "media/whole_file.h"
 
 namespace {
 
@@ -16,11 +15,9 @@ constexpr struct {
 bool build_sequences(const std::string& content_dir, std::vector<data_block_out>& out)
 {
     std::string path = content_dir + "/director/texture_sequences.txt";
-    std::string text, error;
-    if (!read_text_file(path, &text, &error)) {
-        std::fprintf(stderr, "oddball-tool: %s\n", error.c_str());
+    std::string text;
+    if (!read_content(path, &text))
         return false;
-    }
     std::istringstream in(text);
     std::vector<std::vector<long>> found(std::size(tables));
     std::string line;

@@ -18,6 +18,10 @@ struct data_builder {
     bool (*build)(const std::string& content_dir, std::vector<data_block_out>& out);
 };
 
+// The text of the content source at `path`; false after saying why on
+// standard error.
+bool read_content(const std::string& path, std::string* text);
+
 // Each builder is defined beside its code; build_data.cpp lists them all.
 extern const data_builder atlas_builder, captions_builder, sequences_builder, font_builder, meshes_builder,
     recipes_builder, song_builder;

@@ -23,13 +23,13 @@ uint32_t rgb(double r, double g, double b)
     return 0xFF000000u | byte(r) << 16 | byte(g) << 8 | byte(b);
 }
 
-// A soft round glow in the top-left 128 x 128 texels, the part a sprite shows.
+// A soft round glow filling the slot, as a sprite shows it.
 void glow(uint32_t* slot, double r, double g, double b)
 {
     for (int v = 0; v < 256; ++v)
         for (int u = 0; u < 256; ++u) {
-            const double d = std::hypot(u - 63.5, v - 63.5) / 64;
-            const double k = u < 128 && v < 128 && d < 1 ? (1 - d) * (1 - d) : 0;
+            const double d = std::hypot(u - 127.5, v - 127.5) / 128;
+            const double k = d < 1 ? (1 - d) * (1 - d) : 0;
             slot[v * 256 + u] = rgb(r * k, g * k, b * k);
         }
 }

@@ -6,7 +6,6 @@
 #include <sstream>
 #include <string>
 
-#include "media/whole_file.h"
 #include "text/captions.h"
 #include "text/font.h"
 
@@ -44,11 +43,9 @@ bool has_glyph(char c)
 bool build_captions(const std::string& content_dir, std::vector<data_block_out>& out)
 {
     const std::string path = content_dir + "/captions/captions.txt";
-    std::string source, error;
-    if (!read_text_file(path, &source, &error)) {
-        std::fprintf(stderr, "oddball-tool: %s\n", error.c_str());
+    std::string source;
+    if (!read_content(path, &source))
         return false;
-    }
     std::istringstream in(source);
     std::vector<uint8_t> bytes;
     int entry = 0;

@@ -6,7 +6,6 @@
 #include <sstream>
 #include <string>
 
-#include "media/whole_file.h"
 #include "text/font.h"
 
 namespace {
@@ -51,11 +50,9 @@ bool fail(const std::string& file, int line, const std::string& message)
 bool build_font(const std::string& content_dir, std::vector<data_block_out>& out)
 {
     const std::string path = content_dir + "/font/glyphs.txt";
-    std::string text, error;
-    if (!read_text_file(path, &text, &error)) {
-        std::fprintf(stderr, "oddball-tool: %s\n", error.c_str());
+    std::string text;
+    if (!read_content(path, &text))
         return false;
-    }
     std::istringstream in(text);
     // glyphs[g][y][x]: intensity of glyph g
     std::vector<std::vector<std::string>> glyphs;

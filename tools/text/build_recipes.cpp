@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "base/slots.h"
-#include "media/whole_file.h"
 #include "text/captions.h"
 #include "text/recipes.h"
 
@@ -160,11 +159,9 @@ struct recipe_compiler {
 bool build_recipes(const std::string& content_dir, std::vector<data_block_out>& out)
 {
     const std::string path = content_dir + "/captions/recipes.txt";
-    std::string source, error;
-    if (!read_text_file(path, &source, &error)) {
-        std::fprintf(stderr, "oddball-tool: %s\n", error.c_str());
+    std::string source;
+    if (!read_content(path, &source))
         return false;
-    }
     std::istringstream in(source);
     std::vector<uint8_t> program;
     recipe_compiler compiler{path, 0, program};
