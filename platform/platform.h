@@ -1,8 +1,9 @@
 // What the show expects of the operating system: window, display, sound,
-// time, periodic tasks and debug strings.  Two backends implement it: `sdl`
-// (the real thing) and `virtual` (deterministic, no real time).  Portable
-// code calls only these functions; platform_use picks the backend (sdl
-// until told otherwise).
+// time, periodic tasks and debug strings: the one seam between the show and
+// its backends, `sdl` (the real thing on Linux), `web` (a browser page) and
+// `virtual` (deterministic, no real time), whose own controls close this
+// header.  Portable code calls only these functions; platform_use picks the
+// backend (sdl until told otherwise).
 #pragma once
 
 #include <cstdint>
@@ -113,6 +114,7 @@ void platform_debug_string(const char* text);
 struct platform_backend;
 extern const platform_backend platform_sdl_backend;
 extern const platform_backend platform_virtual_backend;
+extern const platform_backend platform_web_backend;  // the browser page's (emscripten builds only)
 void platform_use(const platform_backend* backend);
 
 // ---- the virtual backend's own controls ---------------------------------
@@ -168,3 +170,13 @@ void virtual_set_sound_sink(virtual_sound_sink sink, void* user);
 // the way at its due time, earliest first (ties in the order they started).
 void virtual_advance_ms(uint32_t ms);
 uint32_t virtual_now_ms();
+
+// ---- the browser backend's own controls (emscripten builds only) ----------
+
+// Queues a key or close event for platform_poll_event (at most 64 wait).
+void web_push_event(platform_event event);
+// Runs every periodic task that is due by the page's clock, each at most
+// once, and hands the worklet what the streaming step has made final.
+void web_run_due_tasks();
+// Forgets the largest gap between two streaming steps measured so far.
+void web_reset_tick_gap();

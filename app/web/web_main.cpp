@@ -18,7 +18,6 @@
 #include "music/player.h"
 #include "music/sound.h"
 #include "platform/platform.h"
-#include "platform/web/web_backend.h"
 
 namespace {
 

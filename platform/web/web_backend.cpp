@@ -2,7 +2,6 @@
 // to an AudioWorklet through messages, the clock is the page's, and the
 // periodic tasks run from the page's timers and the worklet's reports
 // (emscripten; the JavaScript half is in page.js).
-#include "platform/web/web_backend.h"
 
 #include <emscripten.h>
 
