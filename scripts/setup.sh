@@ -23,8 +23,8 @@ install_missing() {
 # benchmarks only, as the atlas decoder's yardstick).
 build_packages=(g++ cmake ninja-build pkg-config libsdl2-dev libx11-dev libpng-dev libgtest-dev libbenchmark-dev
                 libopenmpt-dev libavcodec-dev)
-# What the tests run besides the build: a private X server and its keyboard, ffmpeg as an oracle.
-test_packages=(xvfb xauth xdotool ffmpeg)
+# What the tests run besides the build: a private X server and its keyboard, ffmpeg and tesseract as oracles.
+test_packages=(xvfb xauth xdotool ffmpeg tesseract-ocr)
 # The browser build (platform/web/build.sh) and its tests in headless Chromium.
 web_packages=(emscripten chromium python3 cmake ninja-build)
 # The sanitizer and fuzzing tree: clang with its runtimes (AddressSanitizer,

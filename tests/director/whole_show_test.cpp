@@ -34,18 +34,18 @@ struct moment {
 //
 // Orders 0 to 16: the opening and middle scenes.
 const moment early_moments[] = {
-    {3000, scene_id::opening_zoomer, "25434847bac4b80a"},
-    {9000, scene_id::opening_zoomer, "37bab5af474a0683"},
+    {3000, scene_id::opening_zoomer, "0576979f145b5f1b"},
+    {9000, scene_id::opening_zoomer, "7bed311d24f70d4d"},
     {14000, scene_id::zoomer_streaks, "c6f9608817dd6fca"},
     {20000, scene_id::zoomer_streaks, "6ed2ab3e6dca246c"},
     {26000, scene_id::plasma_shaded, "19c89943320d36e4"},
     {37000, scene_id::plasma_lines, "f27e144297f57358"},
     {45000, scene_id::plasma_lines, "590243bc632c2305"},
-    {53000, scene_id::bump_sprites, "6077f443a5e7432a"},
+    {53000, scene_id::bump_sprites, "8a715af1a80acbe9"},
     {65000, scene_id::plasma_shaded_two, "c8494680ef31104a"},
-    {76000, scene_id::zoomer_dots, "6c9ac83710f1da5b"},
-    {87000, scene_id::plasma_sequence, "250c73b513ab07a6"},
-    {93000, scene_id::plasma_sequence, "f5f535b219d35ee2"},
+    {76000, scene_id::zoomer_dots, "3dc3f6605607b2ae"},
+    {87000, scene_id::plasma_sequence, "09c3527e3c12f4d4"},
+    {93000, scene_id::plasma_sequence, "440f0f7ddaa23895"},
 };
 // Orders 17 on: the closing scenes.
 const moment closing_moments[] = {
