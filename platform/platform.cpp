@@ -6,8 +6,16 @@
 
 #include "platform/backend.h"
 
+#ifdef _WIN32
+#include <windows.h>  // OutputDebugStringA
+#endif
+
 namespace {
+#ifdef _WIN32
+const platform_backend* active = &platform_win32_backend;
+#else
 const platform_backend* active = &platform_sdl_backend;
+#endif
 }
 
 void platform_use(const platform_backend* backend)
@@ -67,6 +75,9 @@ uint64_t platform_real_time_us()
 
 void platform_debug_string(const char* text)
 {
+#ifdef _WIN32
+    OutputDebugStringA(text);
+#endif
     std::fputs(text, stderr);
     std::fputc('\n', stderr);
 }

@@ -113,4 +113,5 @@ void platform_debug_string(const char* text);
 struct platform_backend;
 extern const platform_backend platform_sdl_backend;
 extern const platform_backend platform_virtual_backend;
+extern const platform_backend platform_win32_backend;  // the Windows program only
 void platform_use(const platform_backend* backend);

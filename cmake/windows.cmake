@@ -1,0 +1,37 @@
+# The Windows build: oddball.exe on the Win32 backend (DirectDraw,
+# DirectSound, the multimedia timer), with the offline modes on the virtual
+# backend.  Included by CMakeLists.txt when cross-compiling for Windows
+# (cmake/mingw-w64-x86_64.cmake); it needs only mingw-w64: no SDL2, no
+# libpng, no test libraries.  Static, so only system DLLs are imported.
+
+enable_language(RC)
+include_directories(${CMAKE_SOURCE_DIR})
+include(data/embed.cmake)
+
+set(win_sources "")
+foreach(dir shell imaging text atlas engine3d music director platform platform/virtual platform/win32)
+  file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  list(APPEND win_sources ${found})
+endforeach()
+# The allocator is the backend's (VirtualAlloc); pictures are written without libpng.
+list(REMOVE_ITEM win_sources ${CMAKE_SOURCE_DIR}/shell/memory.cpp)
+add_library(oddball_win_core STATIC ${win_sources})
+target_compile_definitions(oddball_win_core PUBLIC ODDBALL_STORED_PNG WIN32_LEAN_AND_MEAN)
+
+# DirectSoundCreate is imported by its ordinal, 1.
+set(dsound_import ${CMAKE_BINARY_DIR}/libdsound_ordinal.a)
+add_custom_command(OUTPUT ${dsound_import}
+  COMMAND x86_64-w64-mingw32-dlltool -d ${CMAKE_SOURCE_DIR}/platform/win32/dsound_ordinal.def -l ${dsound_import}
+  DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/dsound_ordinal.def)
+add_custom_target(dsound_import DEPENDS ${dsound_import})
+
+file(GLOB app_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/app/*.cpp)
+add_executable(oddball ${app_sources} platform/win32/oddball.rc)
+target_link_libraries(oddball PRIVATE "-Wl,--start-group" oddball_win_core oddball_data "-Wl,--end-group"
+  ${dsound_import} ddraw winmm gdi32 user32 kernel32)
+add_dependencies(oddball dsound_import)
+target_link_options(oddball PRIVATE -static -static-libgcc -static-libstdc++)
+
+# The tests' helper beside it (tests/windows/run.sh).
+add_executable(probe EXCLUDE_FROM_ALL tests/windows/probe/probe.cpp)
+target_link_options(probe PRIVATE -static -static-libgcc -static-libstdc++)

@@ -1,0 +1,8 @@
+// The mode dialog of the Windows program (the "OURDIALOG" resource).
+#pragma once
+
+// Lets the user choose the depth (32, 24, 16, 15) and the scale (1, 2),
+// starting from the values given.  False when the dialog was closed without
+// starting; true when started, or when there is no dialog to show (the
+// values then stand).
+bool win32_mode_dialog(int* depth, int* scale);
