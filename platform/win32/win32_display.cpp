@@ -53,6 +53,9 @@ bool open_full_screen(const platform_display_mode& mode, char* why, int why_size
         return false;
     }
     video.mode_set = true;
+    // The keyboard comes here (a mode dialog before may have taken it elsewhere).
+    SetForegroundWindow(win32_main_window);
+    SetFocus(win32_main_window);
     DDSURFACEDESC desc = {};
     desc.dwSize = sizeof desc;
     desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;

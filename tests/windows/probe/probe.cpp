@@ -1,0 +1,35 @@
+// A helper the Windows tests run under Wine beside oddball.exe:
+//   probe mode           prints the display mode as WIDTHxHEIGHTxBITS
+//   probe close TITLE    asks the top-level window TITLE to close (WM_CLOSE)
+//   probe wait TITLE S   waits up to S seconds for window TITLE; 1 if none came
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && std::strcmp(argv[1], "mode") == 0) {
+        DEVMODEA mode = {};
+        mode.dmSize = sizeof mode;
+        if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode))
+            return 1;
+        std::printf("%lux%lux%lu\n", mode.dmPelsWidth, mode.dmPelsHeight, mode.dmBitsPerPel);
+        return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "close") == 0) {
+        HWND window = FindWindowA(nullptr, argv[2]);
+        return window && PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
+    }
+    if (argc == 4 && std::strcmp(argv[1], "wait") == 0) {
+        for (int i = 0; i < std::atoi(argv[3]) * 10; ++i) {
+            if (FindWindowA(nullptr, argv[2]))
+                return 0;
+            Sleep(100);
+        }
+        return 1;
+    }
+    std::fputs("usage: probe mode | probe close TITLE | probe wait TITLE SECONDS\n", stderr);
+    return 2;
+}
