@@ -3,7 +3,7 @@
 # server:
 #   - it imports only Windows system DLLs;
 #   - its offline modes give the Linux program's stills (compared pixel for
-#     pixel through ffmpeg) and its song (byte for byte);
+#     pixel through ffmpeg), its song and its capture (byte for byte);
 #   - the show starts, presents changing frames, and ends with status 0
 #     within 2 s of Escape or of a close request;
 #   - a depth Wine's DirectDraw refuses (24) says "DDraw Error" and exits 1;
@@ -69,6 +69,14 @@ if [ -s "$work/linux.wav" ] && cmp -s "$work/linux.wav" "$work/windows.wav"; the
 else
     fail "--wav differs from the Linux song"
 fi
+"$linux" --capture "$work/linux.y4m" --seconds 3 2>/dev/null
+wine "$exe" --capture "$work/windows.y4m" --seconds 3 >/dev/null 2>&1
+if [ -s "$work/linux.y4m" ] && cmp -s "$work/linux.y4m" "$work/windows.y4m" && cmp -s "$work/linux.wav" "$work/windows.wav"; then
+    pass "--capture (y4m and wav) is the Linux capture byte for byte"
+else
+    fail "--capture differs from the Linux capture"
+fi
+rm -f "$work"/*.y4m "$work"/*.wav
 
 # ---- the show on the display --------------------------------------------------
 for n in $(seq 70 99); do
