@@ -53,7 +53,10 @@ bool open_full_screen(const platform_display_mode& mode, char* why, int why_size
         return false;
     }
     video.mode_set = true;
-    // The keyboard comes here (a mode dialog before may have taken it elsewhere).
+    // The keyboard comes here: a window that is never shown cannot be the
+    // active one, and after the mode dialog nothing else would be.  Shown,
+    // it covers the screen of the mode.
+    SetWindowPos(win32_main_window, HWND_TOPMOST, 0, 0, mode.width, mode.height, SWP_SHOWWINDOW);
     SetForegroundWindow(win32_main_window);
     SetFocus(win32_main_window);
     DDSURFACEDESC desc = {};
@@ -125,7 +128,8 @@ bool open_windowed(const platform_display_mode& mode, char* why, int why_size)
 bool win32_display_open(const platform_display_mode& mode, char* why, int why_size)
 {
     if (!win32_main_window) {
-        std::snprintf(why, why_size, "no window");
+        std::snprintf(why, why_size, "no window (CreateWindowExA failed, error %lu)",
+                      static_cast<unsigned long>(win32_window_error));
         return false;
     }
     HRESULT result = DirectDrawCreate(nullptr, &video.direct_draw, nullptr);

@@ -8,6 +8,7 @@
 
 // win32_window.cpp: the window class, the window and its messages
 extern HWND win32_main_window;
+extern DWORD win32_window_error;  // why CreateWindowExA failed
 bool win32_window_create(const char* title);
 platform_event win32_poll_event();
 void win32_window_destroy();
@@ -27,6 +28,9 @@ RECT win32_picture_rect(int width, int height);
 bool win32_sound_open(bool* silent);
 uint32_t win32_sound_play_cursor();
 uint8_t* win32_sound_buffer();
+// Copies what the streaming step wrote into the ring to the device; the
+// streaming thread calls it after every step.
+void win32_sound_flush();
 void win32_sound_play();
 void win32_sound_close();
 

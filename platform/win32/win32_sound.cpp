@@ -1,7 +1,6 @@
 // The looping 65,536-byte sound ring through DirectSound.  The streaming
-// step writes into a copy of the ring in memory; each time it asks for the
-// play cursor, what it has written since is copied into the DirectSound
-// buffer (long before the device comes round to it).  Without a sound
+// step writes into a copy of the ring in memory; after each step, what it
+// has written is copied into the DirectSound buffer.  Without a sound
 // device a silent ring takes its place whose cursor runs in real time.
 #include <cstdio>
 #include <cstring>
@@ -138,13 +137,19 @@ uint32_t win32_sound_play_cursor()
     }
     if (FAILED(result))
         return sound.cursor_last;
-    // What the step wrote after the call before this one, now into the device.
-    copy_span((sound.cursor_before + platform_sound_buffer_bytes - 32) % platform_sound_buffer_bytes,
-              sound.cursor_last);
     uint32_t cursor = uint32_t(play) % platform_sound_buffer_bytes & ~3u;
     sound.cursor_before = sound.cursor_last;
     sound.cursor_last = cursor;
     return cursor;
+}
+
+void win32_sound_flush()
+{
+    // The step wrote, at most, from a frame's alignment before the cursor it
+    // was given the time before up to the cursor it was given this time.
+    if (sound.stream_buffer && sound.playing)
+        copy_span((sound.cursor_before + platform_sound_buffer_bytes - 32) % platform_sound_buffer_bytes,
+                  sound.cursor_last);
 }
 
 uint8_t* win32_sound_buffer()

@@ -38,6 +38,7 @@ DWORD WINAPI run_thread(void* data)
             largest_tick_gap_us.store(now_us - last_tick_us, std::memory_order_relaxed);
         last_tick_us = now_us;
         task->tick();
+        win32_sound_flush();  // at once: the device may take the sound faster than real time
         Sleep(task->period_ms);
     }
     return 0;

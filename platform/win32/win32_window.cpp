@@ -3,6 +3,7 @@
 #include "platform/win32/win32_parts.h"
 
 HWND win32_main_window = nullptr;
+DWORD win32_window_error = 0;
 
 namespace {
 
@@ -23,6 +24,7 @@ LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
         last_event = platform_event::close;
         return 0;
     case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:  // Escape with Alt held (or thought held) is Escape still
         if (wparam == VK_ESCAPE) {
             last_event = platform_event::key_escape;
             return 0;
@@ -54,8 +56,10 @@ bool win32_window_create(const char* title)
     // Not visible and of no size: the picture comes from the display.
     win32_main_window = CreateWindowExA(0, class_name, title, WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr, nullptr,
                                         instance, nullptr);
-    if (!win32_main_window)
+    if (!win32_main_window) {
+        win32_window_error = GetLastError();
         return false;
+    }
     UpdateWindow(win32_main_window);
     return true;
 }

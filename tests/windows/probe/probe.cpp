@@ -2,6 +2,7 @@
 //   probe mode           prints the display mode as WIDTHxHEIGHTxBITS
 //   probe close TITLE    asks the top-level window TITLE to close (WM_CLOSE)
 //   probe wait TITLE S   waits up to S seconds for window TITLE; 1 if none came
+//   probe hold S         keeps a hidden window "oddball probe" for S seconds
 #include <windows.h>
 
 #include <cstdio>
@@ -30,6 +31,20 @@ int main(int argc, char** argv)
         }
         return 1;
     }
-    std::fputs("usage: probe mode | probe close TITLE | probe wait TITLE SECONDS\n", stderr);
+    if (argc == 3 && std::strcmp(argv[1], "hold") == 0) {
+        HWND window = CreateWindowExA(0, "STATIC", "oddball probe", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                      GetModuleHandleA(nullptr), nullptr);
+        if (!window)
+            return 1;
+        DWORD until = GetTickCount() + DWORD(std::atoi(argv[2])) * 1000;
+        MSG message;
+        while (LONG(until - GetTickCount()) > 0) {
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&message);
+            Sleep(50);
+        }
+        return 0;
+    }
+    std::fputs("usage: probe mode | probe close TITLE | probe wait TITLE SECONDS | probe hold SECONDS\n", stderr);
     return 2;
 }
