@@ -8,6 +8,42 @@ enable_language(RC)
 include_directories(${CMAKE_SOURCE_DIR})
 include(data/embed.cmake)
 
+# The Windows show built for size, to be packed (tools/size_windows.sh
+# measures it): the show alone, at a fixed address without relocations, so
+# an unpacking stub could place it without fixing it up.
+option(ODDBALL_WIN_SIZE_BUILD "The Windows show alone, built for size, to be packed" OFF)
+if(ODDBALL_WIN_SIZE_BUILD)
+  set(CMAKE_CXX_FLAGS_RELEASE "")
+  set(size_sources "")
+  foreach(dir shell imaging text atlas engine3d music director platform)
+    file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+    list(APPEND size_sources ${found})
+  endforeach()
+  list(REMOVE_ITEM size_sources ${CMAKE_SOURCE_DIR}/shell/memory.cpp ${CMAKE_SOURCE_DIR}/music/codec_encoder.cpp)
+  file(GLOB win_parts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/win32_*.cpp)
+  add_executable(oddball-unpacked size/show_main.cpp size/win_runtime.cpp size/cpu_model.cpp ${size_sources} ${win_parts})
+  # msvcrt's printf (a system DLL) instead of mingw-w64's own.
+  target_compile_definitions(oddball-unpacked PRIVATE WIN32_LEAN_AND_MEAN __USE_MINGW_ANSI_STDIO=0)
+  set(win_size_flags -Os -flto -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
+      -fno-stack-protector -ffunction-sections -fdata-sections -fno-ident -fmerge-all-constants)
+  target_compile_options(oddball-unpacked PRIVATE ${win_size_flags})
+  set_source_files_properties(${CMAKE_SOURCE_DIR}/size/win_runtime.cpp ${CMAKE_SOURCE_DIR}/size/cpu_model.cpp
+    PROPERTIES COMPILE_OPTIONS -fno-lto)
+  target_compile_options(oddball_data PRIVATE -Os -fdata-sections)
+  target_link_options(oddball-unpacked PRIVATE -Os -flto=2 -s -static -static-libgcc -static-libstdc++
+      -Wl,--gc-sections -Wl,--image-base,0x10000000 -Wl,--disable-dynamicbase -Wl,--disable-reloc-section
+      -Wl,--disable-high-entropy-va)
+  target_link_libraries(oddball-unpacked PRIVATE oddball_data
+    ${CMAKE_BINARY_DIR}/libdsound_ordinal.a ddraw winmm gdi32 user32 kernel32)
+  set(dsound_import ${CMAKE_BINARY_DIR}/libdsound_ordinal.a)
+  add_custom_command(OUTPUT ${dsound_import}
+    COMMAND x86_64-w64-mingw32-dlltool -d ${CMAKE_SOURCE_DIR}/platform/win32/dsound_ordinal.def -l ${dsound_import}
+    DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/dsound_ordinal.def)
+  add_custom_target(dsound_import DEPENDS ${dsound_import})
+  add_dependencies(oddball-unpacked dsound_import)
+  return()
+endif()
+
 set(win_sources "")
 foreach(dir shell imaging text atlas engine3d music director platform platform/virtual platform/win32)
   file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)

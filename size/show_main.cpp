@@ -6,6 +6,9 @@
 #include "platform/platform.h"
 #include "shell/display.h"
 #include "shell/entry.h"
+#ifdef _WIN32
+#include "platform/win32/win32_dialog.h"
+#endif
 
 namespace {
 
@@ -57,6 +60,13 @@ int main(int argc, char** argv)
         if (!*target)
             return usage_error("bad value", argv[i]);
     }
+#ifdef _WIN32
+    // Without options the mode dialog asks; its close box ends the program.
+    if (argc == 1 && !win32_mode_dialog(&display.display_depth, &display.display_scale))
+        return 0;
+    platform_use(&platform_win32_backend);
+#else
     platform_use(&platform_sdl_backend);
+#endif
     return program_entry();
 }
