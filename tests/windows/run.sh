@@ -69,7 +69,7 @@ wineserver -w 2>/dev/null
 # A helper's hidden window keeps that desktop up from run to run.
 wine "$probe" hold 1200 &
 keeper_pid=$!
-wine "$probe" wait "oddball probe" 120 || fail "Wine's desktop did not start"
+wine "$probe" exists "oddball probe" 120 || fail "Wine's desktop did not start"
 
 
 # ---- the same bytes as the Linux program --------------------------------------
@@ -269,15 +269,6 @@ start double --depth 16 --scale 2
 mode_16_doubled double
 
 # ---- the mode dialog ----------------------------------------------------------
-start dialog
-if wine "$probe" wait "oddball: display" 30; then
-    dialog=$(xdotool search --name '^oddball: display$' | head -n 1)
-    xdotool key --window "$dialog" alt+6 alt+d Return
-    mode_16_doubled dialog
-else
-    fail "the mode dialog did not appear"
-    stop_run
-fi
 start dialog_closed
 if wine "$probe" wait "oddball: display" 30; then
     wine "$probe" close "oddball: display"
@@ -289,10 +280,19 @@ if wine "$probe" wait "oddball: display" 30; then
         fail "closing the dialog did not end the program with status 0 at once (status $status): $(tail -n 3 "$work/dialog_closed.out")"
     fi
 else
-    fail "the mode dialog did not appear"
+    fail "the mode dialog did not appear: $(tail -n 3 "$work/dialog_closed.out")"
     stop_run
 fi
 
+start dialog
+if wine "$probe" wait "oddball: display" 30; then
+    dialog=$(xdotool search --name '^oddball: display$' | head -n 1)
+    xdotool key --window "$dialog" alt+6 alt+d Return
+    mode_16_doubled dialog
+else
+    fail "the mode dialog did not appear: $(tail -n 3 "$work/dialog.out")"
+    stop_run
+fi
 if ((failures)); then
     echo "windows: $failures failed" >&2
     exit 1

@@ -1,7 +1,8 @@
 // A helper the Windows tests run under Wine beside oddball.exe:
 //   probe mode           prints the display mode as WIDTHxHEIGHTxBITS
 //   probe close TITLE    asks the top-level window TITLE to close (WM_CLOSE)
-//   probe wait TITLE S   waits up to S seconds for window TITLE; 1 if none came
+//   probe wait TITLE S   waits up to S seconds for window TITLE to show; 1 if none came
+//   probe exists TITLE S the same for a window that need not show
 //   probe hold S         keeps a hidden window "oddball probe" for S seconds
 #include <windows.h>
 
@@ -23,9 +24,11 @@ int main(int argc, char** argv)
         HWND window = FindWindowA(nullptr, argv[2]);
         return window && PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
     }
-    if (argc == 4 && std::strcmp(argv[1], "wait") == 0) {
+    bool wait = argc == 4 && std::strcmp(argv[1], "wait") == 0;
+    if (wait || (argc == 4 && std::strcmp(argv[1], "exists") == 0)) {
         for (int i = 0; i < std::atoi(argv[3]) * 10; ++i) {
-            if (FindWindowA(nullptr, argv[2]))
+            HWND window = FindWindowA(nullptr, argv[2]);
+            if (window && (!wait || IsWindowVisible(window)))
                 return 0;
             Sleep(100);
         }
@@ -45,6 +48,6 @@ int main(int argc, char** argv)
         }
         return 0;
     }
-    std::fputs("usage: probe mode | probe close TITLE | probe wait TITLE SECONDS | probe hold SECONDS\n", stderr);
+    std::fputs("usage: probe mode | probe close TITLE | probe wait|exists TITLE SECONDS | probe hold SECONDS\n", stderr);
     return 2;
 }
