@@ -16,6 +16,7 @@ struct program_options {
     int depth = 32;
     int scale = 1;
     bool windowed = false;
+    bool mode_given = false;  // any of --depth, --scale, --windowed
     bool stats = false;
     bool help = false;
     // offline modes (the virtual backend)
@@ -55,7 +56,7 @@ bool take_depth(program_options& options, char** values)
     if (!parse_int(values[0], &depth) || (depth != 32 && depth != 24 && depth != 16 && depth != 15))
         return false;
     options.depth = depth;
-    return true;
+    return options.mode_given = true;
 }
 
 bool take_scale(program_options& options, char** values)
@@ -64,10 +65,10 @@ bool take_scale(program_options& options, char** values)
     if (!parse_int(values[0], &scale) || (scale != 1 && scale != 2))
         return false;
     options.scale = scale;
-    return true;
+    return options.mode_given = true;
 }
 
-bool take_windowed(program_options& options, char**) { return options.windowed = true; }
+bool take_windowed(program_options& options, char**) { return options.windowed = options.mode_given = true; }
 
 // Only one offline mode at a time.
 bool set_mode(program_options& options, decltype(program_options::mode) mode, const char* file)
@@ -231,10 +232,19 @@ int main(int argc, char** argv)
     case program_options::play:
         break;
     }
+#ifdef _WIN32
+    // Without a choice on the command line the mode dialog asks; its close box ends the program.
+    if (!options.mode_given && !win32_mode_dialog(&options.depth, &options.scale))
+        return 0;
+#endif
     display.display_depth = options.depth;
     display.display_scale = options.scale;
     display.display_windowed = options.windowed;
+#ifdef _WIN32
+    platform_use(&platform_win32_backend);
+#else
     platform_use(&platform_sdl_backend);
+#endif
     int status = program_entry();
     if (options.stats && status == 0) {
         double seconds = loop_stats.milliseconds / 1000.0;

@@ -430,7 +430,9 @@ int offline_capture(const std::string& path, const offline_options& options)
         return 1;
     if (mp4) {
         // Should ffmpeg end early, writing to it fails instead of ending the program.
+#ifdef SIGPIPE
         std::signal(SIGPIPE, SIG_IGN);
+#endif
         char command[2048];
         std::snprintf(command, sizeof command,
                       "ffmpeg -loglevel error -y -f rawvideo -pix_fmt bgra -video_size %dx%d -framerate %d -i - "

@@ -3,7 +3,9 @@
 
 #include "media/whole_file.h"
 
+#ifndef ODDBALL_STORED_PNG
 #include <png.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -51,6 +53,9 @@ bool write_whole(const std::string& path, const std::vector<uint8_t>& bytes, std
 
 }  // namespace
 
+// Builds without libpng (the Windows program) write their pictures with
+// media/png_stored.cpp and read none.
+#ifndef ODDBALL_STORED_PNG
 bool png_write(const std::string& path, const picture& pic, bool with_alpha, std::string* error)
 {
     if (pic.width <= 0 || pic.height <= 0 || pic.pixels.size() != size_t(pic.width) * size_t(pic.height))
@@ -119,6 +124,8 @@ bool png_read_bytes(const uint8_t* bytes, size_t size, const std::string& path, 
         pic->pixels[i] = get_u32(&rows[i * 4]);
     return true;
 }
+
+#endif  // ODDBALL_STORED_PNG
 
 bool wav_write(const std::string& path, const wav_sound& sound, std::string* error)
 {

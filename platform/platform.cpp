@@ -6,8 +6,14 @@
 
 #include "platform/backend.h"
 
+#ifdef _WIN32
+#include <windows.h>  // OutputDebugStringA
+#endif
+
 namespace {
-#if defined(__EMSCRIPTEN__)
+#if defined(_WIN32)
+const platform_backend* active = &platform_win32_backend;
+#elif defined(__EMSCRIPTEN__)
 // The browser build has no SDL backend; the page's entry points choose theirs first.
 const platform_backend* active = nullptr;
 #else
@@ -72,6 +78,9 @@ uint64_t platform_real_time_us()
 
 void platform_debug_string(const char* text)
 {
+#ifdef _WIN32
+    OutputDebugStringA(text);
+#endif
     std::fputs(text, stderr);
     std::fputc('\n', stderr);
 }

@@ -1,8 +1,8 @@
 // What the show expects of the operating system: window, display, sound,
 // time, periodic tasks and debug strings: the one seam between the show and
-// its backends, `sdl` (the real thing on Linux), `web` (a browser page) and
-// `virtual` (deterministic, no real time), whose own controls close this
-// header.  Portable code calls only these functions; platform_use picks the
+// its backends, `sdl` (the real thing on Linux), `win32` (the Windows
+// program), `web` (a browser page) and `virtual` (deterministic, no real
+// time), whose own controls close this header.  Portable code calls only these functions; platform_use picks the
 // backend (sdl until told otherwise).
 #pragma once
 
@@ -115,6 +115,7 @@ struct platform_backend;
 extern const platform_backend platform_sdl_backend;
 extern const platform_backend platform_virtual_backend;
 extern const platform_backend platform_web_backend;  // the browser page's (emscripten builds only)
+extern const platform_backend platform_win32_backend;  // the Windows program only
 void platform_use(const platform_backend* backend);
 
 // ---- the virtual backend's own controls ---------------------------------
@@ -180,3 +181,11 @@ void web_push_event(platform_event event);
 void web_run_due_tasks();
 // Forgets the largest gap between two streaming steps measured so far.
 void web_reset_tick_gap();
+
+// ---- the Windows backend's own controls (Windows builds only) --------------
+
+// The mode dialog ("OURDIALOG"): lets the user choose the depth (32, 24, 16,
+// 15) and the scale (1, 2), starting from the values given.  False when the
+// dialog was closed without starting; true when started, or when there is
+// no dialog to show (the values then stand).
+bool win32_mode_dialog(int* depth, int* scale);

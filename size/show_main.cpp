@@ -57,6 +57,13 @@ int main(int argc, char** argv)
         if (!*target)
             return usage_error("bad value", argv[i]);
     }
+#ifdef _WIN32
+    // Without options the mode dialog asks; its close box ends the program.
+    if (argc == 1 && !win32_mode_dialog(&display.display_depth, &display.display_scale))
+        return 0;
+    platform_use(&platform_win32_backend);
+#else
     platform_use(&platform_sdl_backend);
+#endif
     return program_entry();
 }

@@ -1,0 +1,78 @@
+// The few pieces of the C++ runtime the Windows show may use, given here so
+// its 64 KB build takes nothing from libstdc++ or winpthreads: the steady
+// clock, plain operator new and delete, the guards of function-local
+// statics, the pure virtual call (Windows, x86-64).
+#include <windows.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+namespace std::chrono {
+inline namespace _V2 {
+
+steady_clock::time_point steady_clock::now() noexcept
+{
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    int64_t seconds = count.QuadPart / frequency.QuadPart, rest = count.QuadPart % frequency.QuadPart;
+    return time_point(duration(seconds * 1000000000 + rest * 1000000000 / frequency.QuadPart));
+}
+
+}  // namespace _V2
+}  // namespace std::chrono
+
+// Without exceptions, memory that cannot be had ends the program, as mem_alloc does.
+void* operator new(size_t size)
+{
+    if (void* block = std::malloc(size ? size : 1))
+        return block;
+    std::fputs("oddball: out of memory\n", stderr);
+    std::exit(1);
+}
+void* operator new[](size_t size) { return operator new(size); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, size_t) noexcept { std::free(block); }
+void operator delete[](void* block, size_t) noexcept { std::free(block); }
+
+extern "C" {
+// A local static's guard: byte 0 says "initialised" (the compiler tests it
+// inline), byte 1 "being initialised" (one thread at a time; the others wait).
+int __cxa_guard_acquire(uint64_t* guard)
+{
+    auto* bytes = reinterpret_cast<char*>(guard);
+    for (;;) {
+        if (__atomic_load_n(&bytes[0], __ATOMIC_ACQUIRE))
+            return 0;
+        char idle = 0;
+        if (__atomic_compare_exchange_n(&bytes[1], &idle, 1, false, __ATOMIC_ACQUIRE, __ATOMIC_RELAXED))
+            return 1;
+        SwitchToThread();
+    }
+}
+void __cxa_guard_release(uint64_t* guard) { __atomic_store_n(&reinterpret_cast<char*>(guard)[0], 1, __ATOMIC_RELEASE); }
+void __cxa_guard_abort(uint64_t* guard) { __atomic_store_n(&reinterpret_cast<char*>(guard)[1], 0, __ATOMIC_RELEASE); }
+void __cxa_pure_virtual() { std::abort(); }
+}
+
+// mingw-w64's own printf family (which C++ code is given) as msvcrt's, a
+// system DLL: the show prints only short lines of integers and plain reals.
+extern "C" int __mingw_vsnprintf(char* buffer, size_t size, const char* format, va_list values)
+{
+    if (!size)
+        return 0;
+    int length = _vsnprintf(buffer, size, format, values);
+    buffer[size - 1] = 0;
+    return length < 0 ? int(size - 1) : length;
+}
+extern "C" int __mingw_vfprintf(FILE* file, const char* format, va_list values)
+{
+    char line[1024];
+    int length = __mingw_vsnprintf(line, sizeof line, format, values);
+    return int(std::fwrite(line, 1, size_t(length), file));
+}
