@@ -2,7 +2,6 @@
 #include "text/captions.h"
 
 #include <cstring>
-#include <initializer_list>
 
 #include "base/maths.h"
 #include "base/slots.h"
