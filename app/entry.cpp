@@ -56,6 +56,11 @@ int32_t previous_position = 0;
 
 int program_start()
 {
+    // Every run starts from a fresh clock and director (the browser's "play
+    // again" starts more than once); the song position is the caller's.
+    quit_requested = 0;
+    show_clock = clock_state{};
+    director = director_state{};
     // 1. The window; a window that could not be made shows up as a display that cannot be set up.
     platform_window_create(window_text);
     // 2, 3. The song is unpacked and the sound side starts, mixing silence until step 7.

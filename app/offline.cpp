@@ -47,8 +47,6 @@ int run_show(const offline_options& options, virtual_frame_sink frames, void* fr
     display.display_depth = 32;
     display.display_scale = options.scale;
     display.display_windowed = true;
-    quit_requested = 0;
-    show_clock = clock_state{};
     show_music = music_position{};
     return program_entry();
 }

@@ -34,8 +34,6 @@ int run_virtual(virtual_frame_sink sink, void* user)
     display.display_depth = 32;
     display.display_scale = 1;
     display.display_windowed = true;
-    quit_requested = 0;
-    show_clock = clock_state{};
     show_music = music_position{};
     return program_entry();
 }
@@ -225,8 +223,6 @@ EMSCRIPTEN_KEEPALIVE int web_start()
     display.display_depth = 32;
     display.display_scale = 1;
     display.display_windowed = true;
-    quit_requested = 0;
-    show_clock = clock_state{};
     show_music = music_position{};
     web_reset_tick_gap();
     return program_start();

@@ -137,10 +137,7 @@ TEST(WholeShow, FramesInEverySceneMatchTheirGoldenHashes)
     display.display_depth = 32;
     display.display_scale = 1;
     display.display_windowed = true;
-    quit_requested = 0;
-    show_clock = clock_state{};
     show_music = music_position{};
-    director = director_state{};
     ASSERT_EQ(program_entry(), 0);
     platform_use(&platform_sdl_backend);
 

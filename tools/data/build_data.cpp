@@ -16,6 +16,12 @@ bool read_content(const std::string& path, std::string* text)
     return false;
 }
 
+bool source_fault(const std::string& path, int line, const std::string& message)
+{
+    std::fprintf(stderr, "oddball-tool: %s:%d: %s\n", path.c_str(), line, message.c_str());
+    return false;
+}
+
 namespace {
 
 // In the order their blocks are built and reported.

@@ -21,6 +21,9 @@ struct data_builder {
 // The text of the content source at `path`; false after saying why on
 // standard error.
 bool read_content(const std::string& path, std::string* text);
+// Says on standard error what is wrong at `line` of the source at `path`;
+// false, for the builder to return.
+bool source_fault(const std::string& path, int line, const std::string& message);
 
 // Each builder is defined beside its code; build_data.cpp lists them all.
 extern const data_builder atlas_builder, captions_builder, sequences_builder, font_builder, meshes_builder,

@@ -26,12 +26,6 @@ const int entry_lengths[caption_text_count] = {
     5, 13, 1, 1, 1, 1,                   // 100-105 (101 closes the show)
 };
 
-bool fail(const std::string& file, int line, const std::string& message)
-{
-    std::fprintf(stderr, "oddball-tool: %s:%d: %s\n", file.c_str(), line, message.c_str());
-    return false;
-}
-
 // A character the font draws: one of the sheet's glyphs (so not W, quotes, CR, LF).
 bool has_glyph(char c)
 {
@@ -59,28 +53,28 @@ bool build_captions(const std::string& content_dir, std::vector<data_block_out>&
         size_t open = line.find('"');
         size_t close = line.rfind('"');
         if (open == std::string::npos || close == open || close != line.size() - 1)
-            return fail(path, line_number, "expected ENTRY \"TEXT\"");
+            return source_fault(path, line_number, "expected ENTRY \"TEXT\"");
         std::string number = line.substr(0, open);
         while (!number.empty() && number.back() == ' ')
             number.pop_back();
         if (number != std::to_string(entry))
-            return fail(path, line_number, "entry " + std::to_string(entry) + " expected here");
+            return source_fault(path, line_number, "entry " + std::to_string(entry) + " expected here");
         if (entry >= caption_text_count)
-            return fail(path, line_number, "more than 106 entries");
+            return source_fault(path, line_number, "more than 106 entries");
         std::string text = line.substr(open + 1, close - open - 1);
         if (int(text.size()) != entry_lengths[entry])
-            return fail(path, line_number, "entry " + std::to_string(entry) + " must be " +
+            return source_fault(path, line_number, "entry " + std::to_string(entry) + " must be " +
                                                std::to_string(entry_lengths[entry]) + " characters long, not " +
                                                std::to_string(text.size()));
         for (char c : text)
             if (!has_glyph(c))
-                return fail(path, line_number, std::string("the font has no glyph for '") + c + "'");
+                return source_fault(path, line_number, std::string("the font has no glyph for '") + c + "'");
         bytes.insert(bytes.end(), text.begin(), text.end());
         bytes.push_back(0);
         ++entry;
     }
     if (entry != caption_text_count)
-        return fail(path, line_number, "106 entries expected, found " + std::to_string(entry));
+        return source_fault(path, line_number, "106 entries expected, found " + std::to_string(entry));
     out.push_back({"captions.bin", bytes});
     return true;
 }

@@ -41,12 +41,6 @@ int grid_level(char c)
     return (at && c) ? int(at - ".-+#") : -1;
 }
 
-bool fail(const std::string& file, int line, const std::string& message)
-{
-    std::fprintf(stderr, "oddball-tool: %s:%d: %s\n", file.c_str(), line, message.c_str());
-    return false;
-}
-
 bool build_font(const std::string& content_dir, std::vector<data_block_out>& out)
 {
     const std::string path = content_dir + "/font/glyphs.txt";
@@ -68,33 +62,33 @@ bool build_font(const std::string& content_dir, std::vector<data_block_out>& out
         char tail = 0;
         if (line.size() < 9 || line.compare(0, 7, "glyph '") != 0 || line[8] != '\'' ||
             std::sscanf(line.c_str() + 9, "%d%c", &width, &tail) != 1)
-            return fail(path, line_number, "expected a header `glyph 'C' WIDTH`");
+            return source_fault(path, line_number, "expected a header `glyph 'C' WIDTH`");
         c = line[7];
         size_t g = glyphs.size();
         if (g >= size_t(glyph_count))
-            return fail(path, line_number, "more than 72 glyphs");
+            return source_fault(path, line_number, "more than 72 glyphs");
         if (c != character_order[g])
-            return fail(path, line_number, std::string("glyph ") + std::to_string(g) + " must be '" +
+            return source_fault(path, line_number, std::string("glyph ") + std::to_string(g) + " must be '" +
                                                character_order[g] + "', not '" + c + "'");
         if (width != cell_widths[g])
-            return fail(path, line_number, std::string("glyph '") + c + "' must be " +
+            return source_fault(path, line_number, std::string("glyph '") + c + "' must be " +
                                                std::to_string(cell_widths[g]) + " pixels wide");
         std::vector<std::string> rows;
         for (int y = 0; y < glyph_rows; ++y) {
             if (!std::getline(in, line))
-                return fail(path, line_number, std::string("glyph '") + c + "' has fewer than 18 rows");
+                return source_fault(path, line_number, std::string("glyph '") + c + "' has fewer than 18 rows");
             ++line_number;
             if (int(line.size()) != width)
-                return fail(path, line_number, "a row of " + std::to_string(width) + " cells expected");
+                return source_fault(path, line_number, "a row of " + std::to_string(width) + " cells expected");
             for (char cell : line)
                 if (grid_level(cell) < 0)
-                    return fail(path, line_number, std::string("cell '") + cell + "' is not one of . - + #");
+                    return source_fault(path, line_number, std::string("cell '") + cell + "' is not one of . - + #");
             rows.push_back(line);
         }
         glyphs.push_back(rows);
     }
     if (glyphs.size() != size_t(glyph_count))
-        return fail(path, line_number, "72 glyphs expected, found " + std::to_string(glyphs.size()));
+        return source_fault(path, line_number, "72 glyphs expected, found " + std::to_string(glyphs.size()));
 
     std::vector<uint8_t> sheet(size_t(font_sheet_width) * font_sheet_height, 0);
     size_t g = 0;

@@ -50,11 +50,7 @@ struct recipe_compiler {
     int line = 0;
     std::vector<uint8_t>& out;
 
-    bool fail(const std::string& message) const
-    {
-        std::fprintf(stderr, "oddball-tool: %s:%d: %s\n", path.c_str(), line, message.c_str());
-        return false;
-    }
+    bool fail(const std::string& message) const { return source_fault(path, line, message); }
 
     // c0..c133, a, b or t0..t28, as its operand byte; -1 when it names nothing.
     static int image_operand(const std::string& word)
