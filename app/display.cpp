@@ -2,9 +2,8 @@
 // debug strings at each failure (portable; the display itself is the platform's).
 #include "app/display.h"
 
-#include <cstdio>
-
 #include "app/present.h"
+#include "base/format.h"
 #include "base/memory.h"
 #include "platform/platform.h"
 
@@ -49,12 +48,12 @@ int display_setup(int32_t width, int32_t height)
         display_width = 2 * width;
         display_height = 2 * height;
     } else {
-        std::snprintf(display.failure, sizeof display.failure, "scale %d is not 1 or 2", int(display.display_scale));
+        format_text(display.failure, sizeof display.failure, "scale %d is not 1 or 2", int(display.display_scale));
         return setup_failed();
     }
     int32_t depth = display.display_depth;
     if (depth != 15 && depth != 16 && depth != 24 && depth != 32) {
-        std::snprintf(display.failure, sizeof display.failure, "depth %d is not 15, 16, 24 or 32", int(depth));
+        format_text(display.failure, sizeof display.failure, "depth %d is not 15, 16, 24 or 32", int(depth));
         return setup_failed();
     }
     display.present_depth = depth;

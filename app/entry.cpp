@@ -2,10 +2,9 @@
 // order, the window procedure and the one-event pump (portable).
 #include "app/entry.h"
 
-#include <cstdio>
-
 #include "app/clock.h"
 #include "app/display.h"
+#include "base/format.h"
 #include "base/frame.h"
 #include "director/precalc.h"
 #include "director/timeline.h"
@@ -70,7 +69,7 @@ int program_start()
         display_release();
         sound_shutdown();
         platform_window_destroy();
-        std::fprintf(stderr, "oddball: the display could not be set up: %s\n", display.failure);
+        report_error("oddball: the display could not be set up: %s", display.failure);
         return 1;
     }
     // 5.

@@ -2,8 +2,9 @@
 // pages from VirtualAlloc, read-write only since nothing runs from them.
 #include "base/memory.h"
 
-#include <cstdio>
 #include <cstdlib>
+
+#include "base/format.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -17,7 +18,7 @@ void* mem_alloc(size_t size)
     void* block = std::calloc(size ? size : 1, 1);
 #endif
     if (!block) {
-        std::fprintf(stderr, "oddball: out of memory (asked for %zu bytes)\n", size);
+        report_error("oddball: out of memory (asked for %zu bytes)", size);
         std::exit(1);
     }
     return block;

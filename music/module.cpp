@@ -1,11 +1,11 @@
 // Module loading: the music image, the module made ready to play, and the checker for modules from outside (portable).
 #include "music/module.h"
 
+#include "base/format.h"
 #include "base/memory.h"
 #include "music/codec.h"
 
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 uint8_t* build_music_image(const uint8_t* module, uint32_t module_size, const uint8_t* stream, uint32_t* pcm_size)
@@ -109,7 +109,7 @@ struct checker {
         va_list args;
         va_start(args, format);
         if (error_size)
-            std::vsnprintf(error, error_size, format, args);
+            format_text_v(error, error_size, format, args);
         va_end(args);
         return false;
     }

@@ -101,7 +101,8 @@ bool display_open(const platform_display_mode& mode, char* why, int why_size)
     else if (mode.width <= 0 || mode.height <= 0 || mode.width > 640 || mode.height > 480)
         problem = "no such size";
     if (problem) {
-        std::snprintf(why, why_size, "%s", problem);
+        why[0] = 0;
+        std::strncat(why, problem, size_t(why_size) - 1);
         return false;
     }
     int bytes = (640 * 4 + state.extra_pitch) * 480;  // the largest picture at the deepest depth
