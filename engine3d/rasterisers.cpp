@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "base/maths.h"
 #include "engine3d/rounding.h"
 #include "imaging/pixel_ops.h"
 
@@ -83,12 +84,12 @@ triangle_setup set_up_triangle(triangle_vertex a, triangle_vertex b, triangle_ve
     // The split point on the long edge at the middle row, divisions towards zero.
     triangle_vertex d = z;
     if (t.y != z.y) {
-        // Exact in 128 bits for any corners; the show's own stay far inside 32.
-        const __int128 rows = int64_t(m.y) - t.y, span = int64_t(z.y) - t.y;
-        d.x = int32_t(t.x + rows * (int64_t(z.x) - t.x) / span);
+        // Exact for any corners; the show's own stay far inside 32 bits.
+        const int64_t rows = int64_t(m.y) - t.y, span = int64_t(z.y) - t.y;
+        d.x = interpolate_exact(t.x, z.x, rows, span);
         d.y = m.y;
-        d.u = int32_t(t.u + (int64_t(z.u) - t.u) * rows / span);
-        d.v = int32_t(t.v + (int64_t(z.v) - t.v) * rows / span);
+        d.u = interpolate_exact(t.u, z.u, rows, span);
+        d.v = interpolate_exact(t.v, z.v, rows, span);
     }
     const triangle_vertex& left = m.x > d.x ? d : m;
     const triangle_vertex& right = m.x > d.x ? m : d;
