@@ -181,6 +181,9 @@ void web_push_event(platform_event event);
 void web_run_due_tasks();
 // Forgets the largest gap between two streaming steps measured so far.
 void web_reset_tick_gap();
+// Tells the page that the module is running: it shows its start overlay or
+// begins the offline mode its address asks for.
+void web_page_ready();
 
 // ---- the Windows backend's own controls (Windows builds only) --------------
 

@@ -6,13 +6,13 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "app/clock.h"
 #include "app/display.h"
 #include "app/entry.h"
+#include "base/format.h"
 #include "director/timeline.h"
 #include "music/mixer.h"
 #include "music/player.h"
@@ -86,7 +86,7 @@ void keep_still(const virtual_frame& frame, void* user)
         if (int32_t(frame.time_ms) > s.times[i])
             break;
         uint64_t hash = picture_hash(frame.pixels, frame.width, frame.height, frame.pitch);
-        std::snprintf(s.hashes[i], sizeof s.hashes[i], "%016llx", static_cast<unsigned long long>(hash));
+        format_text(s.hashes[i], sizeof s.hashes[i], "%016llx", static_cast<unsigned long long>(hash));
         s.order[i] = show_music.music_order;
         s.row[i] = show_music.music_row;
         if (i == s.count - 1) {
@@ -131,8 +131,10 @@ void count_frame(const virtual_frame& frame, void*)
 
 }  // namespace
 
+// The module is set up: the page takes over.
 int main()
 {
+    web_page_ready();
     return 0;
 }
 

@@ -329,7 +329,5 @@ var ob = {
         document.title = 'oddball: ready';
     }
 };
-Module.onRuntimeInitialized = ob.ready;
-// The single-file page hands the module over already unpacked.
-if (self.oddballWasm)
-    Module.wasmBinary = self.oddballWasm;
+// The page's loader hands the module over unpacked.
+Module = {wasm: self.oddballWasm};

@@ -5,7 +5,6 @@
 
 #include <emscripten.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "platform/backend.h"
@@ -19,6 +18,7 @@ EM_JS(void, page_sound_send, (const uint8_t* bytes, uint32_t count), { ob.soundS
 EM_JS(double, page_sound_frames_played, (), { return ob.framesPlayed; });
 EM_JS(void, page_sound_close, (), { ob.soundClose(); });
 EM_JS(void, page_show_cursor, (int visible), { ob.showCursor(visible); });
+EM_JS(void, page_ready, (), { ob.ready(); });
 // clang-format on
 
 struct platform_task {
@@ -82,7 +82,9 @@ void show_cursor(bool visible)
 bool display_open(const platform_display_mode& mode, char* why, int why_size)
 {
     if (mode.depth != 32 || mode.width <= 0 || mode.height <= 0 || mode.width > 640 || mode.height > 480) {
-        std::snprintf(why, size_t(why_size), "the page shows 32-bit pictures up to 640 x 480");
+        // No printf in the module: it would bring its floating-point formatting along.
+        why[0] = 0;
+        std::strncat(why, "the page shows 32-bit pictures up to 640 x 480", size_t(why_size) - 1);
         return false;
     }
     if (!state.back_buffer)
@@ -296,4 +298,9 @@ void web_run_due_tasks()
 void web_reset_tick_gap()
 {
     state.largest_gap_us = 0;
+}
+
+void web_page_ready()
+{
+    page_ready();
 }

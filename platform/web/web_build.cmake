@@ -34,18 +34,17 @@ endforeach()
 target_link_libraries(oddball PRIVATE oddball_data)
 target_link_options(oddball PRIVATE -Oz -flto -msimd128 -sFILESYSTEM=0 -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH=1
   -sINITIAL_MEMORY=64MB -sEXPORTED_FUNCTIONS=_main,_malloc,_free -sDYNAMIC_EXECUTION=0
-  -sMALLOC=emmalloc -sTOTAL_STACK=1MB --pre-js ${CMAKE_SOURCE_DIR}/platform/web/page.js)
+  -sMALLOC=emmalloc -sTOTAL_STACK=1MB -sMINIMAL_RUNTIME=1 --pre-js ${CMAKE_SOURCE_DIR}/platform/web/page.js)
 set_target_properties(oddball PROPERTIES SUFFIX ".js"
   LINK_DEPENDS "${CMAKE_SOURCE_DIR}/platform/web/page.js")
 
-# The page beside the script and the module, and the single-file page with
-# the module packed inside it.
-add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/index.html ${CMAKE_BINARY_DIR}/oddball.html
-  COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/platform/web/make_pages.py
-          ${CMAKE_SOURCE_DIR}/platform/web/page.html ${CMAKE_BINARY_DIR}
-  DEPENDS oddball ${CMAKE_SOURCE_DIR}/platform/web/page.html ${CMAKE_SOURCE_DIR}/platform/web/make_pages.py
-  COMMENT "Writing index.html and oddball.html")
-add_custom_target(oddball-web ALL DEPENDS ${CMAKE_BINARY_DIR}/index.html ${CMAKE_BINARY_DIR}/oddball.html)
+# The page's unpacker, a module of its own (size/web_unpack.c); build.sh
+# packs the show for it and writes the pages (make_pages.py).
+add_executable(oddball-unpack size/web_unpack.c)
+target_compile_options(oddball-unpack PRIVATE -Oz)
+target_link_options(oddball-unpack PRIVATE -Oz --no-entry -sSTANDALONE_WASM -sTOTAL_STACK=64KB
+  -sINITIAL_MEMORY=72MB -sALLOW_MEMORY_GROWTH -sEXPORTED_FUNCTIONS=_unpack,_unpack_input)
+set_target_properties(oddball-unpack PROPERTIES SUFFIX ".wasm")
 
 # The mixer's test for its AVX2 kernel is used on x86-64 only.
 set_source_files_properties(${CMAKE_SOURCE_DIR}/music/mixer.cpp PROPERTIES COMPILE_OPTIONS -Wno-unused-function)

@@ -11,9 +11,11 @@ usage: web_test.py BUILD_WEB_DIR NATIVE_ODDBALL
   second, the sound's clock at real time within 1 %, no underrun, the song
   where the show's schedule has it at that time; 1 s of the worklet's
   output equals what the mixer wrote for it, and that is the native song;
-- Escape ends the show and the end card's button plays it from the start.
+- Escape ends the show and the end card's button plays it from the start;
+- the served page (gzipped) and the single-file page fit in 64 KB each.
 Prints the measured numbers; exits 1 naming each failure."""
 import base64
+import gzip
 import os
 import subprocess
 import sys
@@ -189,8 +191,21 @@ def test_escape_and_again(browser):
     browser.key('Escape', 'Escape', 27)
 
 
+def test_sizes(build):
+    """The page and what it fetches, as a server sends them (gzip), and the
+    single-file page, each at most 64 KB."""
+    def read(name):
+        with open(os.path.join(build, name), 'rb') as f:
+            return f.read()
+    served = sum(len(gzip.compress(read(name), 9, mtime=0)) for name in ('index.html', 'oddball.pack'))
+    single = len(read('oddball.html'))
+    check(served <= 65536, 'index.html and oddball.pack gzipped: %d bytes (at most 65,536)' % served)
+    check(single <= 65536, 'oddball.html: %d bytes (at most 65,536)' % single)
+
+
 def main():
     build, oddball = sys.argv[1], sys.argv[2]
+    test_sizes(build)
     with tempfile.TemporaryDirectory(prefix='oddball-web-') as folder:
         pictures, song = native_references(oddball, folder)
     server, base = devtools.serve(build)
