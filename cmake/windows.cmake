@@ -4,7 +4,6 @@
 # (cmake/mingw-w64-x86_64.cmake); it needs only mingw-w64: no SDL2, no
 # libpng, no test libraries.  Static, so only system DLLs are imported.
 
-enable_language(RC)
 include_directories(${CMAKE_SOURCE_DIR})
 include(data/embed.cmake)
 
@@ -94,7 +93,7 @@ add_custom_command(OUTPUT ${dsound_import}
   DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/dsound_ordinal.def)
 add_custom_target(dsound_import DEPENDS ${dsound_import})
 
-add_executable(oddball app/oddball_main.cpp app/offline.cpp platform/win32/oddball.rc)
+add_executable(oddball app/oddball_main.cpp app/offline.cpp)
 target_link_libraries(oddball PRIVATE oddball_win_core oddball_data
   ${dsound_import} ddraw winmm gdi32 user32 kernel32)
 add_dependencies(oddball dsound_import)
