@@ -2,7 +2,9 @@
 // address, without relocations) behind the Windows stub (pe_stub.S), as one
 // PE executable.  A host tool, portable.
 //
-//   oddball-pe-pack STUB.bin PROGRAM.exe OUT.exe
+//   oddball-pe-pack [--report] STUB.bin PROGRAM.exe OUT.exe
+//
+// --report adds each packed section's bytes, raw and packed alone.
 //
 // The program's sections that hold bytes (not its unwind tables, which
 // nothing registers once the stub has placed it) are trimmed of their
@@ -14,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "size/pack.h"
 #include "size/packed_format.h"
@@ -93,8 +96,11 @@ int fail(const char* what, const char* path)
 
 int main(int argc, char** argv)
 {
+    bool report = argc > 1 && std::strcmp(argv[1], "--report") == 0;
+    argv += report;
+    argc -= report;
     if (argc != 4) {
-        std::fputs("usage: oddball-pe-pack STUB.bin PROGRAM.exe OUT.exe\n", stderr);
+        std::fputs("usage: oddball-pe-pack [--report] STUB.bin PROGRAM.exe OUT.exe\n", stderr);
         return 2;
     }
     const char* stub_path = argv[1];
@@ -117,12 +123,13 @@ int main(int argc, char** argv)
     // The sections that hold bytes, code first, trimmed of trailing zeros.
     pack_bytes flat;
     pack_bytes table;  // where each goes, and its bytes
+    std::vector<std::string> names;
     uint32_t text_start = 0, text_end = 0;
     for (int pass = 0; pass < 2; ++pass)
         for (uint32_t i = 0; i < layout.section_count; ++i) {
             size_t header = layout.sections + 40 * i;
-            std::string name(reinterpret_cast<const char*>(&program[header]), 8);
-            name = name.c_str();
+            const char* raw_name = reinterpret_cast<const char*>(&program[header]);
+            std::string name(raw_name, strnlen(raw_name, 8));
             bool text = name == ".text";
             if (text != (pass == 0) || name == ".pdata" || name == ".xdata")
                 continue;
@@ -140,6 +147,7 @@ int main(int argc, char** argv)
                 text_end = text_start + size;
             }
             flat.insert(flat.end(), program.begin() + raw_at, program.begin() + raw_at + size);
+            names.push_back(name);
             table.resize(table.size() + 8);
             put32(&table, table.size() - 8, at);
             put32(&table, table.size() - 4, size);
@@ -201,5 +209,16 @@ int main(int argc, char** argv)
                  argv[3], out.size(), size_limit, size_limit - long(out.size()), stub.size(), load.size(),
                  packed.size(), flat.size(), size_t(text_end - text_start),
                  out.size() - stub.size() - load.size() - packed.size());
+    if (report) {
+        std::fputs("the program's sections, each packed alone:\n", stderr);
+        for (size_t i = 0, at = 0; i < names.size(); ++i) {
+            uint32_t size = u32(table, 8 * i + 4);
+            pack_bytes part(flat.begin() + long(at), flat.begin() + long(at + size));
+            uint32_t code_end = names[i] == ".text" ? size : 0;
+            std::fprintf(stderr, "  %-8s %7u  %6zu\n", names[i].c_str(), size,
+                         pack_program(part, 0, code_end, default_pack_params()).size());
+            at += size;
+        }
+    }
     return 0;
 }
