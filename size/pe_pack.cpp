@@ -8,11 +8,12 @@
 //
 // The program's sections that hold bytes (not its unwind tables, which
 // nothing registers once the stub has placed it) are trimmed of their
-// trailing zeros, put one after the other, code first, and packed with the
-// model of cm_model.h.  Behind the stub come the load table (the program's
-// address, size, entry point, imports, TLS callbacks and where each section
-// goes), the packed program and the zeros the decoder reads past it; the
-// stub's headers are then given their sizes and the program's stack.
+// trailing zeros and put one after the other, code first, each behind its
+// place and size, the load table (the program's address, size, entry point,
+// imports and TLS callbacks) before them all; that is packed with the model
+// of cm_model.h.  Behind the stub come the packed program and the zeros the
+// decoder reads past it; the stub's headers are then given their sizes and
+// the program's stack.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -154,6 +155,49 @@ int main(int argc, char** argv)
         }
     table.resize(table.size() + 4);  // the end of the sections
 
+    // The offset in `flat` of the image's byte at `rva`, or -1.
+    auto flat_at = [&](uint64_t rva, uint32_t bytes) -> long {
+        for (size_t at = 0, f = 0; at + 8 <= table.size(); at += 8) {
+            uint32_t where = u32(table, at), size = u32(table, at + 4);
+            if (rva >= where && rva + bytes <= uint64_t(where) + size)
+                return long(f + (rva - where));
+            f += size;
+        }
+        return -1;
+    };
+    // The imports as the stub reads them: each DLL's address table, holding
+    // ordinals and where the names are.  The lookup tables that repeat them
+    // and the names' hints (the system's guesses at an export's place, which
+    // GetProcAddress does not take) become zeros, which pack to almost nothing.
+    for (uint32_t descriptor = directory(program, layout, 1);; descriptor += 20) {
+        long at = flat_at(descriptor, 20);
+        if (at < 0)
+            return fail("its import directory lies outside its sections", program_path);
+        if (!u32(flat, at + 12))
+            break;
+        for (uint32_t entry = u32(flat, at + 16);; entry += 8) {
+            long slot = flat_at(entry, 8);
+            if (slot < 0)
+                return fail("an import address table lies outside its sections", program_path);
+            uint64_t value = u64(flat, slot);
+            if (!value)
+                break;
+            if (value >> 63)
+                continue;  // an ordinal
+            long hint = flat_at(value, 3);
+            if (hint < 0)
+                return fail("an import's name lies outside its sections", program_path);
+            flat[hint] = flat[hint + 1] = 0;
+        }
+        for (uint32_t entry = u32(flat, at); entry; entry += 8) {
+            long slot = flat_at(entry, 8);
+            if (slot < 0 || !u64(flat, slot))
+                break;
+            put64(&flat, slot, 0);
+        }
+        put32(&flat, at, 0);
+    }
+
     // TLS: callbacks are run; thread-local data would need the system's own loader.
     uint32_t tls_callbacks = 0;
     if (uint32_t tls = directory(program, layout, 9)) {
@@ -168,20 +212,33 @@ int main(int argc, char** argv)
         tls_callbacks = uint32_t(u64(image, tls + 24));
     }
 
-    pack_bytes load(20);
-    put32(&load, 0, uint32_t(base));
-    put32(&load, 4, image_size);
-    put32(&load, 8, u32(program, layout.optional + 16));
-    put32(&load, 12, directory(program, layout, 1));
-    put32(&load, 16, tls_callbacks);
-    load.insert(load.end(), table.begin(), table.end());
+    // What the stub decodes: the load table (the program's address, size,
+    // entry point, imports and TLS callbacks), then each section's place
+    // and size before its bytes, then a zero.
+    pack_bytes stream(20);
+    put32(&stream, 0, uint32_t(base));
+    put32(&stream, 4, image_size);
+    put32(&stream, 8, u32(program, layout.optional + 16));
+    put32(&stream, 12, directory(program, layout, 1));
+    put32(&stream, 16, tls_callbacks);
+    uint32_t code_start = 0, code_end = 0;
+    for (size_t at = 0, f = 0; at + 8 <= table.size(); at += 8) {
+        uint32_t size = u32(table, at + 4);
+        stream.insert(stream.end(), table.begin() + long(at), table.begin() + long(at + 8));
+        if (f == text_start && text_end > text_start) {
+            code_start = uint32_t(stream.size());
+            code_end = code_start + (text_end - text_start);
+        }
+        stream.insert(stream.end(), flat.begin() + long(f), flat.begin() + long(f + size));
+        f += size;
+    }
+    stream.resize(stream.size() + 4);
 
-    pack_bytes packed = pack_program(flat, text_start, text_end, default_pack_params());
-    if (!unpacks_to(packed, flat))
+    pack_bytes packed = pack_program(stream, code_start, code_end, default_pack_params());
+    if (!unpacks_to(packed, stream))
         return fail("the packed program does not unpack to the program", program_path);
 
     pack_bytes out = stub;
-    out.insert(out.end(), load.begin(), load.end());
     out.insert(out.end(), packed.begin(), packed.end());
     out.resize((out.size() + packed_read_ahead + stub_alignment - 1) / stub_alignment * stub_alignment);
     size_t section = stub_layout.sections;
@@ -203,12 +260,10 @@ int main(int argc, char** argv)
     std::fprintf(stderr,
                  "oddball-pe-pack: %s: %zu bytes of %ld (%+ld)\n"
                  "  stub (headers, imports, loader, decoder)  %6zu\n"
-                 "  load table                                %6zu\n"
-                 "  the program, packed                       %6zu  (%zu bytes of sections, %zu of code)\n"
+                 "  the program, packed                       %6zu  (%zu bytes: load table, %zu of sections, %zu of code)\n"
                  "  zeros read past it, alignment             %6zu\n",
-                 argv[3], out.size(), size_limit, size_limit - long(out.size()), stub.size(), load.size(),
-                 packed.size(), flat.size(), size_t(text_end - text_start),
-                 out.size() - stub.size() - load.size() - packed.size());
+                 argv[3], out.size(), size_limit, size_limit - long(out.size()), stub.size(), packed.size(),
+                 stream.size(), flat.size(), size_t(text_end - text_start), out.size() - stub.size() - packed.size());
     if (report) {
         std::fputs("the program's sections, each packed alone:\n", stderr);
         for (size_t i = 0, at = 0; i < names.size(); ++i) {

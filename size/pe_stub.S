@@ -1,7 +1,7 @@
 /* The unpacking stub of the packed Windows program: a whole PE32+ file,
  * headers included, assembled for the address it loads at (pe_stub.ld makes
- * it a flat binary).  oddball-pe-pack appends the load table and the packed
- * program behind it and sets the sizes in its headers.
+ * it a flat binary).  oddball-pe-pack appends the packed program behind it
+ * and sets the sizes in its headers.
  *
  * At run time it decodes the program (cm_unpack, the decoder of the Linux
  * stub, called with the System V convention it is written in) into scratch
@@ -23,9 +23,21 @@
 #define RVA(label) ((label) - image)
 
 image:
-/* The DOS header: only its signature and the place of the PE header count. */
+/* The DOS header: only its signature and the place of the PE header count
+ * to the system, so the names of the stub's imports go in between. */
         .ascii  "MZ"
-        .fill   0x3C - 2, 1, 0
+name_VirtualAlloc:
+        .short  0                       /* hint */
+        .asciz  "VirtualAlloc"
+        .balign 2, 0
+name_LoadLibraryA:
+        .short  0
+        .asciz  "LoadLibraryA"
+        .balign 2, 0
+name_GetProcAddress:
+        .short  0
+        .asciz  "GetProcAddress"
+        .fill   0x3C - (. - image), 1, 0
         .long   RVA(pe)
 pe:
         .ascii  "PE\0\0"
@@ -85,39 +97,25 @@ LoadLibraryA:
 GetProcAddress:
         .quad   RVA(name_GetProcAddress)
         .quad   0
-name_VirtualAlloc:
-        .short  0
-        .asciz  "VirtualAlloc"
-name_LoadLibraryA:
-        .short  0
-        .asciz  "LoadLibraryA"
-name_GetProcAddress:
-        .short  0
-        .asciz  "GetProcAddress"
 kernel32:
         .asciz  "KERNEL32.dll"
 
-/* The load table the packer appends (all numbers 32 bits): */
+/* The program as the packer lays it out before packing it (numbers of 32
+ * bits), decoded into scratch memory: */
         .set LOAD_BASE, 0               /* the program's image base */
         .set LOAD_SIZE, 4               /* its size of image */
         .set LOAD_ENTRY, 8              /* its entry point (relative) */
         .set LOAD_IMPORTS, 12           /* its import directory (relative) */
         .set LOAD_TLS, 16               /* its TLS callbacks' array (absolute), 0: none */
-        .set LOAD_SECTIONS, 20          /* per section: where (relative) and bytes; then 0 */
+        .set LOAD_SECTIONS, 20          /* per section: where (relative), its size, its bytes; then 0 */
 
 /* Entered as a function, the stack 8 bytes off 16. */
 start:
         mov     r15, rsp
         sub     rsp, 40                 /* shadow space, aligned */
-        lea     rbx, [rip + load_table + LOAD_SECTIONS]
-1:      mov     eax, [rbx]
-        add     rbx, 8
-        test    eax, eax
-        jnz     1b
-        sub     rbx, 4                  /* the packed program */
         /* Scratch: cm_unpack's work memory, the zeros before the output, the output. */
         xor     ecx, ecx
-        mov     edx, [rbx]
+        mov     edx, [rip + packed]     /* the output's size */
         add     edx, CM_UNPACK_WORK_SIZE + CM_UNPACK_HISTORY
         mov     r8d, 0x3000             /* MEM_COMMIT | MEM_RESERVE */
         push    4                       /* PAGE_READWRITE */
@@ -127,11 +125,10 @@ start:
         jz      fail
         mov     rdx, rax
         lea     rsi, [rax + CM_UNPACK_WORK_SIZE + CM_UNPACK_HISTORY]
-        mov     r14, rsi
-        mov     rdi, rbx
+        mov     r12, rsi
+        lea     rdi, [rip + packed]
         call    cm_unpack
         /* The program's image, at its own address. */
-        lea     r12, [rip + load_table]
         mov     ecx, [r12 + LOAD_BASE]
         mov     edx, [r12 + LOAD_SIZE]
         mov     r8d, 0x3000
@@ -141,16 +138,15 @@ start:
         mov     rbp, rax
         cmp     eax, [r12 + LOAD_BASE]
         jne     fail
-        /* Its sections, in the order they were packed. */
-        mov     rsi, r14
-        lea     rbx, [r12 + LOAD_SECTIONS]
-2:      mov     edi, [rbx]
-        test    edi, edi
+        /* Its sections. */
+        lea     rsi, [r12 + LOAD_SECTIONS]
+2:      lodsd
+        test    eax, eax
         jz      3f
-        add     rdi, rbp
-        mov     ecx, [rbx + 4]
+        lea     rdi, [rax + rbp]
+        lodsd
+        xchg    ecx, eax
         rep movsb
-        add     rbx, 8
         jmp     2b
         /* Its imports: each DLL loaded, each function looked up by the name
            or ordinal its address table holds, which it then replaces. */
@@ -208,4 +204,4 @@ fail:
 
         .text
         .balign 4, 0
-load_table:
+packed:
