@@ -2,8 +2,7 @@
 # Builds the packed Windows program (TREE/oddball.exe, tree build-win64k
 # unless given: the show built for size, packed behind the Windows stub) and
 # shows where its bytes go: the total against 65,536, the stub and its parts,
-# the load table, the packed program, and each of the program's sections
-# packed alone.
+# the packed program, and each of the program's sections packed alone.
 #   scripts/size_windows.sh [TREE]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,7 +20,7 @@ fi
 declare -A at
 while read -r value _ name; do at[$name]=$((16#$value)); done < <(nm "$tree/oddball-pe-stub.bin.o")
 echo "the stub's parts:"
-printf "  headers (DOS, PE, one section)            %6d\n" "${at[code]}"
-printf "  its imports (KERNEL32, three functions)   %6d\n" "$((at[start] - at[code]))"
+printf "  headers (with the imported names)         %6d\n" "${at[code]}"
+printf "  import table (KERNEL32, three functions) %6d\n" "$((at[start] - at[code]))"
 printf "  the loader                                %6d\n" "$((at[cm_unpack] - at[start]))"
-printf "  the decoder (unpack.S)                    %6d\n" "$((at[load_table] - at[cm_unpack]))"
+printf "  the decoder (unpack.S)                    %6d\n" "$((at[packed] - at[cm_unpack]))"
