@@ -7,10 +7,10 @@
  * stub, called with the System V convention it is written in) into scratch
  * memory, commits the program's own image at the fixed address it was linked
  * for, copies its sections there, resolves its imports (by name or ordinal,
- * LoadLibraryA and GetProcAddress), runs its TLS callbacks if it has any and
- * jumps to its entry point as the system would, so the program's return
- * value (or exit) ends the process.  If any of that fails it ends with
- * status 127.
+ * LoadLibraryA and GetProcAddress), gives the scratch memory back, runs its
+ * TLS callbacks if it has any and jumps to its entry point as the system
+ * would, so the program's return value (or exit) ends the process.  If any
+ * of that fails it ends with status 127.
  *
  * One section, readable, writable and executable, its file offsets its
  * addresses (an alignment of 16 for both), no uninitialised tail. */
@@ -96,9 +96,15 @@ LoadLibraryA:
         .quad   RVA(name_LoadLibraryA)
 GetProcAddress:
         .quad   RVA(name_GetProcAddress)
+VirtualFree:
+        .quad   RVA(name_VirtualFree)
         .quad   0
 kernel32:
         .asciz  "KERNEL32.dll"
+        .balign 2, 0
+name_VirtualFree:
+        .short  0
+        .asciz  "VirtualFree"
 
 /* The program as the packer lays it out before packing it (numbers of 32
  * bits), decoded into scratch memory: */
@@ -176,8 +182,15 @@ start:
         jmp     5b
 6:      add     rbx, 20
         jmp     4b
-        /* TLS callbacks, as for a process starting (DLL_PROCESS_ATTACH). */
+        /* The scratch memory given back (the decoder's tables are 64 MB). */
 7:      mov     ebx, [r12 + LOAD_TLS]
+        mov     r14d, [r12 + LOAD_ENTRY]
+        add     r14, rbp
+        lea     rcx, [r12 - CM_UNPACK_WORK_SIZE - CM_UNPACK_HISTORY]
+        xor     edx, edx
+        mov     r8d, 0x8000             /* MEM_RELEASE */
+        call    [rip + VirtualFree]
+        /* TLS callbacks, as for a process starting (DLL_PROCESS_ATTACH). */
         test    ebx, ebx
         jz      9f
 8:      mov     rax, [rbx]
@@ -191,10 +204,8 @@ start:
         add     rbx, 8
         jmp     8b
         /* The program's entry point, with the stack as the system gave it. */
-9:      mov     eax, [r12 + LOAD_ENTRY]
-        add     rax, rbp
-        mov     rsp, r15
-        jmp     rax
+9:      mov     rsp, r15
+        jmp     r14
 fail:
         mov     rsp, r15
         mov     eax, 127
