@@ -58,13 +58,11 @@ optional:
         .long   ALIGNMENT, ALIGNMENT    /* section and file alignment */
         .short  6, 0, 0, 0, 6, 0        /* system, image and subsystem versions */
         .long   0                       /* Win32 version */
-size_of_image:
         .long   0                       /* (set by the packer) */
         .long   RVA(code)               /* size of headers */
         .long   0                       /* checksum */
         .short  3                       /* console subsystem, as the program's */
         .short  0                       /* DLL characteristics: a fixed address */
-stack_reserve:
         .quad   0x200000, 0x1000        /* stack reserve and commit (the program's, set by the packer) */
         .quad   0x100000, 0x1000        /* heap reserve and commit */
         .long   0                       /* loader flags */
