@@ -4,7 +4,6 @@
 # (cmake/mingw-w64-x86_64.cmake); it needs only mingw-w64: no SDL2, no
 # libpng, no test libraries.  Static, so only system DLLs are imported.
 
-enable_language(RC)
 include_directories(${CMAKE_SOURCE_DIR})
 include(data/embed.cmake)
 
@@ -24,13 +23,21 @@ if(ODDBALL_WIN_SIZE_BUILD)
   add_executable(oddball-unpacked size/show_main.cpp size/win_runtime.cpp size/cpu_model.cpp ${size_sources} ${win_parts})
   # msvcrt's printf (a system DLL) instead of mingw-w64's own.
   target_compile_definitions(oddball-unpacked PRIVATE WIN32_LEAN_AND_MEAN __USE_MINGW_ANSI_STDIO=0)
+  # -mcmodel=small: other objects' data is reached directly, not through
+  # .refptr pointers (that is for data imported from DLLs, which the show
+  # has none of); -fno-math-errno: sqrt is one instruction, not a call.
   set(win_size_flags -Os -flto -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
-      -fno-stack-protector -ffunction-sections -fdata-sections -fno-ident -fmerge-all-constants)
+      -fno-stack-protector -ffunction-sections -fdata-sections -fno-ident -fmerge-all-constants
+      -mcmodel=small -fno-math-errno)
   target_compile_options(oddball-unpacked PRIVATE ${win_size_flags})
   set_source_files_properties(${CMAKE_SOURCE_DIR}/size/win_runtime.cpp ${CMAKE_SOURCE_DIR}/size/cpu_model.cpp
     PROPERTIES COMPILE_OPTIONS -fno-lto)
-  target_compile_options(oddball_data PRIVATE -Os -fdata-sections)
+  target_compile_options(oddball_data PRIVATE -Os -fdata-sections -mcmodel=small)
+  # Without mingw-w64's start-up files: the entry point is oddball_start
+  # (size/win_runtime.cpp).  No auto-imported data, whose fixing-up would
+  # need the start-up code.
   target_link_options(oddball-unpacked PRIVATE -Os -flto=2 -s -static -static-libgcc -static-libstdc++
+      -nostartfiles -Wl,-e,oddball_start -Wl,--disable-runtime-pseudo-reloc -Wl,--disable-auto-import
       -Wl,--gc-sections -Wl,--image-base,0x10000000 -Wl,--disable-dynamicbase -Wl,--disable-reloc-section
       -Wl,--disable-high-entropy-va)
   target_link_libraries(oddball-unpacked PRIVATE oddball_data
@@ -41,6 +48,30 @@ if(ODDBALL_WIN_SIZE_BUILD)
     DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/dsound_ordinal.def)
   add_custom_target(dsound_import DEPENDS ${dsound_import})
   add_dependencies(oddball-unpacked dsound_import)
+
+  # The packed program, oddball.exe: the host's compiler builds the packer
+  # (size/pe_pack.cpp) and assembles the stub (size/pe_stub.S, a whole PE
+  # file laid out by size/pe_stub.ld), which the packer puts the program behind.
+  find_program(ODDBALL_HOST_CXX NAMES g++ c++ REQUIRED)
+  find_program(ODDBALL_HOST_CC NAMES gcc cc REQUIRED)
+  find_program(ODDBALL_HOST_LD NAMES ld REQUIRED)
+  set(pe_pack ${CMAKE_BINARY_DIR}/oddball-pe-pack)
+  add_custom_command(OUTPUT ${pe_pack}
+    COMMAND ${ODDBALL_HOST_CXX} -O2 -std=c++20 -Wall -Wextra -I${CMAKE_SOURCE_DIR}
+      ${CMAKE_SOURCE_DIR}/size/pe_pack.cpp ${CMAKE_SOURCE_DIR}/size/pack.cpp -o ${pe_pack}
+    DEPENDS size/pe_pack.cpp size/pack.cpp size/pack.h size/cm_model.h size/packed_format.h
+    COMMENT "Building the Windows packer (host)")
+  set(pe_stub ${CMAKE_BINARY_DIR}/oddball-pe-stub.bin)
+  add_custom_command(OUTPUT ${pe_stub}
+    COMMAND ${ODDBALL_HOST_CC} -c -I${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/size/pe_stub.S -o ${pe_stub}.o
+    COMMAND ${ODDBALL_HOST_LD} -T ${CMAKE_SOURCE_DIR}/size/pe_stub.ld ${pe_stub}.o -o ${pe_stub}
+    DEPENDS size/pe_stub.S size/pe_stub.ld size/unpack.S size/unpack.h
+    COMMENT "Assembling the Windows stub (host)")
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/oddball.exe
+    COMMAND ${pe_pack} ${pe_stub} $<TARGET_FILE:oddball-unpacked> ${CMAKE_BINARY_DIR}/oddball.exe
+    DEPENDS ${pe_pack} ${pe_stub} oddball-unpacked
+    COMMENT "Packing the Windows show")
+  add_custom_target(oddball-64k ALL DEPENDS ${CMAKE_BINARY_DIR}/oddball.exe)
   return()
 endif()
 
@@ -62,7 +93,7 @@ add_custom_command(OUTPUT ${dsound_import}
   DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/dsound_ordinal.def)
 add_custom_target(dsound_import DEPENDS ${dsound_import})
 
-add_executable(oddball app/oddball_main.cpp app/offline.cpp platform/win32/oddball.rc)
+add_executable(oddball app/oddball_main.cpp app/offline.cpp)
 target_link_libraries(oddball PRIVATE oddball_win_core oddball_data
   ${dsound_import} ddraw winmm gdi32 user32 kernel32)
 add_dependencies(oddball dsound_import)

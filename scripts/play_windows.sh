@@ -2,7 +2,7 @@
 # Builds the Windows program and plays it: directly where Windows runs this
 # script (MSYS2, Git Bash), under Wine elsewhere.  ./play --windows [--64k] calls it.
 # Usage: scripts/play_windows.sh PACKED [options for oddball.exe]
-#   PACKED 0: build-win/oddball.exe (1, the packed program, is not made yet).
+#   PACKED 0: build-win/oddball.exe; 1: the packed program, build-win64k/oddball.exe.
 # Wine's prefix is $ODDBALL_WINEPREFIX (default ~/.cache/oddball-wine); it is
 # made once, with Wine's virtual desktop on, which DirectDraw's full-screen
 # modes need under Wine.
@@ -11,14 +11,15 @@ cd "$(dirname "$0")/.."
 packed=$1
 shift
 if ((packed)); then
-    echo "play: there is no packed Windows program yet (./play --windows plays build-win/oddball.exe)" >&2
-    exit 1
+    tree=build-win64k options=(-DODDBALL_WIN_SIZE_BUILD=ON) target=oddball-64k
+else
+    tree=build-win options=() target=oddball
 fi
-tree=build-win
 if [ ! -f $tree/build.ninja ]; then
-    cmake -S . -B $tree -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >&2
+    cmake -S . -B $tree -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+        ${options[@]+"${options[@]}"} >&2
 fi
-cmake --build $tree --target oddball >&2
+cmake --build $tree --target $target >&2
 exe=$tree/oddball.exe
 case "$(uname -s)" in
     MINGW* | MSYS* | CYGWIN*) exec "$exe" "$@" ;;

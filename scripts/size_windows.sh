@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The Windows show built for size (tree build-win64k) and packed with the
-# 64 KB packer's model: how many bytes the packed program takes, before any
-# stub.  No packed executable is made yet: the PE stub that would unpack and
-# run it is still to write, and the program does not fit yet.
+# Builds the packed Windows program (TREE/oddball.exe, tree build-win64k
+# unless given: the show built for size, packed behind the Windows stub) and
+# shows where its bytes go: the total against 65,536, the stub and its parts,
+# the packed program, and each of the program's sections packed alone.
 #   scripts/size_windows.sh [TREE]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,10 +11,16 @@ if [ ! -f "$tree/build.ninja" ]; then
     cmake -S . -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
         -DODDBALL_WIN_SIZE_BUILD=ON >&2
 fi
-cmake --build "$tree" --target oddball-unpacked >&2
-g++ -O2 -std=c++20 -I. size/pe_pack.cpp size/pack.cpp -o "$tree/oddball-pe-pack"
-"$tree/oddball-pe-pack" "$tree/oddball-unpacked.exe" "$tree/packed_program.c"
-x86_64-w64-mingw32-objdump -h "$tree/oddball-unpacked.exe" | while read -r _ name size _; do
-    [[ $name == .* ]] && printf "  %-8s %7d bytes\n" "$name" "$((16#$size))"
-done
-exit 0
+if ! cmake --build "$tree" --target oddball-64k -j2 >"$tree/size-build.log" 2>&1; then
+    cat "$tree/size-build.log" >&2
+    exit 1
+fi
+"$tree/oddball-pe-pack" --report "$tree/oddball-pe-stub.bin" "$tree/oddball-unpacked.exe" "$tree/oddball.exe" 2>&1
+# The parts of the stub, from its labels.
+declare -A at
+while read -r value _ name; do at[$name]=$((16#$value)); done < <(nm "$tree/oddball-pe-stub.bin.o")
+echo "the stub's parts:"
+printf "  headers (with the imported names)         %6d\n" "${at[code]}"
+printf "  import table (KERNEL32, four functions)  %6d\n" "$((at[start] - at[code]))"
+printf "  the loader                                %6d\n" "$((at[cm_unpack] - at[start]))"
+printf "  the decoder (unpack.S)                    %6d\n" "$((at[packed] - at[cm_unpack]))"

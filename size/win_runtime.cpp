@@ -1,6 +1,7 @@
-// The few pieces of the C++ runtime the Windows show may use, given here so
-// its 64 KB build takes nothing from libstdc++ or winpthreads: the steady
-// clock, plain operator new and delete, the guards of function-local
+// The few pieces of the C and C++ runtime the Windows show may use, given
+// here so its 64 KB build takes nothing from libstdc++, winpthreads or
+// mingw-w64's start-up code: the entry point, the constructors' run, the
+// steady clock, plain operator new and delete, the guards of function-local
 // statics, the pure virtual call (Windows, x86-64).
 #include <windows.h>
 
@@ -10,6 +11,45 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+
+int main(int argc, char** argv);
+
+extern "C" {
+// msvcrt's own splitting of the command line into arguments.
+struct msvcrt_startup_info {
+    int new_mode;
+};
+__declspec(dllimport) int __getmainargs(int* argc, char*** argv, char*** environment, int expand_wildcards,
+                                        msvcrt_startup_info* info);
+
+// The program's entry point (linked with -e, without mingw-w64's start-up
+// files): the x87 unit in the state mingw-w64's start-up leaves it (64-bit
+// precision, which its sine and cosine compute at), the arguments, main,
+// then exit, which flushes the streams.
+void oddball_start()
+{
+    __asm__ volatile("fninit");
+    int argc = 0;
+    char** argv = nullptr;
+    char** environment = nullptr;
+    msvcrt_startup_info info = {0};
+    __getmainargs(&argc, &argv, &environment, 0, &info);
+    std::exit(main(argc, argv));
+}
+
+// The linker's table of static constructors (-1, the constructors, 0): GCC
+// calls __main at the start of main to run them, the last listed first (the
+// order of their priorities).
+extern void (*__CTOR_LIST__[])();
+void __main()
+{
+    size_t count = 0;
+    while (__CTOR_LIST__[count + 1])
+        ++count;
+    for (; count; --count)
+        __CTOR_LIST__[count]();
+}
+}
 
 namespace std::chrono {
 inline namespace _V2 {

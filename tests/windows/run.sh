@@ -11,7 +11,10 @@
 #   - without a sound device the show runs silently; with one (an ALSA
 #     device writing a file) DirectSound plays the mixer's song;
 #   - the mode dialog appears without options, its choice (16 bits, doubled)
-#     is the mode set, and its close box ends the program with status 0.
+#     is the mode set, and its close box ends the program with status 0;
+#   - the packed program (build-win64k/oddball.exe) is at most 65,536 bytes,
+#     it and the program inside import only system DLLs, and it shows the
+#     show and ends with status 0 on Escape.
 # Usage: tests/windows/run.sh [LINUX_ODDBALL]   (default build/oddball)
 # Wine's prefix lives in a temporary folder; DirectDraw's modes need Wine's
 # virtual desktop, which the prefix's registry turns on.
@@ -25,6 +28,13 @@ fi
 cmake --build $tree --target oddball probe >&2 || exit 1
 exe=$(realpath $tree/oddball.exe)
 probe=$(realpath $tree/probe.exe)
+packed_tree=build-win64k
+if [ ! -f $packed_tree/build.ninja ]; then
+    cmake -S . -B $packed_tree -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+        -DODDBALL_WIN_SIZE_BUILD=ON >&2 || exit 1
+fi
+cmake --build $packed_tree --target oddball-64k >&2 || exit 1
+packed=$(realpath $packed_tree/oddball.exe)
 
 work=$(mktemp -d)
 xvfb_pid=""
@@ -42,12 +52,21 @@ pass() { echo "windows: ok   $*" >&2; }
 fail() { echo "windows: FAIL $*" >&2; failures=$((failures + 1)); }
 
 # ---- imports ----------------------------------------------------------------
-imports=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print toupper($3)}' | sort | tr '\n' ' ')
-if [ -n "$imports" ] && ! echo "$imports" | tr ' ' '\n' | grep -vqxE '(KERNEL32|USER32|GDI32|WINMM|DDRAW|DSOUND|MSVCRT)\.DLL|'; then
-    pass "imports: $imports"
-else
-    fail "imports: $imports"
-fi
+# system_imports NAME FILE: FILE imports some DLLs, all of them Windows' own.
+system_imports() {
+    local imports
+    imports=$(x86_64-w64-mingw32-objdump -p "$2" | awk '/DLL Name:/ {print toupper($3)}' | sort | tr '\n' ' ')
+    if [ -n "$imports" ] && ! echo "$imports" | tr ' ' '\n' | grep -vqxE '(KERNEL32|USER32|GDI32|WINMM|DDRAW|DSOUND|MSVCRT)\.DLL|'; then
+        pass "$1 imports: $imports"
+    else
+        fail "$1 imports: $imports"
+    fi
+}
+system_imports oddball.exe "$exe"
+size=$(stat -c %s "$packed")
+((size <= 65536)) && pass "the packed program is $size bytes" || fail "the packed program is $size bytes, more than 65,536"
+system_imports "the packed program" "$packed"
+system_imports "the program it unpacks" "$packed_tree/oddball-unpacked.exe"
 
 # The X server first: Wine's desktop keeps the display it found when it
 # started (none, before the server is up).
@@ -167,6 +186,20 @@ fi
 
 grep -q "no sound device" "$work/escape.out" && pass "without a sound device the show runs silently" ||
     fail "the show found a sound device where there is none"
+
+# The packed program: unpacked, placed and linked by its stub, the same show.
+exe_normal=$exe
+exe=$packed
+start packed --depth 32 --scale 1
+if wait_for packed "oddball: display 320 x 240, 32 bits" 60; then
+    showing 320 240 && pass "packed: the show presents changing frames" || fail "packed: no changing frames on the display"
+    xdotool key --window "$(show_window)" Escape
+    ended_within 2 && pass "packed: Escape ends the show with status 0" || fail "packed: Escape did not end the show with status 0 within 2 s"
+else
+    fail "packed: the show did not set 320 x 240 x 32: $(tail -n 3 "$work/packed.out")"
+    stop_run
+fi
+exe=$exe_normal
 
 # Sound: Wine's DirectSound plays into an ALSA device that writes a file
 # (48 kHz, 32-bit float, faster than real time); resampled, its song must be
