@@ -1,11 +1,13 @@
 // The pages' loader (make_pages.py puts it in place of the module's script,
 // without these comment lines): unpacks the payload with the unpacker
-// module that comes ahead of it, then hands the show's module to its script
+// module that comes ahead of it (gzipped, for the browser's own
+// DecompressionStream), then hands the show's module to its script
 // (page.js reads self.oddballWasm) and starts that script.  PACK is where
 // the packed bytes come from: the file beside the page, or the page itself.
 (async () => {
 let p = await PACK, n = new DataView(p.buffer, p.byteOffset).getUint32(0, 1),
-    u = (await WebAssembly.instantiate(p.subarray(4, 4 + n))).instance.exports,
+    u = (await WebAssembly.instantiate(await new Response(new Blob([p.subarray(4, 4 + n)]).stream()
+        .pipeThrough(new DecompressionStream("gzip"))).arrayBuffer())).instance.exports,
     q = p.subarray(4 + n);
 new Uint8Array(u.memory.buffer).set(q, u.unpack_input(q.length));
 let d = new Uint8Array(u.memory.buffer, u.unpack(q.length), new DataView(q.buffer, q.byteOffset).getUint32(0, 1)),

@@ -3,8 +3,9 @@
 
 The payload is the show's module (its data segments merged into one, so the
 packer sees its tables whole) followed by its script, packed by
-oddball-web-pack.  oddball.pack is the unpacker module (size/web_unpack.c)
-followed by that packed payload.  index.html fetches oddball.pack;
+oddball-web-pack.  oddball.pack is the unpacker module (size/web_unpack.c),
+gzipped for the browser's DecompressionStream, followed by that packed
+payload.  index.html fetches oddball.pack;
 oddball.html carries it inside, in a script's template literal read in the
 windows-1252 encoding, where every byte stands for itself and only a few
 need an escape.  Both run the same loader (loader.js).
@@ -122,7 +123,7 @@ def main():
     with open(os.path.join(build, 'oddball.js'), 'rb') as f:
         script = f.read()
     with open(os.path.join(build, 'oddball-unpack.wasm'), 'rb') as f:
-        unpacker = f.read()
+        unpacker = gz(f.read())
 
     payload_path = os.path.join(build, 'payload.bin')
     with open(payload_path, 'wb') as f:
