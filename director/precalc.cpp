@@ -18,6 +18,12 @@ image work_image = {};
 void precalc_all(uint32_t* frame_buffer)
 {
     screen_pixels = frame_buffer;
+    // Made once: the show only reads what is made here, so a second run
+    // (the page's "play again") starts from the same without making it again.
+    static bool made = false;
+    if (made)
+        return;
+    made = true;
     work_buffer = static_cast<uint32_t*>(mem_alloc(size_t(screen_width) * screen_height * 4));
     for (auto& slot : texture_slots)
         slot = static_cast<uint32_t*>(mem_alloc(texture_size * texture_size * 4));

@@ -14,8 +14,13 @@ sound_output_record sound_output;
 
 uint8_t* load_music()
 {
+    // Made once: playing reads the image, and preparing it again leaves it
+    // as it is, so a second run (the page's "play again") plays the same.
+    static uint8_t* image = nullptr;
+    if (image)
+        return image;
     uint32_t module_size = uint32_t(embedded_song_mxm_size);
-    uint8_t* image = build_music_image(embedded_song_mxm, module_size, nullptr, nullptr);
+    image = build_music_image(embedded_song_mxm, module_size, nullptr, nullptr);
     decode_sample_stream(&codec_work, embedded_song_sbc, reinterpret_cast<int8_t*>(image + module_size));
     return image;
 }

@@ -3,6 +3,7 @@
 // the song's first seconds, a benchmark) for tests and measurements
 // (emscripten; the browser build's counterpart of app/oddball_main.cpp).
 #include <emscripten.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -262,7 +263,8 @@ EMSCRIPTEN_KEEPALIVE void web_key(int which)
 // What the show is doing, for the page and its tests: 0 the show clock
 // (ms), 1 the song's order, 2 its row (as the clock shows them), 3 frames
 // presented, 4 the largest gap between two streaming steps (ms), 5 whether
-// the show has been asked to end, 6 the player's own position word.
+// the show has been asked to end, 6 the player's own position word, 7 the
+// bytes of memory handed out.
 EMSCRIPTEN_KEEPALIVE double web_state(int what)
 {
     switch (what) {
@@ -273,6 +275,7 @@ EMSCRIPTEN_KEEPALIVE double web_state(int what)
     case 4: return platform_largest_tick_gap_us() / 1000.0;
     case 5: return quit_requested;
     case 6: return player_position();
+    case 7: return mallinfo().uordblks;
     default: return 0;
     }
 }

@@ -200,7 +200,8 @@ var ob = {
     state: function () {
         return {elapsed: _web_state(0), order: _web_state(1), row: _web_state(2), frames: _web_state(3),
                 gap: _web_state(4), ending: _web_state(5), running: ob.running, played: ob.framesPlayed,
-                underruns: ob.underruns, playedAt: ob.playedAt, now: performance.now(), silent: !ob.port};
+                underruns: ob.underruns, playedAt: ob.playedAt, now: performance.now(), silent: !ob.port,
+                memory: _web_state(7)};
     },
     // Asks the sound for a copy of `frames` frames of its output from frame `from` on.
     tap: function (from, frames) {

@@ -11,7 +11,10 @@ usage: web_test.py BUILD_WEB_DIR NATIVE_ODDBALL
   second, the sound's clock at real time within 1 %, no underrun, the song
   where the show's schedule has it at that time; 1 s of the worklet's
   output equals what the mixer wrote for it, and that is the native song;
-- Escape ends the show and the end card's button plays it from the start;
+- a second still run in the same page gives the same frames (what the
+  first run precalculated is reused);
+- Escape ends the show and the end card's button plays it from the start,
+  without needing more memory;
 - the served page (gzipped) and the single-file page fit in 64 KB each.
 Prints the measured numbers; exits 1 naming each failure."""
 import base64
@@ -69,6 +72,9 @@ def test_stills_and_song(browser, base, pictures, song):
     for t, got in zip(STILL_TIMES, result['hashes']):
         want = png_pixels.picture_hash(png_pixels.rgb_pixels(pictures[t])[2])
         check(got == want, 'the frame at %d ms hashes as the native still (%s, native %s)' % (t, got, want))
+    # A second run in the same page reuses what the first precalculated.
+    again = browser.evaluate('ob.still(%s).hashes' % STILL_TIMES)
+    check(again == result['hashes'], 'a second run in the page gives the same frames')
     # The single-file page unpacks the same module.
     browser.open(base + 'oddball.html?still=%d' % STILL_TIMES[0], 'oddball: done')
     single = browser.evaluate('oddballStill.hashes[0]')
@@ -175,7 +181,7 @@ def test_position(browser, base, last):
           % (t, last['order'], last['row'], order, row))
 
 
-def test_escape_and_again(browser):
+def test_escape_and_again(browser, last):
     browser.key('Escape', 'Escape', 27)
     time.sleep(0.5)
     state = browser.evaluate('[ob.state(), document.getElementById("end").hidden]')
@@ -188,6 +194,9 @@ def test_escape_and_again(browser):
     state = browser.evaluate('ob.state()')
     check(state['running'] and 0 < state['elapsed'] < 2500 and state['order'] == 0,
           'play again starts the show from the beginning (%d ms, order %d)' % (state['elapsed'], state['order']))
+    # Both runs have precalculated by now; the second needs no more of it.
+    grown = state['memory'] - last['memory']
+    check(grown < 1 << 20, 'play again needs no more memory (%d bytes more than the first run)' % grown)
     browser.key('Escape', 'Escape', 27)
 
 
@@ -213,7 +222,7 @@ def main():
     try:
         test_stills_and_song(browser, base, pictures, song)
         last = test_real_time(browser, base, song)
-        test_escape_and_again(browser)
+        test_escape_and_again(browser, last)
         test_position(browser, base, last)
     finally:
         browser.close()
