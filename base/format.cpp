@@ -1,8 +1,10 @@
 // The program's own printf for its messages (portable).
 #include "base/format.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -30,14 +32,12 @@ size_t format_text_v(char* out, size_t size, const char* format, va_list values)
             continue;
         }
         ++f;
-        char pad = ' ';
-        if (*f == '0') {
-            pad = '0';
+        bool zero_fill = *f == '0';
+        if (zero_fill)
             ++f;
-        }
         int width = 0;
         while (*f >= '0' && *f <= '9')
-            width = width * 10 + (*f++ - '0');
+            width = std::min(width * 10 + (*f++ - '0'), 1 << 16);
         int longs = 0;
         bool size_t_value = false;
         for (;; ++f) {
@@ -50,18 +50,22 @@ size_t format_text_v(char* out, size_t size, const char* format, va_list values)
         }
         if (!*f)
             break;
-        char digits[24];
-        int count = 0;
-        const char* string = nullptr;
+        // What the conversion writes: a sign, zeros, then its body.
+        char sign = 0;
+        int zeros = 0;
+        char digits[20];  // enough for any 64-bit number
+        const char* body = digits;
+        size_t body_length = 1;
         switch (*f) {
         case 's':
-            string = va_arg(values, const char*);
+            body = va_arg(values, const char*);
+            body_length = std::strlen(body);
             break;
         case 'c':
-            digits[count++] = char(va_arg(values, int));
+            digits[0] = char(va_arg(values, int));
             break;
         case '%':
-            digits[count++] = '%';
+            digits[0] = '%';
             break;
         case 'd':
         case 'u':
@@ -76,24 +80,20 @@ size_t format_text_v(char* out, size_t size, const char* format, va_list values)
                 value = is_signed ? uint64_t(va_arg(values, long)) : va_arg(values, unsigned long);
             else
                 value = is_signed ? uint64_t(int64_t(va_arg(values, int))) : va_arg(values, unsigned);
-            bool negative = is_signed && int64_t(value) < 0;
-            if (negative)
+            if (is_signed && int64_t(value) < 0) {
+                sign = '-';
                 value = 0 - value;
+            }
             unsigned base = *f == 'x' ? 16 : 10;
-            char reversed[20];
-            int n = 0;
+            char* first = digits + sizeof digits;
             do {
-                reversed[n++] = "0123456789abcdef"[value % base];
+                *--first = "0123456789abcdef"[value % base];
                 value /= base;
             } while (value);
-            if (negative)
-                digits[count++] = '-';
-            // Zeros go after the sign, spaces before it.
-            if (pad == '0')
-                for (int fill = width - n - count; fill > 0; --fill)
-                    digits[count++] = '0';
-            while (n)
-                digits[count++] = reversed[--n];
+            body = first;
+            body_length = size_t(digits + sizeof digits - first);
+            if (zero_fill)
+                zeros = width - int(body_length) - (sign ? 1 : 0);
             break;
         }
         default:  // not a conversion the messages use: written as it stands
@@ -101,16 +101,14 @@ size_t format_text_v(char* out, size_t size, const char* format, va_list values)
             text.put(*f);
             continue;
         }
-        int length = 0;
-        if (string)
-            while (string[length])
-                ++length;
-        else
-            length = count;
-        for (int fill = width - length; fill > 0; --fill)
+        for (long fill = long(width) - (sign ? 1 : 0) - std::max(zeros, 0) - long(body_length); fill > 0; --fill)
             text.put(' ');
-        for (int i = 0; i < length; ++i)
-            text.put(string ? string[i] : digits[i]);
+        if (sign)
+            text.put(sign);
+        for (int z = 0; z < zeros; ++z)
+            text.put('0');
+        for (size_t i = 0; i < body_length; ++i)
+            text.put(body[i]);
     }
     if (size)
         out[text.length < size ? text.length : size - 1] = 0;

@@ -30,6 +30,7 @@ TEST(Format, WritesWhatSnprintfWrites)
     EXPECT_FORMATS_LIKE_SNPRINTF(64, "%u %lu %llu %zu", UINT_MAX, 12ul, ULLONG_MAX, size_t(1) << 40);
     EXPECT_FORMATS_LIKE_SNPRINTF(64, "%lld %x %c%%", LLONG_MIN, 0xBEEFu, 'q');
     EXPECT_FORMATS_LIKE_SNPRINTF(64, "[%6s] [%s] [%1s]", "ab", "", "wide");
+    EXPECT_FORMATS_LIKE_SNPRINTF(64, "%030d|%25x|%040llu", -5, 255u, 77ULL);
     // Cut short: the end of the buffer holds the zero, the length is the whole text's.
     EXPECT_FORMATS_LIKE_SNPRINTF(5, "pattern %u has no rows", 200u);
     EXPECT_FORMATS_LIKE_SNPRINTF(1, "%s", "anything");
