@@ -174,15 +174,26 @@ stop_run() {
 # The show's window, for the keyboard.
 show_window() { xdotool search --name '^oddball$' | head -n 1; }
 
-start escape --depth 32
-if wait_for escape "oddball: display 320 x 240, 32 bits" 60; then
-    showing 320 240 && pass "the show presents changing frames at 320 x 240 x 32" || fail "no changing frames on the display"
-    xdotool key --window "$(show_window)" Escape
-    ended_within 2 && pass "Escape ends the show with status 0 within 2 s" || fail "Escape did not end the show with status 0 within 2 s"
-else
-    fail "the show did not set 320 x 240 x 32: $(tail -n 3 "$work/escape.out")"
-    stop_run
-fi
+# escape_run NAME LABEL OPTIONS...: started with OPTIONS, $exe shows
+# changing frames at 320 x 240 x 32 and Escape ends it with status 0 within
+# 2 s; LABEL comes before its messages.
+escape_run() {
+    local name=$1 label=$2
+    shift 2
+    start "$name" "$@"
+    if wait_for "$name" "oddball: display 320 x 240, 32 bits" 60; then
+        showing 320 240 && pass "${label}the show presents changing frames at 320 x 240 x 32" ||
+            fail "${label}no changing frames on the display"
+        xdotool key --window "$(show_window)" Escape
+        ended_within 2 && pass "${label}Escape ends the show with status 0 within 2 s" ||
+            fail "${label}Escape did not end the show with status 0 within 2 s"
+    else
+        fail "${label}the show did not set 320 x 240 x 32: $(tail -n 3 "$work/$name.out")"
+        stop_run
+    fi
+}
+
+escape_run escape "" --depth 32
 
 grep -q "no sound device" "$work/escape.out" && pass "without a sound device the show runs silently" ||
     fail "the show found a sound device where there is none"
@@ -190,15 +201,7 @@ grep -q "no sound device" "$work/escape.out" && pass "without a sound device the
 # The packed program: unpacked, placed and linked by its stub, the same show.
 exe_normal=$exe
 exe=$packed
-start packed --depth 32 --scale 1
-if wait_for packed "oddball: display 320 x 240, 32 bits" 60; then
-    showing 320 240 && pass "packed: the show presents changing frames" || fail "packed: no changing frames on the display"
-    xdotool key --window "$(show_window)" Escape
-    ended_within 2 && pass "packed: Escape ends the show with status 0" || fail "packed: Escape did not end the show with status 0 within 2 s"
-else
-    fail "packed: the show did not set 320 x 240 x 32: $(tail -n 3 "$work/packed.out")"
-    stop_run
-fi
+escape_run packed "packed: " --depth 32 --scale 1
 exe=$exe_normal
 
 # Sound: Wine's DirectSound plays into an ALSA device that writes a file
