@@ -11,6 +11,11 @@
 
 using pack_bytes = std::vector<uint8_t>;
 
+// A whole file, and back; a file is written beside its name and renamed
+// into place, so no partial file is ever left under it.  False on failure.
+bool pack_read_file(const char* path, pack_bytes* data);
+bool pack_write_file(const std::string& path, const pack_bytes& data);
+
 // The model settings the show is packed with.
 cm_params default_pack_params();
 

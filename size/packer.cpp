@@ -20,36 +20,6 @@ namespace {
 
 constexpr long size_limit = 65536;
 
-bool read_file(const char* path, pack_bytes* data)
-{
-    FILE* file = std::fopen(path, "rb");
-    if (!file)
-        return false;
-    data->clear();
-    uint8_t buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        data->insert(data->end(), buffer, buffer + got);
-    bool ok = !std::ferror(file);
-    std::fclose(file);
-    return ok;
-}
-
-// Writes beside the target and renames, so no partial file is ever left under its name.
-bool write_file(const std::string& path, const pack_bytes& data)
-{
-    std::string part = path + ".part";
-    FILE* file = std::fopen(part.c_str(), "wb");
-    if (!file)
-        return false;
-    bool ok = std::fwrite(data.data(), 1, data.size(), file) == data.size();
-    ok = std::fclose(file) == 0 && ok;
-    ok = ok && chmod(part.c_str(), 0755) == 0 && std::rename(part.c_str(), path.c_str()) == 0;
-    if (!ok)
-        std::remove(part.c_str());
-    return ok;
-}
-
 int cannot_read(const char* path)
 {
     std::fprintf(stderr, "oddball-pack: cannot read %s\n", path);
@@ -59,7 +29,7 @@ int cannot_read(const char* path)
 // The program and its code's range.
 bool read_program(const char* path, pack_bytes* program, uint32_t* start, uint32_t* end)
 {
-    if (!read_file(path, program))
+    if (!pack_read_file(path, program))
         return false;
     if (!find_elf_section(*program, ".text", start, end)) {
         std::fprintf(stderr, "oddball-pack: %s is not an ELF program with a .text section\n", path);
@@ -72,7 +42,7 @@ int command_pack(const char* stub_path, const char* program_path, const char* pa
 {
     pack_bytes stub, program, out;
     uint32_t start = 0, end = 0;
-    if (!read_file(stub_path, &stub))
+    if (!pack_read_file(stub_path, &stub))
         return cannot_read(stub_path);
     if (!read_program(program_path, &program, &start, &end))
         return 1;
@@ -86,7 +56,7 @@ int command_pack(const char* stub_path, const char* program_path, const char* pa
         std::fprintf(stderr, "oddball-pack: %s: %s\n", stub_path, why.c_str());
         return 1;
     }
-    if (!write_file(packed_path, out)) {
+    if (!pack_write_file(packed_path, out) || chmod(packed_path, 0755) != 0) {
         std::fprintf(stderr, "oddball-pack: cannot write %s\n", packed_path);
         return 1;
     }
@@ -112,9 +82,9 @@ int command_report(const char* stub_path, const char* program_path, const char* 
 {
     pack_bytes stub, program, packed;
     uint32_t start = 0, end = 0;
-    if (!read_file(stub_path, &stub))
+    if (!pack_read_file(stub_path, &stub))
         return cannot_read(stub_path);
-    if (!read_file(packed_path, &packed))
+    if (!pack_read_file(packed_path, &packed))
         return cannot_read(packed_path);
     if (!read_program(program_path, &program, &start, &end))
         return 1;
@@ -132,7 +102,7 @@ int command_report(const char* stub_path, const char* program_path, const char* 
     size_t blocks_raw = 0;
     for (int i = 0; i < count; ++i) {
         pack_bytes block;
-        if (!read_file(blocks[i], &block))
+        if (!pack_read_file(blocks[i], &block))
             return cannot_read(blocks[i]);
         row(blocks[i], block.size(), packed_alone(block, false));
         all_blocks.insert(all_blocks.end(), block.begin(), block.end());

@@ -27,20 +27,6 @@ namespace {
 constexpr long size_limit = 65536;
 constexpr uint32_t stub_alignment = 16;  // pe_stub.S's section and file alignment
 
-bool read_file(const char* path, pack_bytes* data)
-{
-    FILE* file = std::fopen(path, "rb");
-    if (!file)
-        return false;
-    uint8_t buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        data->insert(data->end(), buffer, buffer + got);
-    bool ok = !std::ferror(file);
-    std::fclose(file);
-    return ok;
-}
-
 uint32_t u16(const pack_bytes& d, size_t at) { return at + 2 <= d.size() ? uint32_t(d[at] | d[at + 1] << 8) : 0; }
 uint32_t u32(const pack_bytes& d, size_t at)
 {
@@ -120,9 +106,9 @@ int main(int argc, char** argv)
     const char* program_path = argv[2];
     pack_bytes stub, program;
     pe_layout stub_layout, layout;
-    if (!read_file(stub_path, &stub) || !find_layout(stub, &stub_layout) || stub_layout.section_count != 1)
+    if (!pack_read_file(stub_path, &stub) || !find_layout(stub, &stub_layout) || stub_layout.section_count != 1)
         return fail("not the stub (one PE32+ section)", stub_path);
-    if (!read_file(program_path, &program) || !find_layout(program, &layout))
+    if (!pack_read_file(program_path, &program) || !find_layout(program, &layout))
         return fail("not a PE32+ program", program_path);
 
     uint64_t base = u64(program, layout.optional + 24);
@@ -264,10 +250,7 @@ int main(int argc, char** argv)
     put64(&out, stub_layout.optional + 72, u64(program, layout.optional + 72));
     put64(&out, stub_layout.optional + 80, u64(program, layout.optional + 80));
 
-    FILE* file = std::fopen(argv[3], "wb");
-    bool ok = file && std::fwrite(out.data(), 1, out.size(), file) == out.size();
-    ok = file && std::fclose(file) == 0 && ok;
-    if (!ok)
+    if (!pack_write_file(argv[3], out))
         return fail("cannot write", argv[3]);
     std::fprintf(stderr,
                  "oddball-pe-pack: %s: %zu bytes of %ld (%+ld)\n"

@@ -14,18 +14,7 @@ int main(int argc, char** argv)
         return 2;
     }
     pack_bytes payload;
-    FILE* in = std::fopen(argv[1], "rb");
-    if (!in) {
-        std::fprintf(stderr, "oddball-web-pack: cannot read %s\n", argv[1]);
-        return 1;
-    }
-    uint8_t buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-        payload.insert(payload.end(), buffer, buffer + got);
-    bool read_ok = !std::ferror(in);
-    std::fclose(in);
-    if (!read_ok) {
+    if (!pack_read_file(argv[1], &payload)) {
         std::fprintf(stderr, "oddball-web-pack: cannot read %s\n", argv[1]);
         return 1;
     }
@@ -35,8 +24,7 @@ int main(int argc, char** argv)
         std::fputs("oddball-web-pack: the packed payload does not unpack to the payload\n", stderr);
         return 1;
     }
-    FILE* out = std::fopen(argv[2], "wb");
-    if (!out || std::fwrite(packed.data(), 1, packed.size(), out) != packed.size() || std::fclose(out) != 0) {
+    if (!pack_write_file(argv[2], packed)) {
         std::fprintf(stderr, "oddball-web-pack: cannot write %s\n", argv[2]);
         return 1;
     }
