@@ -3,7 +3,6 @@
 
 #include <atomic>
 
-#include "director/timeline.h"
 #include "platform/platform.h"
 
 clock_state show_clock;
@@ -103,16 +102,16 @@ void clock_advance(int32_t now)
         sync_ring_entry& s = c.sync_ring[i];
         if (!taken && is_pending(s.pending) && s.time + clock_release_delay_ms < now) {
             clear(s.pending);
-            show_music.sync_pending = 1;
-            show_music.sync_value = s.value;
+            c.music.sync_pending = 1;
+            c.music.sync_value = s.value;
             taken = true;  // one sync event per frame: the lowest index, not the oldest
         }
         position_ring_entry& p = c.position_ring[i];
         if (is_pending(p.pending) && p.time + clock_release_delay_ms < now) {
             clear(p.pending);
             if (p.time > best) {  // the latest due position wins; a stamp at 0 or earlier is dropped
-                show_music.music_row = p.row;
-                show_music.music_order = p.order;
+                c.music.music_row = p.row;
+                c.music.music_order = p.order;
                 best = p.time;
             }
         }

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "director/timeline.h"
+
 struct platform_task;
 
 constexpr int clock_ring_size = 40;
@@ -45,6 +47,8 @@ struct clock_state {
     // the timer's memory
     int32_t last_sync_value = 0;
     int32_t last_position_word = 0;
+    // What the frame loop hands the timeline: the released position and sync event.
+    music_position music = {};
 };
 
 extern clock_state show_clock;
@@ -56,7 +60,7 @@ void start_timer(uint32_t delay, uint32_t resolution, clock_source source);
 void stop_timer();
 
 // Once per frame, first: the clock, then at most one due sync event and every
-// due position change (the latest wins).
+// due position change (the latest wins) into show_clock.music.
 void update_clock();
 // The same with the clock's new value given (the tests drive it directly).
 void clock_advance(int32_t now);

@@ -37,11 +37,6 @@ void pump_one_message()
         window_proc(event);
 }
 
-bool show_has_ended(int32_t order, int32_t row)
-{
-    return order == 27 && row > 61;
-}
-
 bool song_has_come_round(int32_t previous_word, int32_t order, int32_t row)
 {
     // The song only ever moves forward, but for its return to the start.
@@ -56,15 +51,15 @@ int32_t previous_position = 0;
 int program_start()
 {
     // Every run starts from a fresh clock and director (the browser's "play
-    // again" starts more than once); the song position is the caller's.
+    // again" starts more than once), the song's position at its start.
     quit_requested = 0;
     show_clock = clock_state{};
     director = director_state{};
-    // 1. The window; a window that could not be made shows up as a display that cannot be set up.
+    // The window; a window that could not be made shows up as a display that cannot be set up.
     platform_window_create(window_text);
-    // 2, 3. The song is unpacked and the sound side starts, mixing silence until step 7.
+    // The song is unpacked and the sound side starts, mixing silence until the song starts.
     sound_start(load_music());
-    // 4. The display; on failure straight to its release and the sound's shut-down.
+    // The display; on failure straight to its release and the sound's shut-down.
     if (display_setup(screen_width, screen_height) != 0) {
         display_release();
         sound_shutdown();
@@ -72,17 +67,17 @@ int program_start()
         report_error("oddball: the display could not be set up: %s", display.failure);
         return 1;
     }
-    // 5.
+    // The cursor hides over the show.
     platform_show_cursor(false);
-    // 6.
+    // Every texture, table, mesh and caption, timed for the statistics.
     uint64_t precalc_start = platform_real_time_us();
-    precalc_all(display_frame_buffer());
+    precalc_all();
     uint64_t precalc_us = platform_real_time_us() - precalc_start;
-    // 7, 8. The song and the show clock start together.
+    // The song and the show clock start together.
     player_start(0);
     start_timer(30, 1, {player_sync_value, player_position});
 
-    // 9. The frame loop, free-running: only the flip's wait paces it.
+    // The frame loop, free-running: only the flip's wait paces it.
     loop_stats = {};
     loop_stats.precalc_us = precalc_us;
     loop_start_ms = platform_ticks_ms();
@@ -93,14 +88,14 @@ int program_start()
 void program_frame()
 {
     update_clock();
-    timeline_frame(show_clock.elapsed_ms, screen_pixels);
+    timeline_frame(show_clock.elapsed_ms, show_clock.music, display_frame_buffer());
     display_present();
     ++loop_stats.frames;
     loop_stats.last_frame_ms = uint32_t(show_clock.elapsed_ms);
     // At a few frames per second the rows 62 and 63 of order 27 can both
     // fall between two frames; the song's return to its start then ends
     // the show instead of letting it play again.
-    int32_t order = show_music.music_order, row = show_music.music_row;
+    int32_t order = show_clock.music.music_order, row = show_clock.music.music_row;
     if (show_has_ended(order, row) || song_has_come_round(previous_position, order, row))
         quit_requested = 1;
     previous_position = order << 8 | row;
@@ -111,15 +106,15 @@ void program_finish()
 {
     loop_stats.milliseconds = platform_ticks_ms() - loop_start_ms;
 
-    // 10.
+    // The timer and the song stop, and the cursor comes back.
     stop_timer();
     player_stop();
     platform_show_cursor(true);
-    // 11.
+    // The display mode goes back to the desktop's.
     display_release();
-    // 12.
+    // The streaming thread ends, then the sound device is released.
     sound_shutdown();
-    // 13. The window goes with the process; closing it here gives the desktop back at once.
+    // The window goes with the process; closing it here gives the desktop back at once.
     platform_window_destroy();
 }
 

@@ -35,7 +35,6 @@ void window_proc(platform_event event);
 // Handles at most one waiting event, without waiting.
 void pump_one_message();
 // The song's end: order 27, row 62 or later.
-bool show_has_ended(int32_t order, int32_t row);
 // The published position went back (order << 8 | row below the last one):
 // the song has passed its end and started again.
 bool song_has_come_round(int32_t previous_word, int32_t order, int32_t row);

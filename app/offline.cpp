@@ -24,12 +24,10 @@
 #include "app/clock.h"
 #include "app/display.h"
 #include "app/entry.h"
+#include "app/virtual_show.h"
 #include "base/frame.h"
 #include "director/timeline.h"
 #include "media/media_files.h"
-#include "music/mixer.h"
-#include "music/player.h"
-#include "music/sound.h"
 #include "platform/platform.h"
 
 namespace {
@@ -39,28 +37,7 @@ namespace {
 int run_show(const offline_options& options, virtual_frame_sink frames, void* frames_user,
              virtual_sound_sink sound = nullptr, void* sound_user = nullptr)
 {
-    platform_use(&platform_virtual_backend);
-    virtual_reset();
-    virtual_set_frame_sink(frames, frames_user);
-    virtual_set_sound_sink(sound, sound_user);
-    virtual_set_frame_rate(uint32_t(options.fps));
-    display.display_depth = 32;
-    display.display_scale = options.scale;
-    display.display_windowed = true;
-    show_music = music_position{};
-    return program_entry();
-}
-
-// Stops the show after the frame at or before `until_ms`.
-void stop_at(const virtual_frame& frame, int32_t until_ms, int fps)
-{
-    if (until_ms >= 0 && int64_t(frame.time_ms) + 1000 / fps + 1 > until_ms) {
-        // The next frame would be later than `until_ms` (frame times step by
-        // 1000 / fps, rounded down, so at most one past it).
-        uint64_t next = (uint64_t(virtual_frames_flipped()) * 1000) / uint64_t(fps);
-        if (int64_t(next) > until_ms)
-            quit_requested = 1;
-    }
+    return virtual_show_run(options.fps, options.scale, frames, frames_user, sound, sound_user);
 }
 
 // ---- progress on standard error -------------------------------------------
@@ -106,7 +83,7 @@ void keep_frame(const virtual_frame& frame, void* user)
             std::memcpy(&s.shot.pixels[size_t(y) * frame.width], frame.pixels + size_t(y) * frame.pitch,
                         size_t(frame.width) * 4);
     }
-    stop_at(frame, s.until_ms, s.fps);
+    virtual_show_stop_after(s.until_ms, s.fps);
 }
 
 // ---- capture --------------------------------------------------------------
@@ -169,7 +146,7 @@ void capture_frame(const virtual_frame& frame, void* user)
     if (c.write_failed)
         quit_requested = 1;
     c.progress.update(frame.time_ms, c.until_ms >= 0 ? uint32_t(c.until_ms) : show_length_ms);
-    stop_at(frame, c.until_ms, c.fps);
+    virtual_show_stop_after(c.until_ms, c.fps);
 }
 
 void capture_sound(const uint8_t* bytes, uint32_t count, void* user)
@@ -239,12 +216,6 @@ uint64_t thread_cpu_time_us()
     return uint64_t(now.tv_sec) * 1000000u + uint64_t(now.tv_nsec) / 1000u;
 }
 
-constexpr int scene_count = int(scene_id::closing_layer) + 1;
-const char* const scene_names[scene_count] = {
-    "opening_zoomer", "zoomer_streaks", "plasma_shaded", "plasma_lines", "bump_sprites", "plasma_shaded_two",
-    "zoomer_dots", "plasma_sequence", "tunnel", "layer_lens", "closing_layer",
-};
-
 // Each frame's processor time, from one flip to the next: the clock, the
 // scene, the presentation and the sound steps that fell in between.
 struct benchmark_state {
@@ -252,19 +223,19 @@ struct benchmark_state {
     int fps;
     uint64_t last_flip_us = 0;
     uint64_t first_flip_us = 0;
-    std::vector<uint32_t> frame_us[scene_count];
+    scene_frame_times times;
 };
 
-void count_frame(const virtual_frame& frame, void* user)
+void count_frame(const virtual_frame& /*frame*/, void* user)
 {
     auto& b = *static_cast<benchmark_state*>(user);
     uint64_t now = thread_cpu_time_us();
     if (b.last_flip_us != 0)
-        b.frame_us[int(scene_for_order(show_music.music_order))].push_back(uint32_t(now - b.last_flip_us));
+        b.times.add((now - b.last_flip_us) / 1000.0);
     else
         b.first_flip_us = now;
     b.last_flip_us = now;
-    stop_at(frame, b.until_ms, b.fps);
+    virtual_show_stop_after(b.until_ms, b.fps);
 }
 
 // Per scene: frames, and the median, 99th percentile and largest processor
@@ -274,12 +245,10 @@ void print_scene_table(benchmark_state& b)
 {
     std::printf("%-18s %7s %10s %10s %10s\n", "scene", "frames", "median_ms", "p99_ms", "max_ms");
     for (int i = 0; i < scene_count; ++i) {
-        std::vector<uint32_t>& times = b.frame_us[i];
-        if (times.empty())
-            continue;
-        std::sort(times.begin(), times.end());
-        std::printf("%-18s %7zu %10.3f %10.3f %10.3f\n", scene_names[i], times.size(),
-                    times[times.size() / 2] / 1000.0, times[times.size() * 99 / 100] / 1000.0, times.back() / 1000.0);
+        const scene_frame_times::summary t = b.times.of(scene_id(i));
+        if (t.frames)
+            std::printf("%-18s %7zu %10.3f %10.3f %10.3f\n", scene_name(scene_id(i)), t.frames, t.median, t.p99,
+                        t.largest);
     }
 }
 
@@ -333,11 +302,11 @@ void board_frame(const virtual_frame& frame, void* user)
     const int64_t next_frame_ms = int64_t(virtual_frames_flipped()) * 1000 / b.fps;
     while (int64_t(frame.time_ms) <= b.next_ms && next_frame_ms > b.next_ms &&
            (b.until_ms < 0 || b.next_ms <= b.until_ms)) {
-        b.stills.push_back({half_size(frame), b.next_ms, show_music.music_order});
+        b.stills.push_back({half_size(frame), b.next_ms, show_clock.music.music_order});
         b.next_ms += b.every_ms;
     }
     b.progress.update(frame.time_ms, b.until_ms >= 0 ? uint32_t(b.until_ms) : show_length_ms);
-    stop_at(frame, b.until_ms, b.fps);
+    virtual_show_stop_after(b.until_ms, b.fps);
 }
 
 // A 3 x 5 font for the labels: the digits, then ':', 'o', 'r', 'd', 'e';
@@ -488,24 +457,11 @@ int offline_wav(const std::string& path)
     // it lasts as long as the show.
     if (!can_write(path))
         return 1;
-    player_init(&sound_output.player, load_music());
-    player_start(0);
     std::vector<int16_t> samples;
-    std::vector<int32_t> mix(2 * 441);
-    int32_t tail = -1;
-    while (tail != 0) {
-        mixer_render(441, mix.data());
-        size_t at = samples.size();
-        samples.resize(at + mix.size());
-        convert_to_pcm16(mix.data(), samples.data() + at, uint32_t(mix.size() * 2));
-        if (tail > 0)
-            --tail;
-        else if (tail < 0 && player_position() >= (27 << 8 | 62))
-            tail = clock_release_delay_ms / 10;
-        if (samples.size() > size_t(20) * 60 * 44100 * 2) {
-            std::fprintf(stderr, "oddball: the song never reaches order 27, row 62\n");
-            return 1;
-        }
+    if (!render_song(-1, samples)) {
+        std::fprintf(stderr, "oddball: the song never reaches order %d, row %d\n", int(song_end_order),
+                     int(song_end_row));
+        return 1;
     }
     wav_sound sound;
     sound.samples = std::move(samples);

@@ -10,32 +10,32 @@
 #include "atlas/mpeg1_decoder.h"
 #include "base/maths.h"
 #include "base/memory.h"
-#include "base/slots.h"
+#include "base/image.h"
 #include "data/blocks.h"
 
 atlas_state atlas;
 
-// Slot, column, row, width, height in atlas pixels.
+// Column, row, width, height in atlas pixels; tile i becomes the show's texture slot 5 + i.
 extern const atlas_tile atlas_tiles[atlas_tile_count] = {
-    {slot_organic, 0, 0, 64, 64},      // brown organic texture
-    {slot_clouds, 64, 0, 64, 64},     // blue-grey clouds
-    {slot_bubbles, 128, 0, 64, 64},    // bubbles on a dark ground
-    {slot_sphere, 192, 0, 64, 64},    // glossy sphere
-    {slot_filaments, 0, 64, 64, 64},     // thin cyan filaments on black
-    {slot_disc, 64, 64, 64, 64},   // bright disc with a soft glow
-    {slot_face, 128, 64, 64, 64},  // painted face
-    {slot_ring, 192, 64, 64, 64},  // cyan ring
-    {slot_black, 0, 128, 64, 64},   // black
-    {slot_black_second, 64, 128, 64, 64},  // black
-    {slot_swirl, 128, 128, 64, 64}, // orange swirl
-    {slot_white_glow, 192, 128, 64, 64}, // soft white glow
-    {slot_ring_strip, 192, 64, 8, 64},   // strip of the ring tile
-    {slot_ring_strip_wide, 208, 64, 16, 64},  // strip of the ring tile
-    {slot_ring_corner, 224, 64, 32, 32},  // corner of the ring tile
-    {slot_ring_part, 224, 96, 16, 32},  // part of the ring tile
-    {slot_ring_part_second, 240, 96, 16, 32},  // part of the ring tile
-    {slot_ring_strip_second, 200, 64, 8, 64},   // strip of the ring tile
-    {slot_clouds_cut, 64, 9, 64, 55},    // the cloud tile without its top 9 rows
+    {0, 0, 64, 64},      // brown organic texture
+    {64, 0, 64, 64},     // blue-grey clouds
+    {128, 0, 64, 64},    // bubbles on a dark ground
+    {192, 0, 64, 64},    // glossy sphere
+    {0, 64, 64, 64},     // thin cyan filaments on black
+    {64, 64, 64, 64},   // bright disc with a soft glow
+    {128, 64, 64, 64},  // painted face
+    {192, 64, 64, 64},  // cyan ring
+    {0, 128, 64, 64},   // black
+    {64, 128, 64, 64},  // black
+    {128, 128, 64, 64}, // orange swirl
+    {192, 128, 64, 64}, // soft white glow
+    {192, 64, 8, 64},   // strip of the ring tile
+    {208, 64, 16, 64},  // strip of the ring tile
+    {224, 64, 32, 32},  // corner of the ring tile
+    {224, 96, 16, 32},  // part of the ring tile
+    {240, 96, 16, 32},  // part of the ring tile
+    {200, 64, 8, 64},   // strip of the ring tile
+    {64, 9, 64, 55},    // the cloud tile without its top 9 rows
 };
 
 namespace {
@@ -148,13 +148,15 @@ void resample_tile(uint32_t* destination, const uint32_t* atlas_pixels, int32_t 
 #endif
 }
 
-void build_texture_atlas()
+void build_texture_atlas(uint32_t* const tiles[atlas_tile_count], uint32_t* clouds_copy)
 {
     atlas.atlas_pixels = static_cast<uint32_t*>(mem_alloc(size_t(atlas_size) * atlas_size * 4));
     decode_atlas_picture(embedded_atlas_m1v, uint32_t(embedded_atlas_m1v_size),
                          image{atlas_size, atlas_size, atlas.atlas_pixels}, atlas_filter_rows);
     apply_levels(atlas.atlas_pixels, atlas_black_point, atlas_filter_rows * atlas_size);
-    for (const atlas_tile& tile : atlas_tiles)
-        resample_tile(texture_slots[tile.slot], atlas.atlas_pixels, tile.column, tile.row, tile.width, tile.height);
-    std::memcpy(texture_slots[slot_embossed], texture_slots[slot_clouds], size_t(texture_size) * texture_size * 4);
+    for (int i = 0; i < atlas_tile_count; ++i) {
+        const atlas_tile& tile = atlas_tiles[i];
+        resample_tile(tiles[i], atlas.atlas_pixels, tile.column, tile.row, tile.width, tile.height);
+    }
+    std::memcpy(clouds_copy, tiles[1], size_t(texture_size) * texture_size * 4);
 }

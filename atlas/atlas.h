@@ -8,12 +8,11 @@ constexpr int32_t atlas_picture_height = 192;   // rows the stored picture fills
 constexpr int32_t atlas_filter_rows = 128;      // rows that get block-edge smoothing and levels
 constexpr int32_t atlas_black_point = 22;
 
-// One tile: a rectangle of the atlas that fills a whole 256 x 256 slot.
+// One tile: a rectangle of the atlas that fills a whole texture.
 struct atlas_tile {
-    int32_t slot;
     int32_t column, row, width, height;
 };
-constexpr int atlas_tile_count = 19;  // slots 5 to 23
+constexpr int atlas_tile_count = 19;  // the show's texture slots 5 to 23
 extern const atlas_tile atlas_tiles[atlas_tile_count];
 
 struct atlas_state {
@@ -22,8 +21,9 @@ struct atlas_state {
 extern atlas_state atlas;
 
 // The precalculation step: decodes the stored picture, applies the levels
-// to its top 128 rows, fills texture slots 5 to 23 and copies slot 6 to 25.
-void build_texture_atlas();
+// to its top 128 rows, fills tiles[i] (texture_size x texture_size) from
+// atlas_tiles[i] and copies the clouds (tile 1) to `clouds_copy`.
+void build_texture_atlas(uint32_t* const tiles[atlas_tile_count], uint32_t* clouds_copy);
 
 // Stretches red, green and blue of the first `count` pixels so that
 // `black_point` becomes 0 and 255 stays 255; clears the alpha byte.

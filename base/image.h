@@ -10,3 +10,6 @@ struct image {
     int32_t height;
     uint32_t* pixels;
 };
+
+// A texture is texture_size x texture_size texels, (u, v) at v * texture_size + u, wrapping.
+constexpr int texture_size = 256;

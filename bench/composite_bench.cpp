@@ -77,8 +77,6 @@ void bench_rotozoom_tunnel(benchmark::State& state)
 // The lens and its streaks, both buffers cleared first as the scene does.
 void bench_lens_feedback(benchmark::State& state)
 {
-    if (!zoom_tables)
-        zoom_tables = static_cast<uint8_t*>(mem_alloc(256));
     blob_table_setup();
     std::vector<uint32_t> texture_a = bench_pixels(256 * 256, 3);
     std::vector<uint32_t> texture_b = bench_pixels(256 * 256, 4);

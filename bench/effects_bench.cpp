@@ -13,7 +13,7 @@
 
 namespace {
 
-// The procedural slots, zoom_tables and the effect tables, built once.
+// The procedural slots and the effect tables, built once.
 void prepare()
 {
     static bool ready = false;
@@ -22,9 +22,7 @@ void prepare()
     for (int slot = 0; slot < 5; ++slot)
         if (!texture_slots[slot])
             texture_slots[slot] = static_cast<uint32_t*>(mem_alloc(texture_size * texture_size * 4));
-    if (!zoom_tables)
-        zoom_tables = static_cast<uint8_t*>(mem_alloc(256));
-    make_procedural_textures();
+    make_procedural_textures(texture_slots);
     polar_tables();
     blob_table_setup();
     ready = true;

@@ -18,7 +18,7 @@ void ready()
     static bool done = false;
     if (!done) {
         fill_stand_in_textures(false);
-        setup_objects();
+        setup_objects(texture_slots[slot_bubbles], texture_slots[slot_environment], texture_slots[slot_clouds]);
         done = true;
     }
 }
@@ -39,15 +39,15 @@ void run_mode(benchmark::State& state, uint32_t fill, float t_step, Draw draw)
 
 void render_blob_per_axis(benchmark::State& state)
 {
-    run_mode(state, 0, 150 * 20, [](float t, uint32_t* f) { render_blob(0, t, 0.5f, t / 30, f); });
+    run_mode(state, 0, 150 * 20, [](float t, uint32_t* f) { render_blob(0, t, 0.5f, t / 30, texture_slots[slot_clouds], texture_slots[slot_swirl], texture_slots[slot_environment], f); });
 }
 void render_blob_two_waves(benchmark::State& state)
 {
-    run_mode(state, 0, 100 * 20, [](float t, uint32_t* f) { render_blob(1, t, 0.4f, t * 0.6f, f); });
+    run_mode(state, 0, 100 * 20, [](float t, uint32_t* f) { render_blob(1, t, 0.4f, t * 0.6f, texture_slots[slot_clouds], texture_slots[slot_swirl], texture_slots[slot_environment], f); });
 }
 void render_wire_dots_frame(benchmark::State& state)
 {
-    run_mode(state, 0x808080, 175 * 20, render_wire_dots);
+    run_mode(state, 0x808080, 175 * 20, [](float t, uint32_t* f) { render_wire_dots(t, texture_slots[slot_glow], f); });
 }
 void render_wire_outline_frame(benchmark::State& state)
 {
@@ -64,7 +64,7 @@ void render_wire_outline_65_copies(benchmark::State& state)
 }
 void render_sprite_sphere_frame(benchmark::State& state)
 {
-    run_mode(state, 0, 2, render_sprite_sphere);
+    run_mode(state, 0, 2, [](float t, uint32_t* f) { render_sprite_sphere(t, texture_slots, f); });
 }
 
 void make_bump_envmap_slot(benchmark::State& state)
@@ -85,7 +85,7 @@ void setup_objects_startup(benchmark::State& state)
         release_object(engine3d.outline_object);
         release_object(engine3d.ball_object);
         release_object(engine3d.sphere_object);
-        setup_objects();
+        setup_objects(texture_slots[slot_bubbles], texture_slots[slot_environment], texture_slots[slot_clouds]);
     }
 }
 

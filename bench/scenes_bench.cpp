@@ -17,9 +17,10 @@ void bench_scene(benchmark::State& state, Scene scene, const director_state& sta
 {
     show_precalc_once();
     std::vector<uint32_t> frame(320 * 240);
+    const music_position music;
     for (auto _ : state) {
         director = start;
-        scene(t, frame.data());
+        scene(t, music, frame.data());
         benchmark::DoNotOptimize(frame[0]);
     }
     state.SetItemsProcessed(state.iterations() * 320 * 240);

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/clock.h"
 #include "bench/show_setup.h"
 #include "director/scenes.h"
 #include "director/timeline.h"
@@ -13,18 +12,17 @@ namespace {
 
 // Draws `scene` at show time t and song position (order, row) from the same
 // director state every iteration, so nothing drifts between iterations.
-void bench_scene(benchmark::State& state, void (*scene)(int32_t, uint32_t*), const director_state& start,
-                 int32_t order, int32_t row, int32_t t)
+void bench_scene(benchmark::State& state, scene_fn scene, const director_state& start, int32_t order, int32_t row,
+                 int32_t t)
 {
     show_precalc_once();
-    show_clock = clock_state{};
-    show_music = music_position{};
-    show_music.music_order = order;
-    show_music.music_row = row;
+    music_position music;
+    music.music_order = order;
+    music.music_row = row;
     std::vector<uint32_t> frame(320 * 240);
     for (auto _ : state) {
         director = start;
-        scene(t, frame.data());
+        scene(t, music, frame.data());
         benchmark::DoNotOptimize(frame[0]);
     }
     state.SetItemsProcessed(state.iterations() * 320 * 240);

@@ -1,8 +1,6 @@
 // Benchmarks of the middle scenes: each one's whole frame through the timeline, at 60 frames a second of show time (Google Benchmark).
 #include <benchmark/benchmark.h>
 
-#include "app/clock.h"
-#include "app/display.h"
 #include "base/frame.h"
 #include "base/memory.h"
 #include "director/precalc.h"
@@ -10,33 +8,34 @@
 
 namespace {
 
-// The real buffers, textures, meshes and captions, built once per program.
-void ready()
+// The real buffers, textures, meshes and captions, built once per program,
+// and a frame to draw into.
+uint32_t* ready()
 {
-    if (screen_pixels)
-        return;
-    if (!display.frame_buffer)
-        display.frame_buffer = static_cast<uint32_t*>(mem_alloc(size_t(screen_width) * screen_height * 4));
-    precalc_all();
+    static uint32_t* screen = nullptr;
+    if (!screen) {
+        screen = static_cast<uint32_t*>(mem_alloc(size_t(screen_width) * screen_height * 4));
+        precalc_all();
+    }
+    return screen;
 }
 
 // Frames of one scene from `start` ms on, 16 or 17 ms apart as at 60 Hz,
 // with the counters where they stand when most captions show.
 void run_scene_frames(benchmark::State& state, int32_t order, int32_t row, int32_t start, director_state begin)
 {
-    ready();
+    uint32_t* screen = ready();
     director = begin;
     director.prev_frame_time = start;
-    show_clock = clock_state{};
-    show_music = music_position{};
-    show_music.music_order = order;
-    show_music.music_row = row;  // order 8's copies and order 16's fade follow it
+    music_position music;
+    music.music_order = order;
+    music.music_row = row;  // order 8's copies and order 16's fade follow it
     int32_t frame = 0;
     for (auto _ : state) {
         const int32_t t = start + frame * 1000 / 60;
         ++frame;  // the scene is chosen by the order alone, so t may run on
-        timeline_frame(t, screen_pixels);
-        benchmark::DoNotOptimize(screen_pixels);
+        timeline_frame(t, music, screen);
+        benchmark::DoNotOptimize(screen);
     }
 }
 

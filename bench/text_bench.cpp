@@ -58,7 +58,7 @@ void BM_render_captions(benchmark::State& state)
         if (!slot)
             slot = static_cast<uint32_t*>(mem_alloc(256 * 256 * 4));
     for (auto _ : state) {
-        render_captions();
+        render_captions(caption_table, texture_slots, texture_slot_count);
         benchmark::DoNotOptimize(caption_table[128].pixels);
         state.PauseTiming();
         for (image& caption : caption_table)

@@ -18,7 +18,8 @@ if(ODDBALL_WIN_SIZE_BUILD)
     file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
     list(APPEND size_sources ${found})
   endforeach()
-  list(REMOVE_ITEM size_sources ${CMAKE_SOURCE_DIR}/app/oddball_main.cpp ${CMAKE_SOURCE_DIR}/app/offline.cpp)
+  list(REMOVE_ITEM size_sources ${CMAKE_SOURCE_DIR}/app/oddball_main.cpp ${CMAKE_SOURCE_DIR}/app/offline.cpp
+              ${CMAKE_SOURCE_DIR}/app/virtual_show.cpp)
   file(GLOB win_parts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/win32_*.cpp)
   add_executable(oddball-unpacked size/show_main.cpp size/win_runtime.cpp size/cpu_model.cpp ${size_sources} ${win_parts})
   # msvcrt's printf (a system DLL) instead of mingw-w64's own.

@@ -11,13 +11,13 @@
 #include "text/captions.h"
 #include "text/font.h"
 
-uint32_t* screen_pixels = nullptr;
+uint32_t* texture_slots[texture_slot_count] = {};
+image caption_table[caption_slot_count] = {};
 uint32_t* work_buffer = nullptr;
 image work_image = {};
 
-void precalc_all(uint32_t* frame_buffer)
+void precalc_all()
 {
-    screen_pixels = frame_buffer;
     // Made once: the show only reads what is made here, so a second run
     // (the page's "play again") starts from the same without making it again.
     static bool made = false;
@@ -28,12 +28,11 @@ void precalc_all(uint32_t* frame_buffer)
     for (auto& slot : texture_slots)
         slot = static_cast<uint32_t*>(mem_alloc(texture_size * texture_size * 4));
     work_image = {screen_width, screen_height, work_buffer};
-    make_procedural_textures();  // slots 0 to 4
-    build_texture_atlas();       // slots 5 to 23 and 25
-    font_init(embedded_font_bin, 19, character_order, 100);
-    zoom_tables = static_cast<uint8_t*>(mem_alloc(256));
-    setup_objects();             // the 3D objects and slot 24
+    make_procedural_textures(&texture_slots[slot_glow]);  // slots 0 to 4
+    build_texture_atlas(&texture_slots[slot_organic], texture_slots[slot_embossed]);  // 5 to 23, and 25
+    font_init(embedded_font_bin, font_glyph_height, character_order, font_gap_threshold);
+    setup_objects(texture_slots[slot_bubbles], texture_slots[slot_environment], texture_slots[slot_clouds]);
     polar_tables();              // and the zoomer's warp grids
     blob_table_setup();          // the lens tables
-    render_captions();           // and texture slots 25 to 28
+    render_captions(caption_table, texture_slots, texture_slot_count);  // and texture slots 25 to 28
 }

@@ -47,33 +47,33 @@ struct timed_caption {
 // Orders 19 and 20, the captions drawn over the tunnel with blit_alpha
 // before the gliding ones, in drawing order.
 constexpr timed_caption tunnel_captions_early[] = {
-    {1, 94, 10, 220},
-    {2, 95, 70, 220},
-    {3, 96, 110, 220},
-    {4, 97, 165, 220},
+    {1, caption_tunnel_line_1, 10, 220},
+    {2, caption_tunnel_line_2, 70, 220},
+    {3, caption_tunnel_line_3, 110, 220},
+    {4, caption_tunnel_line_4, 165, 220},
 };
-// After caption 129 (98 set waving), still before the gliding ones.
+// After the waving caption, still before the gliding ones.
 constexpr timed_caption tunnel_captions_middle[] = {
-    {6, 99, 10, 147},
-    {7, 100, 80, 0},
-    {8, 101, 210, 150},
-    {9, 102, 260, 85},
+    {6, caption_tunnel_word_1, 10, 147},
+    {7, caption_tunnel_word_2, 80, 0},
+    {8, caption_tunnel_word_3, 210, 150},
+    {9, caption_tunnel_word_4, 260, 85},
 };
 // The last one, over the gliding captions.
 constexpr timed_caption tunnel_captions_late[] = {
-    {14, 103, 140, 88},
+    {14, caption_tunnel_word_5, 140, 88},
 };
 
 // Orders 21 and 22, by reveal_beats, in this order.
 constexpr timed_caption name_captions[] = {
-    {0, 104, 10, 20},
-    {1, 105, 180, 200},
-    {2, 106, 210, 78},
-    {3, 107, 240, 60},
-    {4, 112, 215, 88, true},  // 112 and 113 alternate
-    {5, 109, 10, 117},
-    {6, 110, 32, 122},
-    {7, 114, 20, 148, true},  // 114 and 115 alternate
+    {0, caption_name_1, 10, 20},
+    {1, caption_name_2, 180, 200},
+    {2, caption_name_3, 210, 78},
+    {3, caption_name_4, 240, 60},
+    {4, caption_name_pair_1, 215, 88, true},
+    {5, caption_name_5, 10, 117},
+    {6, caption_name_6, 32, 122},
+    {7, caption_name_pair_2, 20, 148, true},
 };
 
 // The captions whose threshold c has passed, with blit_alpha, in order.
@@ -104,27 +104,27 @@ void draw_slogan_captions(int32_t t, int32_t dt, int32_t c, image frame)
     director_state& d = director;
     draw_alpha_captions(tunnel_captions_early, c, frame);
     if (c > 5) {
-        // Caption 98 waving sideways, through its scratch copy 129.
-        row_wave(float(t), 0.15f, caption_table[98], caption_table[129]);
-        blit_alpha(caption_table[129], frame, 60, 20);
+        // A caption waving sideways, through its scratch copy.
+        row_wave(float(t), 0.15f, caption_table[caption_waving], caption_table[caption_waving_scratch]);
+        blit_alpha(caption_table[caption_waving_scratch], frame, 60, 20);
     }
     draw_alpha_captions(tunnel_captions_middle, c, frame);
-    // Four captions glide in and are added; 132 comes before 131.
+    // Four captions glide in and are added; the K comes before the 4.
     if (c > 10) {
         const int32_t x = slide_on(d.slide_from_right, dt) / 40 + 40;  // from the right
-        blit_add(caption_table[130], frame, int16_t(x), 82);
+        blit_add(caption_table[caption_six], frame, int16_t(x), 82);
     }
     if (c > 12) {
         const int32_t x = 40 - slide_on(d.slide_from_left, dt) / 40;  // from the left
-        blit_add(caption_table[131], frame, int16_t(x), 30);
+        blit_add(caption_table[caption_four], frame, int16_t(x), 30);
     }
     if (c > 11) {
         const int32_t y = slide_on(d.slide_from_below, dt) / 40 - 38;  // from below
-        blit_add(caption_table[132], frame, 30, int16_t(y));
+        blit_add(caption_table[caption_k], frame, 30, int16_t(y));
     }
     if (c > 13) {
         const int32_t y = 95 - slide_on(d.slide_from_above, dt) / 40;  // from above
-        blit_add(caption_table[133], frame, 62, int16_t(y));
+        blit_add(caption_table[caption_bang], frame, 62, int16_t(y));
     }
     draw_alpha_captions(tunnel_captions_late, c, frame);
 }
@@ -161,18 +161,18 @@ void add_closing_layer(int32_t t, uint32_t* destination)
     rotozoom_add(angle, zoom, u_off, v_off, cx, cy, brightness, texture_slots[slot_face], destination);
 }
 
-// The caption of orders 23 to 26: 116 + c/2 for odd c, so each caption of
-// the sequence 116.. comes with every second event of value 1 or 2 and is
+// The caption of orders 23 to 26: the list's entry c/2 for odd c, so each
+// line of the list comes with every second event of value 1 or 2 and is
 // gone at the next.  Held at the table's last entry for counts the song
 // never reaches.
 int layer_caption_index(int32_t c)
 {
-    return std::min(116 + c / 2, caption_slot_count - 1);
+    return std::min(caption_made_with + c / 2, int(caption_made_with_last));
 }
 
 }  // namespace
 
-void scene_tunnel(int32_t t, uint32_t* screen)
+void scene_tunnel(int32_t t, const music_position& music, uint32_t* screen)
 {
     director_state& d = director;
     const int32_t dt = t - d.prev_frame_time;
@@ -187,10 +187,10 @@ void scene_tunnel(int32_t t, uint32_t* screen)
     rotozoom_tunnel(phase, screen);
 
     const image frame = frame_image(screen);
-    const int32_t order = show_music.music_order;
+    const int32_t order = music.music_order;
     // The tunnel comes out of black over order 17.
     if (order == 17)
-        adjust_brightness(int16_t(4 * show_music.music_row - 255), frame);
+        adjust_brightness(int16_t(4 * music.music_row - 255), frame);
 
     if (order == 19 || order == 20) {
         draw_slogan_captions(t, dt, d.subtitle_beats, frame);
@@ -201,13 +201,9 @@ void scene_tunnel(int32_t t, uint32_t* screen)
     } else {
         d.subtitle_beats = 0;  // orders 19 and 20 count from 0
     }
-
-    // The next scene counts its caption sequence from here.
-    d.sync2_count = -1;
-    d.sequence_beats = 0;
 }
 
-void scene_layer_lens(int32_t t, uint32_t* screen)
+void scene_layer_lens(int32_t t, const music_position& music, uint32_t* screen)
 {
     director_state& d = director;
     const int32_t dt = t - d.prev_frame_time;
@@ -238,16 +234,13 @@ void scene_layer_lens(int32_t t, uint32_t* screen)
     const image frame = frame_image(screen);
     add_image(work_image, frame);
 
-    // The closing line scrolls from the time of this scene's last frame.
-    d.subtitle_beats = t;
-
     // The second half of order 26 fades to black.
-    if (show_music.music_order == 26 && show_music.music_row > 32)
-        adjust_brightness(int16_t(-8 * (show_music.music_row - 32)), frame);
+    if (music.music_order == 26 && music.music_row > 32)
+        adjust_brightness(int16_t(-8 * (music.music_row - 32)), frame);
     apply_flash(flash, frame);
 }
 
-void scene_closing_layer(int32_t t, uint32_t* screen)
+void scene_closing_layer(int32_t t, const music_position& /*music*/, uint32_t* screen)
 {
     const int32_t flash = flash_level(t, director.sync3_time);
     clear_frame(screen);
@@ -257,7 +250,7 @@ void scene_closing_layer(int32_t t, uint32_t* screen)
     // from the time the previous scene left in subtitle_beats.
     const image frame = frame_image(screen);
     const int32_t x = round_to_int(330 - (t - director.subtitle_beats) * 0.22222222222222224);
-    blit_add(caption_table[128], frame, int16_t(x), -18);
+    blit_add(caption_table[caption_closing_line], frame, int16_t(x), -18);
     apply_flash(flash, frame);
 }
 
@@ -274,16 +267,16 @@ void closing_caption_sets(caption_set_visitor visit, void* user)
         };
         add_shown(tunnel_captions_early);
         if (c > 5)
-            set[n++] = {98, 60, 20};
+            set[n++] = {caption_waving, 60, 20};
         add_shown(tunnel_captions_middle);
         if (c > 10)
-            set[n++] = {130, 40, 82};
+            set[n++] = {caption_six, 40, 82};
         if (c > 12)
-            set[n++] = {131, 40, 30};
+            set[n++] = {caption_four, 40, 30};
         if (c > 11)
-            set[n++] = {132, 30, -38};
+            set[n++] = {caption_k, 30, -38};
         if (c > 13)
-            set[n++] = {133, 62, 95};
+            set[n++] = {caption_bang, 62, 95};
         add_shown(tunnel_captions_late);
         visit(set, n, user);
     }

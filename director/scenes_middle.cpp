@@ -71,7 +71,7 @@ int32_t mod3(int32_t value) { return (value % 3 + 3) % 3; }
 
 // ---- orders 4 and 5: plasma, two scrolling caption columns, the shaded blob ----
 
-void scene_plasma_shaded(int32_t t, uint32_t* screen)
+void scene_plasma_shaded(int32_t t, const music_position& music, uint32_t* screen)
 {
     director_state& d = director;
     const image frame = frame_image(screen);
@@ -86,23 +86,21 @@ void scene_plasma_shaded(int32_t t, uint32_t* screen)
     d.pulse_phase = float(d.pulse_phase + double(frame_delta(t)) * signed_pulse(g3, g2));
 
     // The columns follow the music position too, so they jump on each new row.
-    const int32_t position = (show_music.music_order - 3) * 64 + show_music.music_row;
+    const int32_t position = (music.music_order - 3) * 64 + music.music_row;
     const int32_t scroll = t / 16;
 
     // Each column: a subtracted shadow, then the caption added 2 pixels lower right.
     const int32_t rising_y = 1923 - scroll - position;
-    blit_subtract(caption_table[19], frame, 3, int16_t(rising_y));
-    blit_add(caption_table[19], frame, 5, int16_t(rising_y + 2));
+    blit_subtract(caption_table[caption_rising_column], frame, 3, int16_t(rising_y));
+    blit_add(caption_table[caption_rising_column], frame, 5, int16_t(rising_y + 2));
     const int32_t falling_y = position - 2142 + scroll;
-    blit_subtract(caption_table[20], frame, 272, int16_t(falling_y));
-    blit_add(caption_table[20], frame, 275, int16_t(falling_y + 2));
+    blit_subtract(caption_table[caption_falling_column], frame, 272, int16_t(falling_y));
+    blit_add(caption_table[caption_falling_column], frame, 275, int16_t(falling_y + 2));
 
     const float blob_time = float(t * 150);
     const float blob_spin = float(double(t * 5) + double(d.pulse_phase) * double(0.02f));
-    render_blob(0, blob_time, swell, blob_spin, screen);
-
-    // The next scene counts its sync events of value 1 from 1.
-    d.reveal_beats = 1;
+    render_blob(0, blob_time, swell, blob_spin, texture_slots[slot_clouds], texture_slots[slot_swirl],
+                texture_slots[slot_environment], screen);
 }
 
 // ---- orders 6 to 8: plasma with the spinning outline ----
@@ -119,23 +117,23 @@ struct outline_caption {
 };
 
 const outline_caption outline_captions[] = {
-    {12, 1, {35, blit_kind::multiply, 81, 20}},   // first group
-    {12, 2, {24, blit_kind::alpha, -4, 55}},
-    {12, 3, {25, blit_kind::add, 65, 5}},
-    {12, 4, {26, blit_kind::add, 80, 10}},
-    {13, 5, {34, blit_kind::alpha, 225, 70}},     // second group
-    {13, 6, {27, blit_kind::alpha, 150, 90}},
-    {13, 7, {28, blit_kind::alpha, 200, 105}},
-    {14, 8, {29, blit_kind::alpha, 80, 150}},     // third group
-    {14, 9, {31, blit_kind::multiply, 70, 165}},
-    {14, 9, {30, blit_kind::add, 50, 173}},
-    {14, 10, {32, blit_kind::multiply, 30, 190}},
-    {14, 10, {33, blit_kind::alpha, 70, 195}},
+    {12, 1, {caption_outline_12, blit_kind::multiply, 81, 20}},   // first group
+    {12, 2, {caption_outline_1, blit_kind::alpha, -4, 55}},
+    {12, 3, {caption_outline_2, blit_kind::add, 65, 5}},
+    {12, 4, {caption_outline_3, blit_kind::add, 80, 10}},
+    {13, 5, {caption_outline_11, blit_kind::alpha, 225, 70}},     // second group
+    {13, 6, {caption_outline_4, blit_kind::alpha, 150, 90}},
+    {13, 7, {caption_outline_5, blit_kind::alpha, 200, 105}},
+    {14, 8, {caption_outline_6, blit_kind::alpha, 80, 150}},      // third group
+    {14, 9, {caption_outline_8, blit_kind::multiply, 70, 165}},
+    {14, 9, {caption_outline_7, blit_kind::add, 50, 173}},
+    {14, 10, {caption_outline_9, blit_kind::multiply, 30, 190}},
+    {14, 10, {caption_outline_10, blit_kind::alpha, 70, 195}},
 };
 
 }  // namespace
 
-void scene_plasma_lines(int32_t t, uint32_t* screen)
+void scene_plasma_lines(int32_t t, const music_position& music, uint32_t* screen)
 {
     director_state& d = director;
     const image frame = frame_image(screen);
@@ -149,8 +147,8 @@ void scene_plasma_lines(int32_t t, uint32_t* screen)
 
     // In the last order copies join in fours every four rows: 4 at rows 0 to
     // 3, up to 64 at rows 60 to 63.
-    if (show_music.music_order == 8) {
-        const int32_t copies = 4 * (show_music.music_row / 4) + 4;
+    if (music.music_order == 8) {
+        const int32_t copies = 4 * (music.music_row / 4) + 4;
         for (int32_t i = 0; i < copies; ++i)
             render_wire_outline(float(double(i * 5000) + outline_angle), screen);
     }
@@ -160,13 +158,11 @@ void scene_plasma_lines(int32_t t, uint32_t* screen)
     for (const outline_caption& entry : outline_captions)
         if (count < entry.shown_below && count > entry.shown_above)
             draw_caption(entry.placed, frame);
-
-    d.subtitle_beats = 0;
 }
 
 // ---- orders 9 and 10: bump-mapped plasma lit by two sprites ----
 
-void scene_bump_sprites(int32_t t, uint32_t* screen)
+void scene_bump_sprites(int32_t t, const music_position& /*music*/, uint32_t* screen)
 {
     director_state& d = director;
     const image frame = frame_image(screen);
@@ -192,7 +188,7 @@ void scene_bump_sprites(int32_t t, uint32_t* screen)
 
     // The big centre light blinks: on at every other sync event of value 1.
     if (d.subtitle_beats % 2 == 0) {
-        const int32_t centre_sprite = 1 + mod3(d.sequence_beats / 2);
+        const int32_t centre_sprite = slot_rings + mod3(d.sequence_beats / 2);  // the three ring patterns in turn
         const int32_t centre_size = round_to_int(5 * swing + 200);
         draw_sprite_additive(160, 120, texture_slots[centre_sprite], centre_size, screen);
     }
@@ -206,15 +202,14 @@ void scene_bump_sprites(int32_t t, uint32_t* screen)
     const int32_t surface_v = round_to_int(256 * real_sin(t * 0.0003780146669690784));
     bump_refraction(light_u, light_v, surface_u, surface_v, texture_slots[slot_embossed], texture_slots[slot_white_glow], work_buffer, screen);
 
-    blit_multiply(caption_table[22], frame, 18, 193);
-    // One subtitle per sync event of value 1, counted since orders 6 to 8;
-    // past the table's end its last caption holds.
-    const int32_t subtitle = held_index(int64_t(70) + d.subtitle_beats, caption_slot_count);
+    blit_multiply(caption_table[caption_name_banner], frame, 18, 193);
+    // One subtitle per sync event of value 1, counted from the scene's start;
+    // past the last subtitle it holds.
+    const int32_t subtitle_count = caption_subtitle_last - caption_subtitle_first + 1;
+    const int32_t subtitle = caption_subtitle_first + held_index(d.subtitle_beats, subtitle_count);
     blit_alpha(caption_table[subtitle], frame, 25, 219);
 
     clear_border(screen);
-
-    d.sequence_beats = 0;
 }
 
 // ---- orders 11 and 12: plasma with the second shaded blob ----
@@ -229,33 +224,34 @@ struct revealed_caption {
 };
 
 const revealed_caption blob_captions[] = {
-    {0, {37, blit_kind::alpha, 225, 220}},
-    {1, {38, blit_kind::add, 40, 220}},
-    {2, {39, blit_kind::alpha, 10, 205}},
-    {3, {40, blit_kind::alpha, 20, 190}},
-    {4, {41, blit_kind::alpha, -5, 170}},
-    {5, {42, blit_kind::alpha, 25, 160}},
-    {6, {43, blit_kind::add, 2, 22}},
-    {7, {44, blit_kind::alpha, 10, 0}},
-    {8, {45, blit_kind::alpha, 70, -12}},
-    {9, {46, blit_kind::alpha, 90, 60}},
-    {10, {47, blit_kind::subtract, 60, 80}},  // shadow,
-    {10, {47, blit_kind::alpha, 62, 82}},     // then the caption
-    {11, {48, blit_kind::alpha, 95, 95}},
-    {12, {49, blit_kind::alpha, 245, 120}},
-    {13, {50, blit_kind::alpha, 270, 80}},
+    {0, {caption_blob_1, blit_kind::alpha, 225, 220}},
+    {1, {caption_blob_2, blit_kind::add, 40, 220}},
+    {2, {caption_blob_3, blit_kind::alpha, 10, 205}},
+    {3, {caption_blob_4, blit_kind::alpha, 20, 190}},
+    {4, {caption_blob_5, blit_kind::alpha, -5, 170}},
+    {5, {caption_blob_6, blit_kind::alpha, 25, 160}},
+    {6, {caption_blob_7, blit_kind::add, 2, 22}},
+    {7, {caption_blob_8, blit_kind::alpha, 10, 0}},
+    {8, {caption_blob_9, blit_kind::alpha, 70, -12}},
+    {9, {caption_blob_10, blit_kind::alpha, 90, 60}},
+    {10, {caption_blob_11, blit_kind::subtract, 60, 80}},  // shadow,
+    {10, {caption_blob_11, blit_kind::alpha, 62, 82}},     // then the caption
+    {11, {caption_blob_12, blit_kind::alpha, 95, 95}},
+    {12, {caption_blob_13, blit_kind::alpha, 245, 120}},
+    {13, {caption_blob_14, blit_kind::alpha, 270, 80}},
 };
 
 }  // namespace
 
-void scene_plasma_shaded_two(int32_t t, uint32_t* screen)
+void scene_plasma_shaded_two(int32_t t, const music_position& /*music*/, uint32_t* screen)
 {
     const image frame = frame_image(screen);
 
     // Time runs backwards through this plasma.
     plasma_warp(float(-t / 10), texture_slots[slot_swirl], screen);
 
-    render_blob(1, float(t * 100), 0.4f, float(t * 60), screen);
+    render_blob(1, float(t * 100), 0.4f, float(t * 60), texture_slots[slot_clouds], texture_slots[slot_swirl],
+                texture_slots[slot_environment], screen);
 
     // Counting since the previous scene's end, which zeroed the count.
     const int32_t count = director.sequence_beats;
@@ -266,18 +262,16 @@ void scene_plasma_shaded_two(int32_t t, uint32_t* screen)
 
 // ---- orders 13 and 14: zoomer with the dotted ball ----
 
-void scene_zoomer_dots(int32_t t, uint32_t* screen)
+void scene_zoomer_dots(int32_t t, const music_position& /*music*/, uint32_t* screen)
 {
     const image frame = frame_image(screen);
 
     tilted_zoomer(float(t / 10), float(t / 100), texture_slots[slot_tiled_words], screen);
-    render_wire_dots(float(t * 175), screen);
+    render_wire_dots(float(t * 175), texture_slots[slot_glow], screen);
 
     // Two captions crossing the top of the screen in opposite directions.
-    blit_multiply(caption_table[53], frame, int16_t(t / 6 - 13600), 15);
-    blit_alpha(caption_table[51], frame, int16_t(7500 - t / 10), 5);
-
-    director.sequence_beats = 0;
+    blit_multiply(caption_table[caption_long_line_band], frame, int16_t(t / 6 - 13600), 15);
+    blit_alpha(caption_table[caption_long_line], frame, int16_t(7500 - t / 10), 5);
 }
 
 // ---- orders 15 and 16: plasma through the texture sequence, the sprite sphere ----
@@ -286,12 +280,12 @@ namespace {
 
 // Shown while the count passes its threshold, in this order.
 const revealed_caption sphere_captions[] = {
-    {1, {55, blit_kind::alpha, 80, 80}},
-    {2, {56, blit_kind::alpha, 120, 80}},
-    {3, {57, blit_kind::alpha, 140, 90}},
-    {4, {58, blit_kind::alpha, 100, 112}},
-    {5, {59, blit_kind::subtract, 138, 118}},  // shadow,
-    {5, {59, blit_kind::alpha, 140, 120}},     // then the caption
+    {1, {caption_sphere_1, blit_kind::alpha, 80, 80}},
+    {2, {caption_sphere_2, blit_kind::alpha, 120, 80}},
+    {3, {caption_sphere_3, blit_kind::alpha, 140, 90}},
+    {4, {caption_sphere_4, blit_kind::alpha, 100, 112}},
+    {5, {caption_sphere_5, blit_kind::subtract, 138, 118}},  // shadow,
+    {5, {caption_sphere_5, blit_kind::alpha, 140, 120}},     // then the caption
 };
 
 // The bottom line: one caption at a time, each only while the count equals its value.
@@ -301,16 +295,16 @@ struct single_caption {
 };
 
 const single_caption bottom_captions[] = {
-    {7, 61},
-    {8, 62},
-    {9, 63},
-    {10, 65},
-    {11, 66},
+    {7, caption_sphere_line_1},
+    {8, caption_sphere_line_2},
+    {9, caption_sphere_line_3},
+    {10, caption_sphere_line_4},
+    {11, caption_sphere_line_5},
 };
 
 }  // namespace
 
-void scene_plasma_sequence(int32_t t, uint32_t* screen)
+void scene_plasma_sequence(int32_t t, const music_position& music, uint32_t* screen)
 {
     const director_state& d = director;
     const image frame = frame_image(screen);
@@ -323,13 +317,13 @@ void scene_plasma_sequence(int32_t t, uint32_t* screen)
     const int32_t texture = warp_texture_sequence[held_index(count, warp_texture_sequence_length)];
     plasma_warp(float(t / 20), texture_slots[texture], screen);
 
-    render_sprite_sphere(float(t * 0.1), screen);
+    render_sprite_sphere(float(t * 0.1), &texture_slots[slot_glow], screen);  // slots 0 to 3 in turn
 
     if (count == 0) {
-        blit_alpha(caption_table[64], frame, -22, 30);
+        blit_alpha(caption_table[caption_big_name_tall], frame, -22, 30);
     } else {
-        row_wave(float(t), float(wobble), caption_table[54], caption_table[92]);  // 92 is scratch
-        blit_alpha(caption_table[92], frame, -22, 30);
+        row_wave(float(t), float(wobble), caption_table[caption_big_name], caption_table[caption_big_name_wave]);
+        blit_alpha(caption_table[caption_big_name_wave], frame, -22, 30);
     }
 
     for (const revealed_caption& entry : sphere_captions)
@@ -340,8 +334,8 @@ void scene_plasma_sequence(int32_t t, uint32_t* screen)
             blit_add(caption_table[entry.caption], frame, 50, 195);
 
     // The last eight rows fade to black: 0 at row 56 down to -224 at row 63.
-    if (show_music.music_order == 16 && show_music.music_row >= 56)
-        adjust_brightness(int16_t(-32 * (show_music.music_row - 56)), frame);
+    if (music.music_order == 16 && music.music_row >= 56)
+        adjust_brightness(int16_t(-32 * (music.music_row - 56)), frame);
 }
 
 namespace {
@@ -370,7 +364,7 @@ void middle_caption_sets(caption_set_visitor visit, void* user)
     // Orders 15 and 16: the title, the revealed captions and each bottom line.
     for (const single_caption& bottom : bottom_captions) {
         n = 0;
-        set[n++] = {54, -22, 30};
+        set[n++] = {caption_big_name, -22, 30};
         for (const revealed_caption& entry : sphere_captions)
             if (shows_itself(entry.placed.blit))
                 set[n++] = {entry.placed.caption, entry.placed.x, entry.placed.y};

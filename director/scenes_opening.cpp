@@ -40,23 +40,23 @@ constexpr struct {
     int index;
     int16_t x, y;
 } caption_column[] = {
-    {0, 16, 0, 160},
-    {1, 17, 20, 175},
-    {2, 67, 0, 190},
-    {3, 68, 50, 197},
-    {5, 69, 30, 212},
-    {6, 85, 211, 15},
-    {7, 86, 240, 0},
-    {8, 87, 211, 32},
-    {9, 88, 200, 60},
-    {10, 89, 180, 80},
-    {11, 90, 230, 80},
-    {11, 91, 250, 100},  // shares its threshold: 90 and 91 appear together
+    {0, caption_column_left_1, 0, 160},
+    {1, caption_column_left_2, 20, 175},
+    {2, caption_column_left_3, 0, 190},
+    {3, caption_column_left_4, 50, 197},
+    {5, caption_column_left_5, 30, 212},
+    {6, caption_column_right_1, 211, 15},
+    {7, caption_column_right_2, 240, 0},
+    {8, caption_column_right_3, 211, 32},
+    {9, caption_column_right_4, 200, 60},
+    {10, caption_column_right_5, 180, 80},
+    {11, caption_column_right_6, 230, 80},
+    {11, caption_column_right_7, 250, 100},  // shares its threshold: the last two appear together
 };
 
 }  // namespace
 
-void scene_opening_zoomer(int32_t t, uint32_t* screen)
+void scene_opening_zoomer(int32_t t, const music_position& /*music*/, uint32_t* screen)
 {
     director_state& d = director;
     const int32_t dt = t - d.prev_frame_time;
@@ -77,22 +77,18 @@ void scene_opening_zoomer(int32_t t, uint32_t* screen)
     if (beats == 0)  // the show starts black until the first beat
         std::memset(screen, 0, size_t(screen_width) * size_t(screen_height) * 4);
 
-    // From the second beat the title builds up one frame per beat (captions
-    // 9 to 14); the eighth beat brings back the frame of the fifth.
+    // From the second beat the title builds up one frame per beat; the
+    // eighth beat brings back the frame of the fifth.
     int title_frame = -1;
     if (beats >= 2 && beats <= 7)
-        title_frame = beats + 7;
+        title_frame = caption_title_frames + beats - 2;
     else if (beats == 8)
-        title_frame = 12;
+        title_frame = caption_title_frames + 3;
     if (title_frame >= 0)
         draw_caption(title_frame, frame_image(screen), 50, 40);
-
-    // The next scene counts its captions from 0.
-    d.sync23_count = 0;
-    d.sequence_beats = 0;
 }
 
-void scene_zoomer_streaks(int32_t t, uint32_t* screen)
+void scene_zoomer_streaks(int32_t t, const music_position& /*music*/, uint32_t* screen)
 {
     director_state& d = director;
     const int32_t dt = t - d.prev_frame_time;
@@ -124,11 +120,11 @@ void scene_zoomer_streaks(int32_t t, uint32_t* screen)
 
     const image frame = frame_image(screen);
     // A long line scrolling right to left at one pixel per 16 ms.
-    draw_caption(18, frame, int16_t(1000 - t / 16), 170);
+    draw_caption(caption_scroller, frame, int16_t(1000 - t / 16), 170);
 
-    // Caption 93 darkens what lies under it, once the fifth event came.
+    // A dark banner darkens what lies under it, once the fifth event came.
     if (d.sync23_count > 4)
-        blit_multiply(caption_table[93], frame, 17, 195);
+        blit_multiply(caption_table[caption_banner_dark], frame, 17, 195);
 
     for (const auto& line : caption_column)
         if (d.sync23_count > line.threshold)

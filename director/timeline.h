@@ -24,6 +24,7 @@ struct director_state {
     int32_t slide_from_left = 1000;
     int32_t slide_from_below = 1000;
     int32_t slide_from_above = 1000;
+    int32_t scene = -1;            // the scene of the last frame (a scene_id), -1 before the first
 };
 
 extern director_state director;
@@ -36,7 +37,14 @@ struct music_position {
     int32_t sync_pending = 0;
     int32_t sync_value = 0;
 };
-extern music_position show_music;
+
+// The song ends the show once it reaches order 27, row 62.
+constexpr int32_t song_end_order = 27;
+constexpr int32_t song_end_row = 62;
+constexpr bool show_has_ended(int32_t order, int32_t row)
+{
+    return order == song_end_order && row >= song_end_row;
+}
 
 // The texture slots the warp and the tunnel step through (stored data).
 constexpr int warp_texture_sequence_length = 30;
@@ -59,7 +67,13 @@ enum class scene_id {
     closing_layer,       // 27 and above
 };
 
-scene_id scene_for_order(int32_t order);
+constexpr int scene_count = int(scene_id::closing_layer) + 1;
 
-// Renders the frame at show time t (ms) into the frame buffer.
-void timeline_frame(int32_t t, uint32_t* screen);
+scene_id scene_for_order(int32_t order);
+// The scene's name as it reads in the code: "opening_zoomer", ...
+const char* scene_name(scene_id scene);
+
+// Renders the frame at show time t (ms) into `screen` (screen_width x
+// screen_height): applies the pending sync event of `music` (and clears its
+// flag), then runs the scene its order picks.
+void timeline_frame(int32_t t, music_position& music, uint32_t* screen);

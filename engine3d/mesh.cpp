@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "base/memory.h"
-#include "base/slots.h"
 #include "data/blocks.h"
 #include "engine3d/rounding.h"
 
@@ -284,7 +283,7 @@ void copy_height_to_alpha(const uint32_t* heights, uint32_t* texture)
         texture[i] = (texture[i] & 0x00FFFFFF) | (heights[i] << 24);
 }
 
-void setup_objects()
+void setup_objects(const uint32_t* bubbles, uint32_t* environment, uint32_t* clouds)
 {
     load_mesh(embedded_outline_mesh_bin, engine3d.outline_object);
     build_edge_list(engine3d.outline_object, 256);
@@ -292,6 +291,6 @@ void setup_objects()
     build_edge_list(engine3d.ball_object, 256);
     load_mesh(embedded_sphere_mesh_bin, engine3d.sphere_object);
     build_edge_list(engine3d.sphere_object, 256);
-    average_four_neighbours(texture_slots[slot_bubbles], texture_slots[slot_environment]);
-    copy_height_to_alpha(texture_slots[slot_environment], texture_slots[slot_clouds]);
+    average_four_neighbours(bubbles, environment);
+    copy_height_to_alpha(environment, clouds);
 }

@@ -26,10 +26,10 @@ void build_edge_list(object3d& object, int32_t threshold);
 // other face), quadratic in the face count; the tests compare the two.
 void build_edge_list_plain(object3d& object, int32_t threshold);
 
-// Start-up: the three objects with their edge lists, slot 24 as the
-// four-neighbour average of slot 7, and slot 6's alpha byte as a height field
-// (slot 24's blue).  Needs the texture atlas in its slots.
-void setup_objects();
+// Start-up: the three objects with their edge lists, `environment` as the
+// four-neighbour average of `bubbles`, and the alpha byte of `clouds` as a
+// height field (the environment's blue).  The show's slots 7, 24 and 6.
+void setup_objects(const uint32_t* bubbles, uint32_t* environment, uint32_t* clouds);
 // The two texture steps of setup_objects on their own.
 void average_four_neighbours(const uint32_t* source, uint32_t* destination);
 void copy_height_to_alpha(const uint32_t* heights, uint32_t* texture);

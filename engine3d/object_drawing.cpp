@@ -3,7 +3,6 @@
 
 #include <utility>
 
-#include "base/slots.h"
 #include "engine3d/rasterisers.h"
 #include "engine3d/rounding.h"
 
@@ -99,7 +98,7 @@ void draw_feature_edges(const object3d& object, uint32_t* destination, uint32_t 
     }
 }
 
-void draw_vertex_sprites(const object3d& object, uint32_t* destination)
+void draw_vertex_sprites(const object3d& object, const uint32_t* const sprites[4], uint32_t* destination)
 {
     const float inverse_35 = 0.02857142873108387f;
     for (int32_t i = 0; i < object.vertex_count; ++i) {
@@ -107,15 +106,15 @@ void draw_vertex_sprites(const object3d& object, uint32_t* destination)
         if (z < 0)
             continue;
         const int32_t size = round_or_indefinite(30.0 - double(z) * inverse_35);
-        draw_sprite_additive(object.screen_points[i].x, object.screen_points[i].y, texture_slots[i % 4], size,
+        draw_sprite_additive(object.screen_points[i].x, object.screen_points[i].y, sprites[i % 4], size,
                              destination);
     }
 }
 
-void draw_vertex_dots(const object3d& object, uint32_t* destination)
+void draw_vertex_dots(const object3d& object, const uint32_t* dot, uint32_t* destination)
 {
     for (int32_t i = 0; i < object.vertex_count; ++i)
         if (!(object.vertices[i].z < 0))
-            draw_sprite_additive(object.screen_points[i].x, object.screen_points[i].y, texture_slots[slot_glow], 7,
+            draw_sprite_additive(object.screen_points[i].x, object.screen_points[i].y, dot, 7,
                                  destination);
 }

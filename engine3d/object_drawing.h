@@ -24,7 +24,7 @@ envmap_uv envmap_coordinates(vec3 normal);
 void draw_envmapped_faces(const object3d& object, const uint32_t* texture, uint32_t* destination);
 // Every feature edge with both ends at z >= 10, as a subtractive line; no depth test.
 void draw_feature_edges(const object3d& object, uint32_t* destination, uint32_t colour);
-// An additive sprite per vertex with z >= 0: slot (i mod 4), sized by depth.
-void draw_vertex_sprites(const object3d& object, uint32_t* destination);
-// An additive dot of size 7 (slot 0) per vertex with z >= 0.
-void draw_vertex_dots(const object3d& object, uint32_t* destination);
+// An additive sprite per vertex with z >= 0: sprites[i mod 4], sized by depth.
+void draw_vertex_sprites(const object3d& object, const uint32_t* const sprites[4], uint32_t* destination);
+// An additive `dot` of size 7 per vertex with z >= 0.
+void draw_vertex_dots(const object3d& object, const uint32_t* dot, uint32_t* destination);

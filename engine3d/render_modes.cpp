@@ -3,7 +3,6 @@
 
 #include "base/frame.h"
 #include "base/maths.h"
-#include "base/slots.h"
 #include "engine3d/mesh.h"
 #include "engine3d/object_drawing.h"
 #include "engine3d/rasterisers.h"
@@ -16,7 +15,8 @@ namespace {
 constexpr int32_t centre_x = 160, centre_y = 120;
 }
 
-void render_blob(int32_t mode, float t, float amplitude, float spin, uint32_t* destination)
+void render_blob(int32_t mode, float t, float amplitude, float spin, const uint32_t* clouds, const uint32_t* swirl,
+                 uint32_t* environment, uint32_t* destination)
 {
     object3d& sphere = engine3d.sphere_object;
     camera& view = engine3d.camera;
@@ -42,12 +42,11 @@ void render_blob(int32_t mode, float t, float amplitude, float spin, uint32_t* d
     make_bump_envmap(round_or_indefinite(double(t) * 0.0006071645184420049f),
                      round_or_indefinite(double(-t) * 0.0008849557489156723f),
                      round_or_indefinite(double(-t) * 0.0007575757335871458f),
-                     round_or_indefinite(double(t) * 0.0004444444493856281f), texture_slots[slot_clouds], texture_slots[slot_swirl],
-                     texture_slots[slot_environment]);
-    draw_envmapped_faces(sphere, texture_slots[slot_environment], destination);
+                     round_or_indefinite(double(t) * 0.0004444444493856281f), clouds, swirl, environment);
+    draw_envmapped_faces(sphere, environment, destination);
 }
 
-void render_wire_dots(float t, uint32_t* destination)
+void render_wire_dots(float t, const uint32_t* dot, uint32_t* destination)
 {
     object3d& ball = engine3d.ball_object;
     camera& view = engine3d.camera;
@@ -61,7 +60,7 @@ void render_wire_dots(float t, uint32_t* destination)
     wave_along_normals(ball, float(t / 150.0));  // the normals stay as posed
     project_object(ball, view, centre_x, centre_y);
     draw_feature_edges(ball, destination, 0x777777);
-    draw_vertex_dots(ball, destination);
+    draw_vertex_dots(ball, dot, destination);
 }
 
 void render_wire_outline(float t, uint32_t* destination)
@@ -79,7 +78,7 @@ void render_wire_outline(float t, uint32_t* destination)
     draw_feature_edges(outline, destination, 0x222222);
 }
 
-void render_sprite_sphere(float t, uint32_t* destination)
+void render_sprite_sphere(float t, const uint32_t* const sprites[4], uint32_t* destination)
 {
     object3d& sphere = engine3d.sphere_object;
     camera& view = engine3d.camera;
@@ -92,7 +91,7 @@ void render_sprite_sphere(float t, uint32_t* destination)
     sphere.pos_z = 500;
     transform_object(sphere);
     project_object(sphere, view, centre_x, centre_y);
-    draw_vertex_sprites(sphere, destination);
+    draw_vertex_sprites(sphere, sprites, destination);
 }
 
 void make_bump_envmap_plain(int32_t a, int32_t b, int32_t c, int32_t d, const uint32_t* source, const uint32_t* light,

@@ -7,14 +7,18 @@
 // follow any other; destination is a 320 x 240 frame.
 
 // The environment-mapped, wobbling sphere.  mode 1: two waves along the
-// normals (focal 140); any other mode: the per-axis wave.  Rewrites slot 24.
-void render_blob(int32_t mode, float t, float amplitude, float spin, uint32_t* destination);
-// The tumbling, breathing ball: grey subtractive feature edges and a dot per vertex.
-void render_wire_dots(float t, uint32_t* destination);
+// normals (focal 140); any other mode: the per-axis wave.  Its environment
+// (rewritten every frame) is the clouds with their heights in alpha bump-shifted
+// under the swirl.
+void render_blob(int32_t mode, float t, float amplitude, float spin, const uint32_t* clouds, const uint32_t* swirl,
+                 uint32_t* environment, uint32_t* destination);
+// The tumbling, breathing ball: grey subtractive feature edges and a `dot` per vertex.
+void render_wire_dots(float t, const uint32_t* dot, uint32_t* destination);
 // The extruded outline turning about the vertical axis (angle -t), dark edges.
 void render_wire_outline(float t, uint32_t* destination);
-// The geodesic sphere's vertices as additive sprites sized by depth.
-void render_sprite_sphere(float t, uint32_t* destination);
+// The geodesic sphere's vertices as additive sprites sized by depth, the
+// four `sprites` in turn.
+void render_sprite_sphere(float t, const uint32_t* const sprites[4], uint32_t* destination);
 
 // Slot-sized bump shift: the source mirrored left to right and displaced by
 // the gradient of its alpha heights, plus the light displaced the same way;

@@ -42,7 +42,7 @@ inline int32_t clamp_index(int32_t value, int32_t last)
 
 // The zoom feedback's new value of a pixel whose halved value is `old`, from
 // the sample at 8.8 position (sx, sy) of the 320 x 240 buffer as it stands.
-// tables: zoom_tables, A in bytes 0..127 applied to the old byte, B in bytes
+// tables: A in bytes 0..127 applied to the old byte, B in bytes
 // 128..255 applied to the sample.  A sample of -1 (the shifts floor) counts
 // as 0, so it reads B[0] and never the byte before B.  Alpha is kept.
 //

@@ -11,8 +11,6 @@
 #include "imaging/effect_pixels.h"
 #include "imaging/tables.h"
 
-uint8_t* zoom_tables = nullptr;
-
 namespace {
 
 // Rounds to nearest (ties to even) and clamps to lo..hi; NaN gives lo.
@@ -30,22 +28,13 @@ int32_t blue_of(uint32_t pixel)
     return int32_t(pixel & 255);
 }
 
-void build_zoom_tables(float p, float q)
-{
-    uint8_t* table_a = zoom_tables;
-    uint8_t* table_b = zoom_tables + 128;
-    for (int32_t i = 0; i < 128; ++i) {
-        table_a[i] = uint8_t(round_clamped((i + 8) * 0.03125 * q + i * double(p), 0, 127));
-        table_b[i] = uint8_t(round_clamped(i * (1.1 - p), 0, 127));
-    }
-}
 
 // The four passes, each walking outward from the centre; a sample lies
 // between the pixel and the centre, so it reads what this call has already
 // written nearer the centre.  Positions are held to 32 bits, so any step is
 // safe; with steps of 0..256 they never need it.
 template <typename Rule>
-void zoom_feedback_passes(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, Rule rule)
+void zoom_feedback_passes(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, const uint8_t* tables, Rule rule)
 {
     constexpr int32_t w = screen_width, h = screen_height;
     const bool small_step = step >= 0 && step <= 256;
@@ -54,9 +43,9 @@ void zoom_feedback_passes(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step
             return from * 256 + offset * step;
         return int32_t(std::clamp<int64_t>(int64_t(from) * 256 + int64_t(offset) * step, INT32_MIN, INT32_MAX));
     };
-    auto update = [buffer, rule](int32_t x, int32_t y, int32_t sx, int32_t sy) {
+    auto update = [buffer, tables, rule](int32_t x, int32_t y, int32_t sx, int32_t sy) {
         uint32_t& pixel = buffer[y * w + x];
-        pixel = rule(buffer, sx, sy, pixel, zoom_tables);
+        pixel = rule(buffer, sx, sy, pixel, tables);
     };
     for (int32_t y = cy - 1; y >= 0; --y) {  // upper left
         int32_t sy = position(cy - 1, y - (cy - 1));
@@ -83,7 +72,7 @@ void zoom_feedback_passes(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step
 #if defined(__SSE2__)
 // The zoom feedback's two tables folded into one for the fast version:
 // entry old x 128 + sample is min(127, A[old] + B[sample]), both 0..127.
-// Rebuilt from zoom_tables on every call.
+// Rebuilt from the two tables on every call.
 uint8_t zoom_sums[128 * 128 + 1];  // one spare byte: entries are read as the low byte of 16-bit loads
 
 void build_zoom_sums(const uint8_t* tables)
@@ -141,7 +130,7 @@ inline uint32_t zoom_feedback_pixel_sse2(const uint32_t* buffer, int32_t sx, int
 // upper and lower rows at the same distance from the centre, their left and
 // right halves pixel by pixel) gives the processor four chains of work at
 // once instead of one long chain, with the same results.
-void zoom_feedback_quadrants(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step)
+void zoom_feedback_quadrants(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, const uint8_t* tables)
 {
     constexpr int32_t w = screen_width, h = screen_height;
     const int32_t left = cx - 1, right = w - cx;  // pixels of a left (x = cx-1 .. 1) and a right (cx .. 319) half-row
@@ -151,7 +140,7 @@ void zoom_feedback_quadrants(uint32_t* buffer, int32_t cx, int32_t cy, int32_t s
         left_sx[i] = (cx - 1) * 256 - i * step;
     for (int32_t i = 0; i < right; ++i)
         right_sx[i] = cx * 256 + i * step;
-    build_zoom_sums(zoom_tables);
+    build_zoom_sums(tables);
     auto update = [buffer](uint32_t* row, int32_t x, int32_t sx, int32_t sy) {
         row[x] = zoom_feedback_pixel_sse2(buffer, sx, sy, row[x]);
     };
@@ -270,17 +259,18 @@ void radial_zoom_feedback_with(uint32_t* buffer, int32_t cx, int32_t cy, int32_t
     constexpr int32_t pixels = screen_width * screen_height;
     cx = std::clamp(cx, 2, screen_width - 1);
     cy = std::clamp(cy, 1, screen_height - 1);
-    build_zoom_tables(p, q);
+    uint8_t tables[256];
+    build_zoom_tables(p, q, tables);
     // From here every byte is 0..127, which keeps the sampling arithmetic
     // within signed 16 bits.
     for (int32_t i = 0; i < pixels; ++i)
         buffer[i] = (buffer[i] >> 1) & 0x7F7F7F7Fu;
 #if defined(__SSE2__)
     if (!plain && step >= 0 && step <= 256)
-        zoom_feedback_quadrants(buffer, cx, cy, step);
+        zoom_feedback_quadrants(buffer, cx, cy, step, tables);
     else
 #endif
-        zoom_feedback_passes(buffer, cx, cy, step, [](const uint32_t* b, int32_t sx, int32_t sy, uint32_t old,
+        zoom_feedback_passes(buffer, cx, cy, step, tables, [](const uint32_t* b, int32_t sx, int32_t sy, uint32_t old,
                                                       const uint8_t* t) {
             return zoom_feedback_pixel(b, sx, sy, old, t);
         });
@@ -290,6 +280,16 @@ void radial_zoom_feedback_with(uint32_t* buffer, int32_t cx, int32_t cy, int32_t
 }
 
 }  // namespace
+
+void build_zoom_tables(float p, float q, uint8_t tables[256])
+{
+    uint8_t* table_a = tables;
+    uint8_t* table_b = tables + 128;
+    for (int32_t i = 0; i < 128; ++i) {
+        table_a[i] = uint8_t(round_clamped((i + 8) * 0.03125 * q + i * double(p), 0, 127));
+        table_b[i] = uint8_t(round_clamped(i * (1.1 - p), 0, 127));
+    }
+}
 
 void radial_zoom_feedback(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, float p, float q)
 {

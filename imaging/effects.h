@@ -8,8 +8,9 @@
 // Frame-sized buffers are 320 x 240 pixels; textures are 256 x 256 texels,
 // (u, v) at v x 256 + u, coordinates wrapping.
 
-// The 256 bytes of A and B below (allocated by the precalculation).
-extern uint8_t* zoom_tables;
+// The tables A and B below, 128 bytes each back to back in `tables`, for
+// zoom factors p and q.
+void build_zoom_tables(float p, float q, uint8_t tables[256]);
 
 // Light streaking out of (cx, cy), in place on a 320 x 240 buffer: every byte
 // is halved, then four passes walk outward from the centre and give each
@@ -17,8 +18,7 @@ extern uint8_t* zoom_tables;
 // bilinearly at 8.8 position centre + (pixel - centre) x step / 256 from the
 // buffer as it stands (nearer pixels already updated), then every byte is
 // doubled.  A[i] = clamp(round((i + 8) x q / 32 + i x p)) and
-// B[i] = clamp(round(i x (1.1 - p))) to 0..127 are rebuilt in zoom_tables on
-// every call.  Column 0 is only halved and doubled.  The centre is held to
+// B[i] = clamp(round(i x (1.1 - p))) to 0..127 are built on every call.  Column 0 is only halved and doubled.  The centre is held to
 // 2..319 x 1..239, where every pass has a row and a column.
 void radial_zoom_feedback(uint32_t* buffer, int32_t cx, int32_t cy, int32_t step, float p, float q);
 // The same with the plain per-pixel rule only: the reference the faster

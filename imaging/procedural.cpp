@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "base/maths.h"
-#include "base/slots.h"
+#include "base/image.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ uint32_t procedural_texel(int slot, int32_t i, int32_t j)
     }
 }
 
-void make_procedural_textures()
+void make_procedural_textures(uint32_t* const textures[procedural_texture_count])
 {
     // What procedural_texel computes, with each fixed part made once: the
     // cone is shared by slots 0 to 3, the rings take only 256 values of the
@@ -65,10 +65,10 @@ void make_procedural_textures()
         for (int32_t j = 0; j < texture_size; ++j) {
             const int32_t at = i * texture_size + j;
             const int32_t e = cone(i, j);  // 0..255
-            texture_slots[slot_glow][at] = grey(e * e * e / 65536);
-            texture_slots[slot_rings][at] = grey(ring_of[e]);
-            texture_slots[slot_rings_half][at] = grey(ring_of[std::min(e, 127)]);
-            texture_slots[slot_rings_quarter][at] = grey(ring_of[std::min(e, 63)]);
-            texture_slots[slot_bumps][at] = grey(std::max(0, round_to_int(scaled_sine[j] * sine[i])));
+            textures[0][at] = grey(e * e * e / 65536);
+            textures[1][at] = grey(ring_of[e]);
+            textures[2][at] = grey(ring_of[std::min(e, 127)]);
+            textures[3][at] = grey(ring_of[std::min(e, 63)]);
+            textures[4][at] = grey(std::max(0, round_to_int(scaled_sine[j] * sine[i])));
         }
 }

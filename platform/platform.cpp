@@ -1,4 +1,4 @@
-// Calls the chosen platform backend; the few things both backends share (portable).
+// Calls the chosen platform backend; the few things every backend shares (portable).
 #include <chrono>
 #include "platform/platform.h"
 

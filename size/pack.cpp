@@ -48,9 +48,9 @@ void set_u64(pack_bytes* data, size_t at, uint64_t value)
         (*data)[at + k] = uint8_t(value >> (8 * k));
 }
 
-// The contexts that served the show best when they were chosen (`search`
-// finds them again): orders 1 to 4 and sparse contexts that skip bytes, as
-// instruction operands and table columns repeat.
+// The contexts: orders 1 to 4 and sparse contexts that skip bytes, as
+// instruction operands and table columns repeat (`search` looks for a
+// better set).
 const uint8_t default_masks[] = {0x00, 0x01, 0x03, 0x07, 0x0F, 0x02, 0x05, 0x06, 0x04, 0x09, 0x31, 0xA2, 0x0C};
 constexpr uint8_t default_mixer_rate = 8;
 constexpr uint8_t default_map_shift = 7;

@@ -34,7 +34,8 @@ foreach(dir base imaging text atlas engine3d music director app platform platfor
   list(APPEND size_core_sources ${found})
 endforeach()
 # The normal build's own entry point and its offline modes stay out.
-list(REMOVE_ITEM size_core_sources ${CMAKE_SOURCE_DIR}/app/oddball_main.cpp ${CMAKE_SOURCE_DIR}/app/offline.cpp)
+list(REMOVE_ITEM size_core_sources ${CMAKE_SOURCE_DIR}/app/oddball_main.cpp ${CMAKE_SOURCE_DIR}/app/offline.cpp
+            ${CMAKE_SOURCE_DIR}/app/virtual_show.cpp)
 # One archive: the linker takes from it only the objects the show reaches.
 add_library(oddball_core_64k STATIC ${size_core_sources})
 target_link_libraries(oddball_core_64k PUBLIC PkgConfig::SDL2)

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "base/maths.h"
-#include "base/slots.h"
 #include "data/blocks.h"
 #include "imaging/blits.h"
 #include "imaging/image.h"
@@ -26,7 +25,7 @@ namespace {
 
 image sprite(int entry, uint32_t colour) { return text_sprite(caption_text(entry), colour); }
 
-// Title letters: the text entry and colour of slots 0..6 (entry 5 twice, ODDBALL).
+// Title letters: the text entry and colour of each letter (entry 5 twice, ODDBALL).
 struct title_letter {
     int entry;
     uint32_t colour;
@@ -40,19 +39,21 @@ const title_letter title_letters[7] = {
     {5, 0x777777},  // L
     {5, 0xEEEEEE},  // L
 };
-constexpr int title_frame_first = caption_title_frames;
-constexpr int title_frame_count = 6;
-constexpr int letter_shadow = 8;  // scratch slot
+constexpr int tag_text = 6, halo_text = 7;  // their caption text entries
+constexpr int letter_shadow = title_scratch;
 
-// Steps 1 to 5: the letters and strips, and the six frames of the title.
+// The title: its letters, tag and halo line made, the frames cleared and
+// the halo laid across them; then each letter enlarged and glowing, drawn
+// with its shadow into the frames that show it; the tag joins the last two.
 void build_title(image* c)
 {
+    image* letters = c + title_letter_first;
     for (int j = 0; j < 7; ++j)
-        c[j] = sprite(title_letters[j].entry, title_letters[j].colour);
-    image& tag = c[caption_title_tag];
-    image& halo = c[caption_halo_line];
-    tag = sprite(6, 0x8AC6D8);
-    halo = sprite(7, 0);  // a dark halo line, drawn mirrored
+        letters[j] = sprite(title_letters[j].entry, title_letters[j].colour);
+    image& tag = c[title_tag];
+    image& halo = c[title_halo];
+    tag = sprite(tag_text, 0x8AC6D8);
+    halo = sprite(halo_text, 0);  // a dark halo line, drawn mirrored
     mirror_horizontal(halo);
 
     c[title_frame_first] = image_create(220, 120);
@@ -63,7 +64,7 @@ void build_title(image* c)
         blit_alpha(halo, c[title_frame_first + k], int16_t(-50 * k), 100);
 
     for (int j = 0; j < 7; ++j) {
-        image& letter = c[j];
+        image& letter = letters[j];
         letter = double_size(letter);
         letter = double_size(letter);
         letter = make_glow(5, 32, 500, letter);
@@ -90,8 +91,8 @@ void build_title(image* c)
 
 }  // namespace
 
-void render_captions()
+void render_captions(image* captions, uint32_t* const* textures, int texture_count)
 {
-    build_title(caption_table);
-    run_caption_recipes(embedded_recipes_bin);
+    build_title(captions);
+    run_caption_recipes(embedded_recipes_bin, captions, textures, texture_count);
 }

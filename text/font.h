@@ -34,8 +34,10 @@ extern font_state font;
 
 // Sets the font up from a 320 x 200 sheet of one-byte pixels (0..3 intensity,
 // 255 markers).  Marker gaps below `gap_threshold` are glyph cells; larger ones
-// jump from one sheet row to the next.  Called once with the stored sheet, 19,
-// character_order and 100.
+// jump from one sheet row to the next.  Called once with the stored sheet,
+// font_glyph_height, character_order and font_gap_threshold.
+constexpr int32_t font_glyph_height = 19;
+constexpr int32_t font_gap_threshold = 100;
 void font_init(const uint8_t* bitmap, int32_t glyph_height, const char* order, int32_t gap_threshold);
 
 // Width in pixels of a zero-terminated string; characters without a glyph count 0.

@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "base/slots.h"
 #include "imaging/blits.h"
 #include "imaging/image.h"
 #include "text/captions.h"
@@ -30,6 +29,9 @@ struct recipe_reader {
 };
 
 struct recipe_images {
+    image* captions;
+    uint32_t* const* textures;
+    int texture_count;
     image scratch[2] = {};
     image texture_views[2] = {};  // texture slots seen as images: the target's, a source's
     image none = {};              // what an operand naming nothing refers to
@@ -37,12 +39,12 @@ struct recipe_images {
     // The image an operand names; `view` keeps a target's texture view apart from a source's.
     image& operator()(uint8_t operand, int view = 1)
     {
-        if (operand < caption_slot_count)
-            return caption_table[operand];
+        if (operand < caption_count)
+            return captions[operand];
         if (operand == recipe_scratch_a || operand == recipe_scratch_b)
             return scratch[operand - recipe_scratch_a];
-        if (operand >= recipe_texture_first && operand < recipe_texture_first + texture_slot_count) {
-            texture_views[view] = {texture_size, texture_size, texture_slots[operand - recipe_texture_first]};
+        if (operand >= recipe_texture_first && operand < recipe_texture_first + texture_count) {
+            texture_views[view] = {texture_size, texture_size, textures[operand - recipe_texture_first]};
             return texture_views[view];
         }
         none = {};
@@ -52,10 +54,10 @@ struct recipe_images {
 
 }  // namespace
 
-void run_caption_recipes(const uint8_t* program)
+void run_caption_recipes(const uint8_t* program, image* captions, uint32_t* const* textures, int texture_count)
 {
     recipe_reader in{program};
-    recipe_images images;
+    recipe_images images{captions, textures, texture_count};
     for (;;) {
         const uint8_t opcode = in.byte();
         if (opcode == recipe_end || opcode >= recipe_opcode_count)

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "base/image.h"
+
 // One step is an opcode byte and its operands.  An image operand is one
 // byte: a caption slot (0..133), a scratch image, or a texture slot; a colour
 // is 4 bytes and a number 2 bytes, low byte first.  Opcode 0 ends the program.
@@ -35,7 +37,8 @@ constexpr uint8_t recipe_scratch_a = 200;
 constexpr uint8_t recipe_scratch_b = 201;
 constexpr uint8_t recipe_texture_first = 224;  // texture slot n is 224 + n
 
-// Runs the recipe program at `program` over caption_table and the texture
-// slots.  The program is trusted stored data, followed by zero bytes; an
-// operand that names no image refers to an empty one.
-void run_caption_recipes(const uint8_t* program);
+// Runs the recipe program at `program` over `captions` (caption_count
+// images) and `textures` (texture_count of texture_size x texture_size).
+// The program is trusted stored data, followed by zero bytes; an operand
+// that names no image refers to an empty one.
+void run_caption_recipes(const uint8_t* program, image* captions, uint32_t* const* textures, int texture_count);

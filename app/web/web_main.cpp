@@ -13,11 +13,10 @@
 #include "app/clock.h"
 #include "app/display.h"
 #include "app/entry.h"
+#include "app/virtual_show.h"
 #include "base/format.h"
 #include "director/timeline.h"
-#include "music/mixer.h"
 #include "music/player.h"
-#include "music/sound.h"
 #include "platform/platform.h"
 
 namespace {
@@ -28,22 +27,7 @@ constexpr int frames_per_second = 60;  // the offline modes' schedule, as the na
 // sink sets quit_requested.
 int run_virtual(virtual_frame_sink sink, void* user)
 {
-    platform_use(&platform_virtual_backend);
-    virtual_reset();
-    virtual_set_frame_sink(sink, user);
-    virtual_set_frame_rate(frames_per_second);
-    display.display_depth = 32;
-    display.display_scale = 1;
-    display.display_windowed = true;
-    show_music = music_position{};
-    return program_entry();
-}
-
-// True when the frame after this one would be later than `until_ms`.
-bool last_frame_by(int32_t until_ms)
-{
-    uint64_t next = uint64_t(virtual_frames_flipped()) * 1000 / frames_per_second;
-    return int64_t(next) > until_ms;
+    return virtual_show_run(frames_per_second, 1, sink, user);
 }
 
 // 64-bit FNV-1a over the picture's bytes in red, green, blue order, row by row.
@@ -88,8 +72,8 @@ void keep_still(const virtual_frame& frame, void* user)
             break;
         uint64_t hash = picture_hash(frame.pixels, frame.width, frame.height, frame.pitch);
         format_text(s.hashes[i], sizeof s.hashes[i], "%016llx", static_cast<unsigned long long>(hash));
-        s.order[i] = show_music.music_order;
-        s.row[i] = show_music.music_row;
+        s.order[i] = show_clock.music.music_order;
+        s.row[i] = show_clock.music.music_row;
         if (i == s.count - 1) {
             s.width = frame.width;
             s.height = frame.height;
@@ -99,7 +83,8 @@ void keep_still(const virtual_frame& frame, void* user)
                             size_t(frame.width) * 4);
         }
     }
-    while (s.next < s.count && last_frame_by(s.times[s.next]))
+    const uint64_t next_frame_ms = uint64_t(virtual_frames_flipped()) * 1000 / frames_per_second;
+    while (s.next < s.count && int64_t(next_frame_ms) > s.times[s.next])
         ++s.next;
     if (s.next == s.count)
         quit_requested = 1;
@@ -107,12 +92,10 @@ void keep_still(const virtual_frame& frame, void* user)
 
 // ---- benchmark ----------------------------------------------------------------
 
-constexpr int scene_count = int(scene_id::closing_layer) + 1;
-
 struct benchmark_state {
     double last_flip_ms = 0;
     double first_flip_ms = 0;
-    std::vector<float> frame_ms[scene_count];
+    scene_frame_times times;
     int32_t until_ms = -1;
 };
 benchmark_state bench;
@@ -121,13 +104,12 @@ void count_frame(const virtual_frame& frame, void*)
 {
     double now = emscripten_get_now();
     if (bench.last_flip_ms != 0)
-        bench.frame_ms[int(scene_for_order(show_music.music_order))].push_back(float(now - bench.last_flip_ms));
+        bench.times.add(now - bench.last_flip_ms);
     else
         bench.first_flip_ms = now;
     bench.last_flip_ms = now;
     (void)frame;
-    if (bench.until_ms >= 0 && last_frame_by(bench.until_ms))
-        quit_requested = 1;
+    virtual_show_stop_after(bench.until_ms, frames_per_second);
 }
 
 }  // namespace
@@ -174,15 +156,7 @@ EMSCRIPTEN_KEEPALIVE const uint8_t* web_still_picture()
 EMSCRIPTEN_KEEPALIVE const int16_t* web_wav(int frames)
 {
     static std::vector<int16_t> samples;
-    player_init(&sound_output.player, load_music());
-    player_start(0);
-    samples.assign(size_t(frames) * 2, 0);
-    std::vector<int32_t> mix(2 * 441);
-    for (int at = 0; at < frames; at += 441) {
-        int n = std::min(441, frames - at);
-        mixer_render(uint32_t(n), mix.data());
-        convert_to_pcm16(mix.data(), samples.data() + size_t(at) * 2, uint32_t(n) * 4);
-    }
+    render_song(frames, samples);
     return samples.data();
 }
 
@@ -205,15 +179,12 @@ EMSCRIPTEN_KEEPALIVE double web_benchmark_stat(int scene, int what)
                            : double(loop_stats.last_frame_ms);
     if (scene >= scene_count)
         return -1;
-    std::vector<float>& t = bench.frame_ms[scene];
-    if (t.empty())
-        return 0;
-    std::sort(t.begin(), t.end());
+    const scene_frame_times::summary t = bench.times.of(scene_id(scene));
     switch (what) {
-    case 0: return double(t.size());
-    case 1: return t[t.size() / 2];
-    case 2: return t[t.size() * 99 / 100];
-    default: return t.back();
+    case 0: return double(t.frames);
+    case 1: return t.median;
+    case 2: return t.p99;
+    default: return t.largest;
     }
 }
 
@@ -226,7 +197,6 @@ EMSCRIPTEN_KEEPALIVE int web_start()
     display.display_depth = 32;
     display.display_scale = 1;
     display.display_windowed = true;
-    show_music = music_position{};
     web_reset_tick_gap();
     return program_start();
 }
@@ -269,8 +239,8 @@ EMSCRIPTEN_KEEPALIVE double web_state(int what)
 {
     switch (what) {
     case 0: return show_clock.elapsed_ms;
-    case 1: return show_music.music_order;
-    case 2: return show_music.music_row;
+    case 1: return show_clock.music.music_order;
+    case 2: return show_clock.music.music_row;
     case 3: return loop_stats.frames;
     case 4: return platform_largest_tick_gap_us() / 1000.0;
     case 5: return quit_requested;

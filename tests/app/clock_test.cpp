@@ -13,7 +13,7 @@ protected:
     void SetUp() override
     {
         show_clock = clock_state{};
-        show_music = music_position{};
+        show_clock.music = music_position{};
     }
     // One frame at `now` whose timer ticks saw `sync` and `word`.
     void frame(int32_t now) { clock_advance(now); }
@@ -25,10 +25,10 @@ TEST_F(Clock, SyncEventIsReleasedInTheFirstFrameMoreThan250msLater)
     timer_sample(2, 0);  // stamped with the last frame's clock, 100
     frame(300);
     frame(350);  // 350 is not more than 100 + 250
-    EXPECT_EQ(show_music.sync_pending, 0);
+    EXPECT_EQ(show_clock.music.sync_pending, 0);
     frame(351);
-    EXPECT_EQ(show_music.sync_pending, 1);
-    EXPECT_EQ(show_music.sync_value, 2);
+    EXPECT_EQ(show_clock.music.sync_pending, 1);
+    EXPECT_EQ(show_clock.music.sync_value, 2);
 }
 
 TEST_F(Clock, OneSyncEventPerFrameLowestIndexFirst)
@@ -38,16 +38,16 @@ TEST_F(Clock, OneSyncEventPerFrameLowestIndexFirst)
     timer_sample(2, 0);
     timer_sample(3, 0);
     frame(1000);
-    EXPECT_EQ(show_music.sync_value, 1);
-    show_music.sync_pending = 0;
+    EXPECT_EQ(show_clock.music.sync_value, 1);
+    show_clock.music.sync_pending = 0;
     frame(1001);
-    EXPECT_EQ(show_music.sync_value, 2);
-    show_music.sync_pending = 0;
+    EXPECT_EQ(show_clock.music.sync_value, 2);
+    show_clock.music.sync_pending = 0;
     frame(1002);
-    EXPECT_EQ(show_music.sync_value, 3);
-    show_music.sync_pending = 0;
+    EXPECT_EQ(show_clock.music.sync_value, 3);
+    show_clock.music.sync_pending = 0;
     frame(1003);
-    EXPECT_EQ(show_music.sync_pending, 0);
+    EXPECT_EQ(show_clock.music.sync_pending, 0);
 }
 
 TEST_F(Clock, EqualSyncValuesInARowGiveOneEvent)
@@ -57,18 +57,18 @@ TEST_F(Clock, EqualSyncValuesInARowGiveOneEvent)
     timer_sample(2, 0);
     timer_sample(2, 0);
     frame(1000);
-    EXPECT_EQ(show_music.sync_pending, 1);
-    show_music.sync_pending = 0;
+    EXPECT_EQ(show_clock.music.sync_pending, 1);
+    show_clock.music.sync_pending = 0;
     frame(1001);
-    EXPECT_EQ(show_music.sync_pending, 0);
+    EXPECT_EQ(show_clock.music.sync_pending, 0);
     // A zero in between makes the next 2 a new event (and the 0 one of its own).
     timer_sample(0, 0);
     timer_sample(2, 0);
     frame(2000);
-    EXPECT_EQ(show_music.sync_value, 0);
-    show_music.sync_pending = 0;
+    EXPECT_EQ(show_clock.music.sync_value, 0);
+    show_clock.music.sync_pending = 0;
     frame(2001);
-    EXPECT_EQ(show_music.sync_value, 2);
+    EXPECT_EQ(show_clock.music.sync_value, 2);
 }
 
 TEST_F(Clock, OnlyTheNewestOfSeveralDuePositionsIsPublished)
@@ -80,10 +80,10 @@ TEST_F(Clock, OnlyTheNewestOfSeveralDuePositionsIsPublished)
     frame(30);
     timer_sample(0, position(1, 7));
     frame(100);
-    EXPECT_EQ(show_music.music_row, 0);
+    EXPECT_EQ(show_clock.music.music_row, 0);
     frame(281);  // all three due at once
-    EXPECT_EQ(show_music.music_order, 1);
-    EXPECT_EQ(show_music.music_row, 7);
+    EXPECT_EQ(show_clock.music.music_order, 1);
+    EXPECT_EQ(show_clock.music.music_row, 7);
     for (const auto& e : show_clock.position_ring)
         EXPECT_EQ(e.pending, 0);
 }
@@ -92,11 +92,11 @@ TEST_F(Clock, PositionStampedAtTimeZeroIsConsumedWithoutBeingPublished)
 {
     timer_sample(0, position(0, 1));  // elapsed_ms is still 0
     frame(300);
-    EXPECT_EQ(show_music.music_row, 0);
+    EXPECT_EQ(show_clock.music.music_row, 0);
     EXPECT_EQ(show_clock.position_ring[0].pending, 0);
     // The song's start position raises no event at all.
     show_clock = clock_state{};
-    show_music = music_position{};
+    show_clock.music = music_position{};
     timer_sample(0, position(0, 0));
     EXPECT_EQ(show_clock.position_write, 0);
 }
@@ -108,16 +108,16 @@ TEST_F(Clock, RingsWrapAfter40Entries)
         timer_sample(0, position(0, i));
     EXPECT_EQ(show_clock.position_write, 1);
     frame(1000);
-    EXPECT_EQ(show_music.music_row, 41);  // the lapped entry 0 holds the newest
+    EXPECT_EQ(show_clock.music.music_row, 41);  // the lapped entry 0 holds the newest
 }
 
 TEST_F(Clock, SilentTimerPublishesNothing)
 {
     for (int t = 0; t < 10000; t += 16)
         frame(t);
-    EXPECT_EQ(show_music.music_order, 0);
-    EXPECT_EQ(show_music.music_row, 0);
-    EXPECT_EQ(show_music.sync_pending, 0);
+    EXPECT_EQ(show_clock.music.music_order, 0);
+    EXPECT_EQ(show_clock.music.music_row, 0);
+    EXPECT_EQ(show_clock.music.sync_pending, 0);
 }
 
 }  // namespace

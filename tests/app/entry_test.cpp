@@ -21,15 +21,11 @@ protected:
         virtual_reset();
         display = display_state{};
         quit_requested = 0;
-        show_music.music_order = 0;
-        show_music.music_row = 0;
     }
     void TearDown() override
     {
         display_release();
         quit_requested = 0;
-        show_music.music_order = 0;
-        show_music.music_row = 0;
         platform_use(&platform_sdl_backend);
     }
 };
@@ -45,6 +41,20 @@ void log_flip(const virtual_frame&, void* user)
     auto* log = static_cast<flip_log*>(user);
     ++log->frames;
     log->with_cursor += virtual_cursor_visible();
+}
+
+// Counts frames and, after each is presented, puts the song where `row` of order 27 says.
+struct song_at_end {
+    flip_log log;
+    int32_t row;
+};
+
+void move_song(const virtual_frame& frame, void* user)
+{
+    auto* song = static_cast<song_at_end*>(user);
+    log_flip(frame, &song->log);
+    show_clock.music.music_order = 27;
+    show_clock.music.music_row = song->row;
 }
 
 }  // namespace
@@ -109,22 +119,19 @@ TEST_F(Entry, EscapeEndsTheRunAfterTheFramePresented)
 
 TEST_F(Entry, TheSongsEndEndsTheRun)
 {
-    flip_log log;
-    virtual_set_frame_sink(log_flip, &log);
-    show_music.music_order = 27;
-    show_music.music_row = 61;
+    song_at_end song{{}, 61};
+    virtual_set_frame_sink(move_song, &song);
     virtual_push_event(platform_event::other);
     virtual_push_event(platform_event::close);
     EXPECT_EQ(program_entry(), 0);
-    EXPECT_EQ(log.frames, 2) << "order 27 row 61 is still part of the show";
+    EXPECT_EQ(song.log.frames, 2) << "order 27 row 61 is still part of the show";
 
     virtual_reset();
-    virtual_set_frame_sink(log_flip, &log);
-    log = {};
+    song = {{}, 62};
+    virtual_set_frame_sink(move_song, &song);
     quit_requested = 0;
-    show_music.music_row = 62;
     EXPECT_EQ(program_entry(), 0);
-    EXPECT_EQ(log.frames, 1);
+    EXPECT_EQ(song.log.frames, 1);
 }
 
 TEST_F(Entry, NoDisplayEndsWithStatusOneAndItsReason)

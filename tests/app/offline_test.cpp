@@ -24,7 +24,7 @@ struct published {
 void record_position(const virtual_frame& frame, void* user)
 {
     static_cast<std::vector<published>*>(user)->push_back(
-        {show_music.music_order, show_music.music_row, int32_t(frame.time_ms)});
+        {show_clock.music.music_order, show_clock.music.music_row, int32_t(frame.time_ms)});
 }
 
 TEST(Offline, ShowEndsInTheFirstFrameAfterOrder27Row62IsPublished)
@@ -37,7 +37,7 @@ TEST(Offline, ShowEndsInTheFirstFrameAfterOrder27Row62IsPublished)
     display.display_windowed = true;
     quit_requested = 0;
     show_clock = clock_state{};
-    show_music = music_position{};
+    show_clock.music = music_position{};
     ASSERT_EQ(program_entry(), 0);
     platform_use(&platform_sdl_backend);
 

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/clock.h"
 #include "director/precalc.h"
 #include "director/timeline.h"
 #include "media/media_files.h"
@@ -19,6 +18,10 @@
 #include "text/captions.h"
 
 namespace {
+
+// The song position the tests hand the timeline.
+music_position music;
+
 
 constexpr int width = 320;
 constexpr int height = 240;
@@ -36,8 +39,7 @@ protected:
     void SetUp() override
     {
         director = director_state{};
-        show_clock = clock_state{};
-        show_music = music_position{};
+        music = music_position{};
     }
 
     // One frame through the timeline from director state `state` at song
@@ -46,11 +48,11 @@ protected:
     static frame draw(const director_state& state, int32_t order, int32_t row, int32_t t)
     {
         director = state;
-        show_music.music_order = order;
-        show_music.music_row = row;
-        show_music.sync_pending = 0;
+        music.music_order = order;
+        music.music_row = row;
+        music.sync_pending = 0;
         frame pixels(width * height, 0x5A5A5A5Au);
-        timeline_frame(t, pixels.data());
+        timeline_frame(t, music, pixels.data());
         return pixels;
     }
 
@@ -60,12 +62,12 @@ protected:
                                      int32_t value)
     {
         director = state;
-        show_music.music_order = order;
-        show_music.music_row = row;
-        show_music.sync_pending = 1;
-        show_music.sync_value = value;
+        music.music_order = order;
+        music.music_row = row;
+        music.sync_pending = 1;
+        music.sync_value = value;
         frame pixels(width * height);
-        timeline_frame(t, pixels.data());
+        timeline_frame(t, music, pixels.data());
         return director;
     }
 
@@ -148,12 +150,14 @@ TEST_F(ClosingScenes, TunnelComesOutOfBlackOverOrder17)
     EXPECT_EQ(draw(state, 17, 63, t), darkened(full, 3));
 
     // Orders 17 and 18 zero the count of the caption sequence to come, and
-    // every tunnel frame prepares the layer's caption count.
+    // the layer scene entered from the tunnel starts its caption count.
     state.subtitle_beats = 5;
     state.sequence_beats = 7;
     state.sync2_count = 4;
     draw(state, 18, 10, t);
     EXPECT_EQ(director.subtitle_beats, 0);
+    state.scene = int32_t(scene_id::tunnel);
+    draw(state, 23, 0, t);
     EXPECT_EQ(director.sequence_beats, 0);
     EXPECT_EQ(director.sync2_count, -1);
 }
@@ -195,8 +199,6 @@ TEST_F(ClosingScenes, SloganCaptionsOfOrders19And20FollowTheBeats)
     draw(state, 19, 5, t);
     EXPECT_EQ(director.reveal_beats, 0);
     EXPECT_EQ(director.subtitle_beats, 15);
-    EXPECT_EQ(director.sync2_count, -1);
-    EXPECT_EQ(director.sequence_beats, 0);
 }
 
 TEST_F(ClosingScenes, GlidingCaptionsTravel25PixelsWhileShownAndStop)
@@ -290,19 +292,21 @@ TEST_F(ClosingScenes, LayerCaptionSequenceStartsWithTheSecondEventAfterTheTunnel
     state = with_event(state, 23, 20, 132100, 1);
     EXPECT_EQ(captions_shown(candidates, state, 23, 21, t + 1500), (std::set<int>{117}));
 
-    // Counts far beyond the song's hold the caption at the table's last entry
+    // Counts far beyond the song's hold the caption at the list's last line
     // (seen where the streaks leave the corner unsaturated).
     director_state far;
     far.sequence_beats = 41;
     far.sync2_count = 0;
-    EXPECT_EQ(captions_shown(candidates, far, 24, 5, t), (std::set<int>{caption_slot_count - 1}));
+    EXPECT_EQ(captions_shown(candidates, far, 24, 5, t), (std::set<int>{caption_made_with_last}));
     // A negative count never shows one.
     far.sequence_beats = 0;
     far.sync2_count = -3;
     EXPECT_TRUE(captions_shown(candidates, far, 24, 5, t).empty());
 
-    // The layer scene leaves its time for the closing line to start from.
-    draw(state, 25, 5, 145678);
+    // The closing line starts from the time of the layer scene's last frame.
+    state.scene = int32_t(scene_id::layer_lens);
+    state.prev_frame_time = 145678;
+    draw(state, 27, 0, 145700);
     EXPECT_EQ(director.subtitle_beats, 145678);
 }
 
@@ -387,6 +391,7 @@ TEST_F(ClosingScenes, ClosingLineScrollsInFromTheRightAtTwoNinthsOfAPixelPerMs)
     state.prev_frame_time = 153884;
     draw(state, 27, 13, 153900);
     state.prev_frame_time = 153900;
+    state.scene = int32_t(scene_id::closing_layer);
     EXPECT_EQ(0, std::memcmp(&director, &state, sizeof state));
 }
 

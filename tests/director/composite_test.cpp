@@ -278,8 +278,6 @@ TEST_F(TunnelTest, EachLayerKeepsItsTextureAndOffsetsAsItMovesNearer)
         }
 }
 
-// Both hashes were first checked against a separate per-byte model of the
-// layer written in another language, not only taken from this code.
 TEST_F(TunnelTest, FramesMatchTheirGoldenHashes)
 {
     std::vector<uint32_t> frame(width * height);
@@ -301,8 +299,6 @@ protected:
     std::vector<uint32_t> texture_b = random_pixels(256 * 256, 21);
     void SetUp() override
     {
-        if (!zoom_tables)
-            zoom_tables = static_cast<uint8_t*>(mem_alloc(256));
         blob_table_setup();
     }
 };

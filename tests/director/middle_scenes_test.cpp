@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "app/clock.h"
 #include "app/display.h"
 #include "base/memory.h"
 #include "director/precalc.h"
@@ -19,6 +18,10 @@
 #include "text/captions.h"
 
 namespace {
+
+// The song position the tests hand the timeline.
+music_position music;
+
 
 using frame = std::vector<uint32_t>;
 
@@ -62,13 +65,12 @@ protected:
         const image scratch = caption_table[92];
         std::memcpy(scratch.pixels, built_scratch.data(), built_scratch.size() * 4);
         director = m.state;
-        show_clock = clock_state{};
-        show_music = music_position{};
-        show_music.music_order = m.order;
-        show_music.music_row = m.row;
+        music = music_position{};
+        music.music_order = m.order;
+        music.music_row = m.row;
         uint32_t* screen = precalculated_show();
         std::memset(screen, 0x5A, frame_words * 4);  // scenes must not depend on what was there
-        timeline_frame(m.t, screen);
+        timeline_frame(m.t, music, screen);
         return frame(screen, screen + frame_words);
     }
 
@@ -266,17 +268,18 @@ TEST_F(MiddleScenes, CountersPastTheirTablesHoldTheLastEntry)
     EXPECT_EQ(sequence_frame(1000000), last);
     EXPECT_NE(sequence_frame(28), last);
 
-    // The subtitles 70 + count: the table's last caption is 133.
+    // The subtitles, one a count: past the last (the 15th, count 14) it
+    // holds, and the next caption (the opening column's) never shows.
     auto subtitle_frame = [](int32_t c, int32_t b = 0) {
         moment m = at(9, 20, 54000);
         m.state.subtitle_beats = c;
         m.state.sequence_beats = b;
         return render(m);
     };
-    const frame last_subtitle = subtitle_frame(64);  // even, like the two below: centre light on
-    EXPECT_EQ(subtitle_frame(66), last_subtitle);
+    const frame last_subtitle = subtitle_frame(14);  // even, like the two below: centre light on
+    EXPECT_EQ(subtitle_frame(16), last_subtitle);
     EXPECT_EQ(subtitle_frame(2000000000), last_subtitle);
-    EXPECT_NE(subtitle_frame(2), last_subtitle);
+    EXPECT_NE(subtitle_frame(12), last_subtitle);
     // The centre light's slot cycles 1, 2, 3 with the count halved, below 0 too.
     EXPECT_EQ(subtitle_frame(64, -2), subtitle_frame(64, 4));
     EXPECT_NE(subtitle_frame(64, 2), subtitle_frame(64, 4));
@@ -294,36 +297,45 @@ TEST_F(MiddleScenes, EachSceneChangesItsOwnCounters)
     start.sync23_count = 3;
     start.prev_frame_time = 50000 - 20;
 
-    // Orders 4 and 5: pulse_phase += 20 x 100^2; count a starts again at 1.
+    // Each scene entered from the one before: orders 4 and 5 keep the
+    // counts; pulse_phase += 20 x 100^2.
+    start.scene = int32_t(scene_id::zoomer_streaks);
     moment m{4, 0, 50000, start};
     render(m);
     director_state expect = start;
     expect.pulse_phase = 200000.0f;
-    expect.reveal_beats = 1;
     expect.prev_frame_time = 50000;
+    expect.scene = int32_t(scene_id::plasma_shaded);
     EXPECT_EQ(0, std::memcmp(&director, &expect, sizeof expect));
     // A stronger kind-3 pulse turns the push around: g3 = 110, g2 = 100.
     m.state.sync3_time = 50000;
     render(m);
     EXPECT_EQ(director.pulse_phase, -20.0f * 210 * 210);
 
-    // Orders 6 to 8: spin_phase += dt x spin_sign; count c to 0.
+    // Orders 6 to 8: spin_phase += dt x spin_sign; count a starts at 1.
     m = {6, 0, 50000, start};
     m.state.spin_phase = 10.0f;
+    m.state.scene = int32_t(scene_id::plasma_shaded);
     render(m);
     expect = start;
     expect.spin_phase = 10.0f - 20;
-    expect.subtitle_beats = 0;
+    expect.reveal_beats = 1;
     expect.prev_frame_time = 50000;
+    expect.scene = int32_t(scene_id::plasma_lines);
     EXPECT_EQ(0, std::memcmp(&director, &expect, sizeof expect));
 
-    // Orders 9, 10 and 13, 14: count b to 0.  11, 12 and 15, 16: nothing.
+    // Orders 9 and 10 start count c at 0, 11, 12 and 15, 16 count b;
+    // 13 and 14 keep them.
     for (int32_t order : {9, 11, 13, 15}) {
         m = {order, 0, 50000, start};
+        m.state.scene = int32_t(scene_for_order(order - 1));
         render(m);
         expect = start;
         expect.prev_frame_time = 50000;
-        if (order == 9 || order == 13)
+        expect.scene = int32_t(scene_for_order(order));
+        if (order == 9)
+            expect.subtitle_beats = 0;
+        if (order == 11 || order == 15)
             expect.sequence_beats = 0;
         EXPECT_EQ(0, std::memcmp(&director, &expect, sizeof expect)) << "order " << order;
     }

@@ -7,14 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "app/clock.h"
 #include "director/timeline.h"
 #include "media/media_files.h"
 #include "tests/support/helpers.h"
 #include "tests/support/scene_frames.h"
-#include "text/captions.h"
+#include "director/pictures.h"
 
 namespace {
+
+// The song position the tests hand the timeline.
+music_position music;
+
 
 constexpr int width = 320;
 constexpr int height = 240;
@@ -24,8 +27,7 @@ protected:
     void SetUp() override
     {
         director = director_state{};
-        show_clock = clock_state{};
-        show_music = music_position{};
+        music = music_position{};
     }
 
     // One frame through the timeline with the director in `state`, at song
@@ -33,10 +35,10 @@ protected:
     static frame draw(const director_state& state, int32_t order, int32_t t)
     {
         director = state;
-        show_music.music_order = order;
-        show_music.sync_pending = 0;
+        music.music_order = order;
+        music.sync_pending = 0;
         frame pixels(width * height, 0x5A5A5A5Au);
-        timeline_frame(t, pixels.data());
+        timeline_frame(t, music, pixels.data());
         return pixels;
     }
 
@@ -71,9 +73,9 @@ protected:
 
     void event(int32_t t, int32_t value, uint32_t* pixels)
     {
-        show_music.sync_pending = 1;
-        show_music.sync_value = value;
-        timeline_frame(t, pixels);
+        music.sync_pending = 1;
+        music.sync_value = value;
+        timeline_frame(t, music, pixels);
     }
 };
 
@@ -98,11 +100,11 @@ TEST_F(OpeningScenes, ShowStartsBlackThenTitleFramesFollowTheBeats)
     frame pixels(width * height);
     for (int beats = 1; beats <= 9; ++beats) {
         const int32_t t = 1000 * beats;
-        show_music.music_order = beats <= 5 ? 0 : 1;
+        music.music_order = beats <= 5 ? 0 : 1;
         event(t, 1, pixels.data());
         ASSERT_EQ(director.reveal_beats, beats);
         const director_state state = director;
-        const int32_t order = show_music.music_order;
+        const int32_t order = music.music_order;
 
         frame f = draw(state, order, t + 400);
         EXPECT_GT(non_black(f), size_t(width * height / 2)) << "the zoomer shows after beat " << beats;
@@ -184,19 +186,27 @@ TEST_F(OpeningScenes, CountersResetAndPulsesIntegrate)
     start.subtitle_beats = 3;
     start.prev_frame_time = 5980;
 
-    // Orders 0 and 1: the counters of the next scene start from 0 again;
-    // a beat 150 ms ago gives a pulse of 65 - 15 = 50, over 20 ms 20 x 50^2.
+    // Orders 0 and 1 keep the counters; a beat 150 ms ago gives a pulse of
+    // 65 - 15 = 50, over 20 ms 20 x 50^2.
     start.sync1_time = 5850;
     draw(start, 1, 6000);
-    EXPECT_EQ(director.sync23_count, 0);
-    EXPECT_EQ(director.sequence_beats, 0);
+    EXPECT_EQ(director.sync23_count, 5);
+    EXPECT_EQ(director.sequence_beats, 3);
     EXPECT_EQ(director.reveal_beats, 3);
     EXPECT_EQ(director.subtitle_beats, 3);
     EXPECT_EQ(director.sync2_count, 4);
     EXPECT_EQ(director.pulse_phase, 50000.0f);
     EXPECT_EQ(director.prev_frame_time, 6000);
 
-    // Orders 2 and 3 keep the counters.  An event of value 3 100 ms ago
+    // Orders 2 and 3 entered from 0 and 1 count their column from 0 again.
+    director_state entering = start;
+    entering.scene = int32_t(scene_id::opening_zoomer);
+    draw(entering, 2, 6000);
+    EXPECT_EQ(director.sync23_count, 0);
+    EXPECT_EQ(director.sequence_beats, 0);
+    EXPECT_EQ(director.reveal_beats, 3);
+
+    // Then they keep the counters.  An event of value 3 100 ms ago
     // (pulse 55) outweighing one of value 2 800 ms ago (pulse 20) pulls the
     // phase back by 20 x 75^2; the other way round it pushes it forward.
     start.pulse_phase = 1000.0f;

@@ -6,32 +6,35 @@
 #include <cstring>
 #include <vector>
 
-#include "app/clock.h"
 
 namespace {
+
+// The song position the tests hand the timeline.
+music_position music;
+
 
 class Timeline : public testing::Test {
 protected:
     void SetUp() override
     {
         director = director_state{};
-        show_clock = clock_state{};
-        show_music = music_position{};
+        music = music_position{};
         // Orders 2 and 3 keep every counter; their scene only integrates
         // pulse_phase, which the comparisons below take as it comes.
-        show_music.music_order = 2;
+        music.music_order = 2;
     }
     // The director's state equals `expect` apart from pulse_phase.
     static bool state_is(director_state expect)
     {
         expect.pulse_phase = director.pulse_phase;
+        expect.scene = director.scene;
         return std::memcmp(&director, &expect, sizeof expect) == 0;
     }
     void frame_with_event(int32_t t, int32_t value)
     {
-        show_music.sync_pending = 1;
-        show_music.sync_value = value;
-        timeline_frame(t, screen.data());
+        music.sync_pending = 1;
+        music.sync_value = value;
+        timeline_frame(t, music, screen.data());
     }
     std::vector<uint32_t> screen = std::vector<uint32_t>(320 * 240, 0x12345678);
 };
@@ -47,7 +50,7 @@ TEST_F(Timeline, SyncValuesChangeExactlyTheirState)
     expect.sync1_time = 100;
     expect.prev_frame_time = 100;
     EXPECT_TRUE(state_is(expect));
-    EXPECT_EQ(show_music.sync_pending, 0);
+    EXPECT_EQ(music.sync_pending, 0);
 
     frame_with_event(200, 2);
     expect.sync23_count = 1;
@@ -67,7 +70,7 @@ TEST_F(Timeline, SyncValuesChangeExactlyTheirState)
     frame_with_event(500, 7);
     expect.prev_frame_time = 500;
     EXPECT_TRUE(state_is(expect));
-    EXPECT_EQ(show_music.sync_pending, 0);
+    EXPECT_EQ(music.sync_pending, 0);
 
     // A second event of value 1 turns the spin back.
     frame_with_event(600, 1);
@@ -77,8 +80,8 @@ TEST_F(Timeline, SyncValuesChangeExactlyTheirState)
 
 TEST_F(Timeline, NoPendingEventChangesNothing)
 {
-    show_music.sync_value = 1;  // stale value without the pending mark
-    timeline_frame(40, screen.data());
+    music.sync_value = 1;  // stale value without the pending mark
+    timeline_frame(40, music, screen.data());
     EXPECT_EQ(director.reveal_beats, 0);
     EXPECT_EQ(director.sync1_time, -10000);
     EXPECT_EQ(director.prev_frame_time, 40);

@@ -1,6 +1,8 @@
 // What the 3D engine's tests share: small meshes in the stored format, the engine made ready once.
 #include "tests/engine3d/engine_support.h"
 
+#include "director/pictures.h"
+#include "engine3d/mesh.h"
 #include "tools/preview/stand_in_textures.h"
 
 std::vector<uint8_t> stored_mesh(const std::vector<std::array<int, 3>>& vertices,
@@ -35,6 +37,6 @@ void ready_engine()
     if (ready)
         return;
     fill_stand_in_textures(false);
-    setup_objects();
+    setup_objects(texture_slots[slot_bubbles], texture_slots[slot_environment], texture_slots[slot_clouds]);
     ready = true;
 }

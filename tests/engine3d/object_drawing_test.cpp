@@ -152,7 +152,7 @@ TEST(DrawVertexSprites, SizeFollowsDepthAndSlotFollowsIndex)
         o.screen_points[v] = at[v];
     }
     std::vector<uint32_t> frame(320 * 240, 0);
-    draw_vertex_sprites(o, frame.data());
+    draw_vertex_sprites(o, texture_slots, frame.data());
     // z = 0: size 30 at the centre, x and y from 145 to 174.
     int left = 320, right = -1;
     for (int x = 0; x < 320; ++x)
@@ -171,7 +171,7 @@ TEST(DrawVertexSprites, SizeFollowsDepthAndSlotFollowsIndex)
     EXPECT_EQ(frame[193 * 320 + 60], 0u);
 
     std::vector<uint32_t> dots(320 * 240, 0);
-    draw_vertex_dots(o, dots.data());
+    draw_vertex_dots(o, texture_slots[slot_glow], dots.data());
     int lit = 0;
     for (int y = 190; y < 210; ++y)
         for (int x = 50; x < 70; ++x)

@@ -36,15 +36,15 @@ TEST(RenderBlob, SetsFocalAndPoseFromT)
 {
     ready_engine();
     std::vector<uint32_t> frame(320 * 240, 0);
-    render_blob(0, 0, 0.4f, 0, frame.data());
+    render_blob(0, 0, 0.4f, 0, texture_slots[slot_clouds], texture_slots[slot_swirl], texture_slots[slot_environment], frame.data());
     EXPECT_EQ(engine3d.camera.focal, 160);
     EXPECT_EQ(engine3d.sphere_object.pos_z, 1200);
     EXPECT_EQ(engine3d.sphere_object.pos_x, 0);
-    render_blob(1, 54321, 0.4f, 100, frame.data());
+    render_blob(1, 54321, 0.4f, 100, texture_slots[slot_clouds], texture_slots[slot_swirl], texture_slots[slot_environment], frame.data());
     EXPECT_EQ(engine3d.camera.focal, 140);
     EXPECT_EQ(engine3d.sphere_object.angle_z, 100);
     EXPECT_FLOAT_EQ(engine3d.sphere_object.angle_x, 123.6f);
-    render_blob(0, 20000, 0.4f, 10, frame.data());
+    render_blob(0, 20000, 0.4f, 10, texture_slots[slot_clouds], texture_slots[slot_swirl], texture_slots[slot_environment], frame.data());
     EXPECT_FLOAT_EQ(engine3d.camera.focal, float(140 + 20 * std::cos(20000 / 39545.5)));
     EXPECT_FLOAT_EQ(engine3d.sphere_object.pos_z, float(1200 - 200 * std::sin(20000 / 43343.5)));
     EXPECT_GT(changed_box(frame, 0).right, 0);
@@ -66,9 +66,9 @@ TEST(RenderBlob, AmplitudeZeroDeformsOnlyTheTwoWaveVariant)
                 return true;
         return false;
     };
-    render_blob(0, 3000, 0, 70, frame.data());
+    render_blob(0, 3000, 0, 70, texture_slots[slot_clouds], texture_slots[slot_swirl], texture_slots[slot_environment], frame.data());
     EXPECT_FALSE(undeformed_differs());
-    render_blob(1, 3000, 0, 70, frame.data());
+    render_blob(1, 3000, 0, 70, texture_slots[slot_clouds], texture_slots[slot_swirl], texture_slots[slot_environment], frame.data());
     EXPECT_TRUE(undeformed_differs());
 }
 
@@ -169,12 +169,12 @@ TEST(RenderModes, GoldenFrames)
         const char* hash;
     };
     const still stills[] = {
-        {"blob0", 0, [](uint32_t* f) { render_blob(0, 45000, 0.7f, 1500, f); }, "7f1642d7d7e42844"},
-        {"blob1", 0, [](uint32_t* f) { render_blob(1, 30000, 0.4f, 18000, f); }, "aae759c185ecfeef"},
-        {"wire-dots", 0x808080, [](uint32_t* f) { render_wire_dots(52500, f); }, "1374fa6f343ec929"},
+        {"blob0", 0, [](uint32_t* f) { render_blob(0, 45000, 0.7f, 1500, texture_slots[slot_clouds], texture_slots[slot_swirl], texture_slots[slot_environment], f); }, "7f1642d7d7e42844"},
+        {"blob1", 0, [](uint32_t* f) { render_blob(1, 30000, 0.4f, 18000, texture_slots[slot_clouds], texture_slots[slot_swirl], texture_slots[slot_environment], f); }, "aae759c185ecfeef"},
+        {"wire-dots", 0x808080, [](uint32_t* f) { render_wire_dots(52500, texture_slots[slot_glow], f); }, "1374fa6f343ec929"},
         {"wire-outline", 0xFFFFFF, [](uint32_t* f) { render_wire_outline(1200000, f); }, "c70bce3dbc0e321f"},
-        {"sprite-sphere", 0, [](uint32_t* f) { render_sprite_sphere(1234.5f, f); }, "a8bee2f129110a7b"},
-        {"sprite-sphere-far", 0, [](uint32_t* f) { render_sprite_sphere(0, f); }, "1b1f8671e5e61571"},
+        {"sprite-sphere", 0, [](uint32_t* f) { render_sprite_sphere(1234.5f, texture_slots, f); }, "a8bee2f129110a7b"},
+        {"sprite-sphere-far", 0, [](uint32_t* f) { render_sprite_sphere(0, texture_slots, f); }, "1b1f8671e5e61571"},
     };
     for (const still& s : stills) {
         std::vector<uint32_t> frame(320 * 240, s.fill);
@@ -192,12 +192,12 @@ TEST(RenderModes, StayInsideTheFrameForAnyTime)
     uint32_t* frame = memory.data() + guard;
     const float nan = std::nanf(""), inf = INFINITY;
     for (float t : {nan, inf, -inf, 1e30f, -1e30f, 3e9f, -123456.0f, 411775.0f}) {
-        render_blob(0, t, 0.5f, t, frame);
-        render_blob(1, 100, t, 10, frame);
-        render_blob(2, 100, 1e4f, t, frame);
-        render_wire_dots(t, frame);
+        render_blob(0, t, 0.5f, t, texture_slots[slot_clouds], texture_slots[slot_swirl], texture_slots[slot_environment], frame);
+        render_blob(1, 100, t, 10, texture_slots[slot_clouds], texture_slots[slot_swirl], texture_slots[slot_environment], frame);
+        render_blob(2, 100, 1e4f, t, texture_slots[slot_clouds], texture_slots[slot_swirl], texture_slots[slot_environment], frame);
+        render_wire_dots(t, texture_slots[slot_glow], frame);
         render_wire_outline(t, frame);
-        render_sprite_sphere(t, frame);
+        render_sprite_sphere(t, texture_slots, frame);
     }
     for (int i = 0; i < guard; ++i)
         ASSERT_TRUE(memory[i] == 0x5A5A5A5A && memory[memory.size() - 1 - i] == 0x5A5A5A5A) << i;

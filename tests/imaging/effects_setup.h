@@ -7,7 +7,7 @@
 
 #include "imaging/tables.h"
 
-// Builds the procedural textures (slots 0..4), zoom_tables, the polar tables,
+// Builds the procedural textures (slots 0..4), the polar tables,
 // the warp grids and the lens tables once per test program.
 void prepare_effect_tables();
 

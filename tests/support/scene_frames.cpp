@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "text/captions.h"
+#include "director/pictures.h"
 
 box difference_box(const frame& a, const frame& b)
 {

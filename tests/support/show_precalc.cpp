@@ -10,7 +10,7 @@ uint32_t* precalculated_show()
     static uint32_t* frame = nullptr;
     if (!frame) {
         frame = static_cast<uint32_t*>(mem_alloc(size_t(frame_pixels) * 4));
-        precalc_all(frame);
+        precalc_all();
     }
     return frame;
 }

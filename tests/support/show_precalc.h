@@ -3,6 +3,5 @@
 
 #include <cstdint>
 
-// Runs precalc_all once with a frame-sized buffer of its own as the frame
-// buffer (screen_pixels) and returns that buffer.
+// Runs precalc_all once and returns a frame-sized buffer of its own to draw into.
 uint32_t* precalculated_show();

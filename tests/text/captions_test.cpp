@@ -31,7 +31,7 @@ void build_captions_once()
         if (!slot)
             slot = static_cast<uint32_t*>(mem_alloc(256 * 256 * 4));
     font_init(embedded_font_bin, 19, character_order, 100);
-    render_captions();
+    render_captions(caption_table, texture_slots, texture_slot_count);
 }
 
 bool same_pixels(const image& a, const image& b)
@@ -75,7 +75,7 @@ TEST(CaptionRecipes, StepsDoWhatTheirCallsDo)
         recipe_release, 2,
         recipe_end,
     };
-    run_caption_recipes(program);
+    run_caption_recipes(program, caption_table, texture_slots, texture_slot_count);
 
     image sprite = text_sprite(caption_text(16), 0xCC8844);
     image text = text_image(caption_text(17));

@@ -70,15 +70,15 @@ int preview_3d(int argc, char** argv)
     const uint32_t fill = background >= 0 ? uint32_t(background) : mode == "wire-dots" ? 0x808080 : wire ? 0xFFFFFF : 0;
     std::vector<uint32_t> frame(320 * 240, fill);
     if (mode == "blob0")
-        render_blob(0, float(t), float(amplitude), float(spin_given ? spin : t / 30), frame.data());
+        render_blob(0, float(t), float(amplitude), float(spin_given ? spin : t / 30), texture_slots[slot_clouds], texture_slots[slot_swirl], texture_slots[slot_environment], frame.data());
     else if (mode == "blob1")
-        render_blob(1, float(t), float(amplitude), float(spin_given ? spin : t * 0.6), frame.data());
+        render_blob(1, float(t), float(amplitude), float(spin_given ? spin : t * 0.6), texture_slots[slot_clouds], texture_slots[slot_swirl], texture_slots[slot_environment], frame.data());
     else if (mode == "wire-dots")
-        render_wire_dots(float(t), frame.data());
+        render_wire_dots(float(t), texture_slots[slot_glow], frame.data());
     else if (mode == "wire-outline")
         render_wire_outline(float(t), frame.data());
     else
-        render_sprite_sphere(float(t), frame.data());
+        render_sprite_sphere(float(t), texture_slots, frame.data());
     picture pic;
     pic.width = 320;
     pic.height = 240;

@@ -90,8 +90,6 @@ void preview_tunnel(int32_t t, uint32_t* frame)
 // texture (slot 28) magnified in the scratch buffer, added on top.
 void preview_lens_feedback(int32_t t, uint32_t* frame)
 {
-    if (!zoom_tables)
-        zoom_tables = static_cast<uint8_t*>(mem_alloc(256));
     blob_table_setup();
     std::vector<uint32_t> scratch(size_t(screen_width) * screen_height, 0);
     lens_feedback(static_cast<float>(t * 0.1923076923076923), 0.0f, static_cast<float>(t * 0.05), texture_slots[slot_lens_light],

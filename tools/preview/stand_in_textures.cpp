@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "base/memory.h"
-#include "base/slots.h"
+#include "director/pictures.h"
 #include "engine3d/mesh.h"
 
 namespace {

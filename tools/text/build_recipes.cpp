@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "base/slots.h"
+#include "director/pictures.h"
 #include "text/captions.h"
 #include "text/recipes.h"
 
