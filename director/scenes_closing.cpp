@@ -7,6 +7,7 @@
 #include "base/maths.h"
 #include "director/composite.h"
 #include "director/precalc.h"
+#include "director/scene_helpers.h"
 #include "director/scenes.h"
 #include "director/timeline.h"
 #include "imaging/blits.h"
@@ -15,19 +16,6 @@
 #include "text/captions.h"
 
 namespace {
-
-// A pulse that jumps to `peak` at a sync event and falls by `rate` per
-// millisecond to 0.
-double decay(int32_t t, int32_t sync_time, double peak, double rate)
-{
-    return std::max(0.0, peak - (t - sync_time) * rate);
-}
-
-// The frame as an image, for the blits and the fades.
-image frame_image(uint32_t* screen)
-{
-    return {screen_width, screen_height, screen};
-}
 
 void clear_frame(uint32_t* pixels)
 {

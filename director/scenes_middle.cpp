@@ -5,6 +5,7 @@
 #include "base/frame.h"
 #include "base/maths.h"
 #include "director/precalc.h"
+#include "director/scene_helpers.h"
 #include "director/scenes.h"
 #include "director/timeline.h"
 #include "engine3d/rasterisers.h"
@@ -16,45 +17,6 @@
 #include "text/captions.h"
 
 namespace {
-
-enum class blit_kind { alpha, add, subtract, multiply };
-
-// One caption placed on the frame: which, how it is combined, where its
-// top-left corner goes.
-struct caption_placement {
-    int32_t caption;
-    blit_kind blit;
-    int16_t x, y;
-};
-
-void draw_caption(const caption_placement& placed, image frame)
-{
-    const image& source = caption_table[placed.caption];
-    switch (placed.blit) {
-    case blit_kind::alpha: blit_alpha(source, frame, placed.x, placed.y); break;
-    case blit_kind::add: blit_add(source, frame, placed.x, placed.y); break;
-    case blit_kind::subtract: blit_subtract(source, frame, placed.x, placed.y); break;
-    case blit_kind::multiply: blit_multiply(source, frame, placed.x, placed.y); break;
-    }
-}
-
-// The frame buffer as an image record, for the blits and the fade.
-image frame_image(uint32_t* screen) { return {screen_width, screen_height, screen}; }
-
-// A pulse that jumps to `peak` at a sync event and falls by `rate` per ms
-// down to 0.
-double decay(int32_t t, int32_t event_time, double peak, double rate)
-{
-    return std::max(0.0, peak - double(t - event_time) * rate);
-}
-
-// The square of the two decays' sum, negative while the kind-3 pulse leads:
-// events of value 3 push the motion back, those of value 2 forward.
-double signed_pulse(double g3, double g2)
-{
-    const double sum = g3 + g2;
-    return g3 > g2 ? -sum * sum : sum * sum;
-}
 
 // The frame time since the previous frame (the first frame's is t itself).
 int32_t frame_delta(int32_t t) { return t - director.prev_frame_time; }

@@ -6,6 +6,7 @@
 #include "base/frame.h"
 #include "base/maths.h"
 #include "director/precalc.h"
+#include "director/scene_helpers.h"
 #include "director/scenes.h"
 #include "director/timeline.h"
 #include "imaging/blits.h"
@@ -14,24 +15,6 @@
 #include "text/captions.h"
 
 namespace {
-
-// A pulse that jumps to `peak` at a sync event and falls by `rate` per
-// millisecond to 0.
-double decay(int32_t t, int32_t sync_time, double peak, double rate)
-{
-    return std::max(0.0, peak - (t - sync_time) * rate);
-}
-
-// The frame as an image, for the caption blits.
-image frame_image(uint32_t* screen)
-{
-    return {screen_width, screen_height, screen};
-}
-
-void draw_caption(int index, image frame, int16_t x, int16_t y)
-{
-    blit_alpha(caption_table[index], frame, x, y);
-}
 
 // The caption column of orders 2 and 3: each line appears once sync23_count
 // has passed its threshold, top to bottom in the order drawn.
@@ -85,7 +68,7 @@ void scene_opening_zoomer(int32_t t, const music_position& /*music*/, uint32_t* 
     else if (beats == 8)
         title_frame = caption_title_frames + 3;
     if (title_frame >= 0)
-        draw_caption(title_frame, frame_image(screen), 50, 40);
+        draw_caption({title_frame, blit_kind::alpha, 50, 40}, frame_image(screen));
 }
 
 void scene_zoomer_streaks(int32_t t, const music_position& /*music*/, uint32_t* screen)
@@ -97,10 +80,7 @@ void scene_zoomer_streaks(int32_t t, const music_position& /*music*/, uint32_t* 
     // back: the signed square of the two pulses, whichever is stronger.
     const double pulse3 = decay(t, d.sync3_time, 65, 0.1);
     const double pulse2 = decay(t, d.sync2_time, 100, 0.1);
-    double surge = (pulse3 + pulse2) * (pulse3 + pulse2);
-    if (pulse3 > pulse2)
-        surge = -surge;
-    d.pulse_phase = float(d.pulse_phase + dt * surge);
+    d.pulse_phase = float(d.pulse_phase + dt * signed_pulse(pulse3, pulse2));
 
     const float zoomer_rotation = float(double(d.pulse_phase) * 0.00005);
     tilted_zoomer(float(t / 10), zoomer_rotation, texture_slots[slot_bubbles], screen);
@@ -120,7 +100,7 @@ void scene_zoomer_streaks(int32_t t, const music_position& /*music*/, uint32_t* 
 
     const image frame = frame_image(screen);
     // A long line scrolling right to left at one pixel per 16 ms.
-    draw_caption(caption_scroller, frame, int16_t(1000 - t / 16), 170);
+    draw_caption({caption_scroller, blit_kind::alpha, int16_t(1000 - t / 16), 170}, frame);
 
     // A dark banner darkens what lies under it, once the fifth event came.
     if (d.sync23_count > 4)
@@ -128,7 +108,7 @@ void scene_zoomer_streaks(int32_t t, const music_position& /*music*/, uint32_t* 
 
     for (const auto& line : caption_column)
         if (d.sync23_count > line.threshold)
-            draw_caption(line.index, frame, line.x, line.y);
+            draw_caption({line.index, blit_kind::alpha, line.x, line.y}, frame);
 }
 
 void opening_caption_sets(caption_set_visitor visit, void* user)
