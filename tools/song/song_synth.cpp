@@ -14,6 +14,7 @@
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
+constexpr size_t loop_head = 128, loop_tail = 256;  // frames around a loop
 
 struct parameters {
     const song_instrument& instrument;
@@ -171,7 +172,7 @@ bool song_synthesise(const song_instrument& instrument, song_sample* sample, std
     std::vector<double> wave;
     *sample = song_sample{};
     if (kind->second == "kick" || kind->second == "snare" || kind->second == "hat") {
-        int length = int(p.number("length", 4000));
+        int length = int(p.number("length", 4000)), attack = int(p.number("attack", 16));
         if (length < 16 || length > 32768) {
             *error = instrument.file + ": instrument " + instrument.name + ": length must be 16 to 32768";
             return false;
@@ -179,19 +180,31 @@ bool song_synthesise(const song_instrument& instrument, song_sample* sample, std
         wave = kind->second == "kick"    ? make_kick(p, length, rate)
                : kind->second == "snare" ? make_snare(p, length, rate)
                                          : make_hat(p, length, rate);
-        // The last frames fade to silence so the one-shot ends without a click.
-        for (int i = 0; i < 64 && i < length; ++i)
+        // The first frames rise from silence and the last fade to it, so the
+        // one-shot starts and ends without a click.
+        for (int i = 0; i < 64 && i < length; ++i) {
             wave[size_t(length - 1 - i)] *= i / 64.0;
+            if (i < attack)
+                wave[size_t(i)] *= double(i) / attack;
+        }
     } else if (kind->second == "loop") {
         int cycle = int(p.number("cycle", 128)), cycles = int(p.number("cycles", 16));
         if (cycle < 8 || cycles < 1 || cycle * cycles > 32768) {
             *error = instrument.file + ": instrument " + instrument.name + ": cycle x cycles must be 8 to 32768";
             return false;
         }
-        wave = make_loop(p, cycle, cycles);
+        // The loop sits between a head that rises from silence (so a note
+        // starts without a click) and a tail that carries it on: the coding
+        // noise at the edges of a sample stays away from the loop's join.
+        std::vector<double> loop = make_loop(p, cycle, cycles);
+        size_t length = loop.size();
+        wave.resize(loop_head + length + loop_tail);
+        for (size_t i = 0; i < wave.size(); ++i)
+            wave[i] = loop[i % length] * std::min(1.0, double(i) / loop_head) *
+                      std::min(1.0, double(wave.size() - i) / 64);
         sample->loop_mode = 1;
-        sample->loop_start = 0;
-        sample->loop_end = uint32_t(wave.size());
+        sample->loop_start = loop_head;
+        sample->loop_end = uint32_t(loop_head + length);
     } else {
         *error = instrument.file + ":" + std::to_string(instrument.line) + ": instrument " + instrument.name +
                  ": unknown kind '" + kind->second + "' (kick, snare, hat or loop)";
