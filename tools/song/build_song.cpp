@@ -55,7 +55,7 @@ bool build_song(const std::string& content_dir, std::vector<data_block_out>& out
     std::vector<std::vector<float>> pcm(samples.size());
     std::vector<codec_input> inputs;
     for (size_t i = 0; i < samples.size(); ++i) {
-        pcm[i].assign(samples[i].pcm.begin(), samples[i].pcm.end());
+        pcm[i] = song_codec_input(samples[i]);
         inputs.push_back({pcm[i].data(), uint32_t(pcm[i].size())});
     }
     std::vector<uint32_t> starts(inputs.size());

@@ -14,7 +14,7 @@
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
-constexpr size_t loop_head = 128, loop_tail = 256;  // frames around a loop
+constexpr size_t loop_head = 128;  // frames before a loop
 
 struct parameters {
     const song_instrument& instrument;
@@ -193,15 +193,13 @@ bool song_synthesise(const song_instrument& instrument, song_sample* sample, std
             *error = instrument.file + ": instrument " + instrument.name + ": cycle x cycles must be 8 to 32768";
             return false;
         }
-        // The loop sits between a head that rises from silence (so a note
-        // starts without a click) and a tail that carries it on: the coding
-        // noise at the edges of a sample stays away from the loop's join.
+        // The loop follows a head that rises from silence, so a note starts
+        // without a click.
         std::vector<double> loop = make_loop(p, cycle, cycles);
         size_t length = loop.size();
-        wave.resize(loop_head + length + loop_tail);
+        wave.resize(loop_head + length);
         for (size_t i = 0; i < wave.size(); ++i)
-            wave[i] = loop[i % length] * std::min(1.0, double(i) / loop_head) *
-                      std::min(1.0, double(wave.size() - i) / 64);
+            wave[i] = loop[i % length] * std::min(1.0, double(i) / loop_head);
         sample->loop_mode = 1;
         sample->loop_start = loop_head;
         sample->loop_end = uint32_t(loop_head + length);
@@ -214,4 +212,15 @@ bool song_synthesise(const song_instrument& instrument, song_sample* sample, std
         return false;
     sample->pcm = to_pcm(wave, drive, level);
     return true;
+}
+
+std::vector<float> song_codec_input(const song_sample& sample)
+{
+    std::vector<float> input(sample.pcm.begin(), sample.pcm.end());
+    if (sample.loop_mode == 1 && sample.loop_end == input.size() && sample.loop_start < sample.loop_end)
+        for (uint32_t i = 0; i < song_loop_coded_tail; ++i) {
+            float fade = std::min(1.0f, float(song_loop_coded_tail - i) / 64);
+            input.push_back(float(sample.pcm[sample.loop_start + i % (sample.loop_end - sample.loop_start)]) * fade);
+        }
+    return input;
 }
