@@ -96,6 +96,13 @@ struct song_sample {
 };
 bool song_synthesise(const song_instrument& instrument, song_sample* sample, std::string* error);
 
+// What the sample codec is given for a sample: its PCM and, for a forward
+// loop that ends the sample, the loop carried on for song_loop_coded_tail
+// frames (never played), so the coding noise at the end of the input stays
+// away from the loop's join.  Samples start where codec_layout puts these.
+constexpr uint32_t song_loop_coded_tail = 256;
+std::vector<float> song_codec_input(const song_sample& sample);
+
 // The module bytes for the song whose samples, decoded, start at the given
 // offsets of the PCM that follows the module.  With `raw_pcm` that PCM is
 // appended to the module itself (samples kept uncoded, 8- or 16-bit).

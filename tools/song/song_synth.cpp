@@ -14,6 +14,7 @@
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
+constexpr size_t loop_head = 128;  // frames before a loop
 
 struct parameters {
     const song_instrument& instrument;
@@ -171,7 +172,7 @@ bool song_synthesise(const song_instrument& instrument, song_sample* sample, std
     std::vector<double> wave;
     *sample = song_sample{};
     if (kind->second == "kick" || kind->second == "snare" || kind->second == "hat") {
-        int length = int(p.number("length", 4000));
+        int length = int(p.number("length", 4000)), attack = int(p.number("attack", 16));
         if (length < 16 || length > 32768) {
             *error = instrument.file + ": instrument " + instrument.name + ": length must be 16 to 32768";
             return false;
@@ -179,19 +180,29 @@ bool song_synthesise(const song_instrument& instrument, song_sample* sample, std
         wave = kind->second == "kick"    ? make_kick(p, length, rate)
                : kind->second == "snare" ? make_snare(p, length, rate)
                                          : make_hat(p, length, rate);
-        // The last frames fade to silence so the one-shot ends without a click.
-        for (int i = 0; i < 64 && i < length; ++i)
+        // The first frames rise from silence and the last fade to it, so the
+        // one-shot starts and ends without a click.
+        for (int i = 0; i < 64 && i < length; ++i) {
             wave[size_t(length - 1 - i)] *= i / 64.0;
+            if (i < attack)
+                wave[size_t(i)] *= double(i) / attack;
+        }
     } else if (kind->second == "loop") {
         int cycle = int(p.number("cycle", 128)), cycles = int(p.number("cycles", 16));
         if (cycle < 8 || cycles < 1 || cycle * cycles > 32768) {
             *error = instrument.file + ": instrument " + instrument.name + ": cycle x cycles must be 8 to 32768";
             return false;
         }
-        wave = make_loop(p, cycle, cycles);
+        // The loop follows a head that rises from silence, so a note starts
+        // without a click.
+        std::vector<double> loop = make_loop(p, cycle, cycles);
+        size_t length = loop.size();
+        wave.resize(loop_head + length);
+        for (size_t i = 0; i < wave.size(); ++i)
+            wave[i] = loop[i % length] * std::min(1.0, double(i) / loop_head);
         sample->loop_mode = 1;
-        sample->loop_start = 0;
-        sample->loop_end = uint32_t(wave.size());
+        sample->loop_start = loop_head;
+        sample->loop_end = uint32_t(loop_head + length);
     } else {
         *error = instrument.file + ":" + std::to_string(instrument.line) + ": instrument " + instrument.name +
                  ": unknown kind '" + kind->second + "' (kick, snare, hat or loop)";
@@ -201,4 +212,15 @@ bool song_synthesise(const song_instrument& instrument, song_sample* sample, std
         return false;
     sample->pcm = to_pcm(wave, drive, level);
     return true;
+}
+
+std::vector<float> song_codec_input(const song_sample& sample)
+{
+    std::vector<float> input(sample.pcm.begin(), sample.pcm.end());
+    if (sample.loop_mode == 1 && sample.loop_end == input.size() && sample.loop_start < sample.loop_end)
+        for (uint32_t i = 0; i < song_loop_coded_tail; ++i) {
+            float fade = std::min(1.0f, float(song_loop_coded_tail - i) / 64);
+            input.push_back(float(sample.pcm[sample.loop_start + i % (sample.loop_end - sample.loop_start)]) * fade);
+        }
+    return input;
 }

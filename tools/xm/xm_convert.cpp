@@ -470,16 +470,24 @@ bool xm_import(const xm_song& xm, const xm_import_options& options, xm_import_re
         for (size_t s = 0; s < x.samples.size(); ++s) {
             const xm_sample& xs = x.samples[s];
             song_instrument_sample header;
-            header.sample = int(samples.size());
             header.volume = std::min<int>(xs.volume, 64);
             if (xs.volume > 64)
                 warn(format("instrument %d, sample %zu: volume %u; 64 is the most", i + 1, s + 1, xs.volume));
             header.panning = xs.panning;
             // XM's finetune is in 1/128 semitone, ours in 1/256.
             header.relative_pitch = 256 * xs.relative_note + 2 * xs.finetune;
+            song_sample imported;
+            import_sample(xs, &imported, options.raw);
+            // A sample that another header already has is stored once.
+            auto same = std::find_if(samples.begin(), samples.end(), [&](const song_sample& o) {
+                return o.pcm == imported.pcm && o.pcm16 == imported.pcm16 && o.sixteen_bit == imported.sixteen_bit &&
+                       o.loop_mode == imported.loop_mode && o.loop_start == imported.loop_start &&
+                       o.loop_end == imported.loop_end;
+            });
+            header.sample = int(same - samples.begin());
+            if (same == samples.end())
+                samples.push_back(std::move(imported));
             in.sample_headers.push_back(header);
-            samples.emplace_back();
-            import_sample(xs, &samples.back(), options.raw);
             if (!options.raw && (xs.type & xm_sample_16bit))
                 warn(format("instrument %d, sample %zu: 16-bit sample coded as 8-bit (use --raw to keep 16 bits)",
                             i + 1, s + 1));
@@ -504,7 +512,7 @@ bool xm_import(const xm_song& xm, const xm_import_options& options, xm_import_re
         std::vector<std::vector<float>> pcm(samples.size());
         std::vector<codec_input> inputs;
         for (size_t s = 0; s < samples.size(); ++s) {
-            pcm[s].assign(samples[s].pcm.begin(), samples[s].pcm.end());
+            pcm[s] = song_codec_input(samples[s]);
             inputs.push_back({pcm[s].data(), uint32_t(pcm[s].size())});
         }
         starts.resize(samples.size());
