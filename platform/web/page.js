@@ -106,9 +106,10 @@ var ob = {
         }
         ob.audio = ob.node = ob.port = null;
     },
-    // The ring has started: a context that is not running a second later,
-    // or that stops running for a second, will not play it, and the show
-    // goes on silently (lost says why).
+    // The ring has started: a context that is not running two seconds
+    // later (a sound device may take a while to open), or that stops
+    // running for that long, will not play it, and the show goes on
+    // silently (lost says why).
     lost: null,
     watch: 0,
     soundWatch: function () {
@@ -118,7 +119,7 @@ var ob = {
                 ob.watch = setTimeout(function () {
                     if (audio.state != 'running')
                         ob.lost = ob.lost || 'the audio context stays ' + audio.state;
-                }, 1000);
+                }, 2000);
         };
         audio.onstatechange = check;
         check();

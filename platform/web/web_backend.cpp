@@ -180,9 +180,10 @@ void go_silent()
 }
 
 // How far a silent ring may fall behind the page's clock and still catch
-// up (a ring per reading); a page held up longer (or in the background)
-// resumes the song where it stopped, as the worklet does.
-constexpr uint64_t silent_catch_up_bytes = 2 * platform_sound_rate * 4;
+// up, a ring per reading (the two seconds the page waits for a context to
+// run, and some); a page held up longer (or in the background) resumes the
+// song where it stopped, as the worklet does.
+constexpr uint64_t silent_catch_up_bytes = 4 * platform_sound_rate * 4;
 
 // The ring starts to play when the streaming step first asks where it is:
 // the start-up work that follows sound_play holds up the page, and the

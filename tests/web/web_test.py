@@ -192,7 +192,7 @@ def test_position(browser, base, last):
 
 def test_silent(browser, base, fake_suspended, until_order, until_row):
     """The page without sound output: the audio context never runs, so
-    after a second the ring plays silently in real time, and the page says
+    after two seconds the ring plays silently in real time, and the page says
     so.  Runs until the song reaches the given order and row."""
     browser.open(base + 'index.html', 'oddball: ready')
     if fake_suspended:
@@ -258,7 +258,7 @@ def main():
             last = test_real_time(browser, base, song)
             test_escape_and_again(browser, last)
             test_position(browser, base, last)
-            test_silent(browser, base, True, 0, 16)
+            test_silent(browser, base, True, 0, 40)
         finally:
             browser.close()
         test_screenshot(base, pictures)
