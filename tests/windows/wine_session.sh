@@ -73,16 +73,16 @@ ended_within() {
     stop_run
     return 1
 }
-# shot FILE W H: the top-left W x H of the screen as raw RGB.
-shot() { ffmpeg -loglevel error -y -f x11grab -video_size $2x$3 -i :$n+0,0 -frames:v 1 -f rawvideo -pix_fmt rgb24 "$1"; }
+# shot FILE W H [X Y]: W x H of the screen from its top left (or X, Y) as raw RGB.
+shot() { ffmpeg -loglevel error -y -f x11grab -video_size $2x$3 -i :$n+${4:-0},${5:-0} -frames:v 1 -f rawvideo -pix_fmt rgb24 "$1"; }
 black() { cmp -s "$1" <(head -c "$(stat -c %s "$1")" /dev/zero); }
-# showing W H: within 20 s, two shots a second apart differ and neither is
-# black (the show is on); the later one stays in $work/b.raw.
+# showing W H [X Y]: within 20 s, two shots a second apart differ and
+# neither is black (the show is on); the later one stays in $work/b.raw.
 showing() {
-    shot "$work/a.raw" $1 $2
+    shot "$work/a.raw" "$@"
     for _ in $(seq 20); do
         sleep 1
-        shot "$work/b.raw" $1 $2
+        shot "$work/b.raw" "$@"
         if ! black "$work/a.raw" && ! black "$work/b.raw" && ! cmp -s "$work/a.raw" "$work/b.raw"; then
             return 0
         fi
