@@ -32,11 +32,7 @@ class Browser:
         self.profile = tempfile.mkdtemp(prefix='oddball-firefox-')
         port = free_port()
         with open(os.path.join(self.profile, 'user.js'), 'w') as f:
-            for name, value in (('marionette.port', port), ('browser.shell.checkDefaultBrowser', False),
-                                ('datareporting.policy.dataSubmissionEnabled', False),
-                                ('app.update.disabledForTesting', True), ('toolkit.telemetry.reportingpolicy.firstRun', False),
-                                ('browser.startup.homepage_override.mstone', 'ignore')):
-                f.write('user_pref(%s, %s);\n' % (json.dumps(name), json.dumps(value)))
+            f.write('user_pref("marionette.port", %d);\n' % port)
         self.process = subprocess.Popen([FIREFOX, '--headless', '--marionette', '--no-remote', '--profile',
                                          self.profile, '--width', str(width), '--height', str(height)],
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
