@@ -49,9 +49,13 @@ class Browser:
                     self.close()
                     raise ProtocolError('firefox did not listen on port %d' % port)
                 time.sleep(0.2)
-        self.sock.settimeout(None)
-        self._receive()  # the greeting: the application and protocol level
-        self.send('WebDriver:NewSession', capabilities={'alwaysMatch': {'timeouts': {'script': 300000}}})
+        try:
+            self.sock.settimeout(300)
+            self._receive()  # the greeting: the application and protocol level
+            self.send('WebDriver:NewSession', capabilities={'alwaysMatch': {'timeouts': {'script': 300000}}})
+        except (ProtocolError, OSError):
+            self.close()
+            raise
 
     def _receive(self):
         while b':' not in self.pending:
