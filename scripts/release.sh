@@ -11,6 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/setup.sh
+install_missing "${build_packages[@]}" "${web_packages[@]}" "${windows_packages[@]}"
 linux_tree=${1:-build-64k}
 still_ms=54000  # order 9: the bump-mapped plasma and "oddball / built from zero."
 

@@ -11,6 +11,9 @@
 # passes build/build-64k, which its tests have built)
 set -uo pipefail
 cd "$(dirname "$0")/../.."
+source scripts/setup.sh
+install_missing "${test_packages[@]}"
+set +e  # setup.sh's -e: a failed check is counted, not the end
 scripts/release.sh "${1:-build-64k}" || exit 1
 cmake --build build-win --target probe >&2 || exit 1
 probe=$(realpath build-win/probe.exe)
