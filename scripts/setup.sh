@@ -25,8 +25,10 @@ build_packages=(g++ cmake ninja-build pkg-config libsdl2-dev libx11-dev libpng-d
                 libopenmpt-dev libavcodec-dev)
 # What the tests run besides the build: a private X server and its keyboard, ffmpeg and tesseract as oracles.
 test_packages=(xvfb xauth xdotool ffmpeg tesseract-ocr)
-# The browser build (platform/web/build.sh) and its tests in headless Chromium.
-web_packages=(emscripten chromium python3 cmake ninja-build)
+# The browser build (platform/web/build.sh) and its tests in headless Chromium
+# and Firefox (firefox-esr: about 310 MB with --no-install-recommends, which
+# install_missing uses; without it, it would bring far more).
+web_packages=(emscripten chromium firefox-esr python3 cmake ninja-build)
 # The sanitizer and fuzzing tree: clang with its runtimes (AddressSanitizer,
 # UndefinedBehaviorSanitizer, libFuzzer); valgrind for the memcheck run.
 sanitizer_packages=(clang-14 libclang-rt-14-dev valgrind)

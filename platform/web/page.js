@@ -97,11 +97,37 @@ var ob = {
         ob.port.postMessage(samples, [samples.buffer]);
     },
     soundClose: function () {
+        clearTimeout(ob.watch);
         if (ob.node)
             ob.node.disconnect();
-        if (ob.audio)
+        if (ob.audio) {
+            ob.audio.onstatechange = null;
             ob.audio.close();
+        }
         ob.audio = ob.node = ob.port = null;
+    },
+    // The ring has started: a context that is not running two seconds
+    // later (a sound device may take a while to open), or that stops
+    // running for that long, will not play it, and the show goes on
+    // silently (lost says why).
+    lost: null,
+    watch: 0,
+    soundWatch: function () {
+        var audio = ob.audio, check = function () {
+            clearTimeout(ob.watch);
+            if (audio.state != 'running')
+                ob.watch = setTimeout(function () {
+                    if (audio.state != 'running')
+                        ob.lost = ob.lost || 'the audio context stays ' + audio.state;
+                }, 2000);
+        };
+        audio.onstatechange = check;
+        check();
+    },
+    // Says once, quietly, that the show plays without sound.
+    soundOff: function () {
+        console.log('oddball: no sound output (' + ob.lost + '); the show runs silently');
+        document.getElementById('note').hidden = false;
     },
     showCursor: function (visible) {
         document.body.style.cursor = visible ? '' : 'none';
@@ -123,7 +149,7 @@ var ob = {
     // leaves the port empty: the show then runs silently.
     openSound: async function () {
         ob.framesPlayed = ob.underruns = 0;
-        ob.tapped = null;
+        ob.tapped = ob.lost = null;
         if (ob.sent)
             ob.sent = [];
         try {
@@ -151,9 +177,9 @@ var ob = {
                 ob.port = {postMessage: player.take};
             }
             ob.node.connect(audio.destination);
-            audio.resume();
+            audio.resume().catch(function (error) { ob.lost = ob.lost || String(error); });
         } catch (error) {
-            console.log('oddball: no sound: ' + error);
+            ob.lost = String(error);
             ob.soundClose();
         }
     },
@@ -163,6 +189,7 @@ var ob = {
         ob.running = true;
         document.getElementById('start').hidden = true;
         document.getElementById('end').hidden = true;
+        document.getElementById('note').hidden = true;
         if (fullscreen && document.documentElement.requestFullscreen)
             document.documentElement.requestFullscreen().catch(function () {});
         await ob.openSound();
@@ -192,6 +219,7 @@ var ob = {
         ob.context.fillStyle = '#000';
         ob.context.fillRect(0, 0, ob.canvas.width, ob.canvas.height);
         document.getElementById('end').hidden = false;
+        document.getElementById('note').hidden = true;
     },
     // The state in one reading: the show clock (ms), the song's order and
     // row, frames presented, the largest gap between streaming steps (ms),

@@ -17,6 +17,9 @@ EM_JS(int, page_sound_open, (), { return ob.soundOpen(); });
 EM_JS(void, page_sound_send, (const uint8_t* bytes, uint32_t count), { ob.soundSend(bytes, count); });
 EM_JS(double, page_sound_frames_played, (), { return ob.framesPlayed; });
 EM_JS(void, page_sound_close, (), { ob.soundClose(); });
+EM_JS(void, page_sound_watch, (), { ob.soundWatch(); });
+EM_JS(int, page_sound_lost, (), { return ob.lost ? 1 : 0; });
+EM_JS(void, page_sound_off, (), { ob.soundOff(); });
 EM_JS(void, page_show_cursor, (int visible), { ob.showCursor(visible); });
 EM_JS(void, page_ready, (), { ob.ready(); });
 // clang-format on
@@ -47,8 +50,10 @@ struct web_state {
     bool sound_silent = false;
     bool sound_playing = false;
     bool ring_started = false;  // the worklet has had the ring's first round
-    double sound_start_ms = 0;
     double frames_before = 0;   // the worklet's count when the ring started
+    double moved_ms = 0;             // when the cursor last moved on
+    double silent_since_ms = 0;      // silent: the cursor runs in real time from here
+    uint64_t silent_from_bytes = 0;  // and from this many bytes
     uint64_t cursor_bytes = 0;  // how far the ring has played, in bytes since it started
     uint64_t sent_bytes = 0;    // how far the worklet has been given the ring's bytes
     platform_task tasks[task_pool_size] = {};
@@ -157,9 +162,28 @@ bool sound_open(bool* silent)
     state.sent_bytes = 0;
     *silent = state.sound_silent;
     if (state.sound_silent)
-        platform_debug_string("oddball: no sound in this page; the show runs silently");
+        page_sound_off();
     return true;
 }
+
+// From now on the ring plays silently, its cursor in real time from when
+// it last moved (the ring's start when the context never ran), so the song
+// keeps to the show's schedule.  The sound does not come back in this run:
+// "play again" tries it anew.
+void go_silent()
+{
+    page_sound_close();
+    state.sound_silent = true;
+    state.silent_since_ms = state.moved_ms;
+    state.silent_from_bytes = state.cursor_bytes;
+    page_sound_off();
+}
+
+// How far a silent ring may fall behind the page's clock and still catch
+// up, a ring per reading (the two seconds the page waits for a context to
+// run, and some); a page held up longer (or in the background) resumes the
+// song where it stopped, as the worklet does.
+constexpr uint64_t silent_catch_up_bytes = 4 * platform_sound_rate * 4;
 
 // The ring starts to play when the streaming step first asks where it is:
 // the start-up work that follows sound_play holds up the page, and the
@@ -167,22 +191,40 @@ bool sound_open(bool* silent)
 // (or run dry) with nobody refilling it.  The cursor is how far the worklet
 // has played, moved on by less than a whole ring per reading, so a worklet
 // that ran dry while the page was held up resumes the song where it stopped.
+// A context that does not run (no sound output, a browser that refuses it)
+// never plays a frame: once the page gives up on it, the cursor follows the
+// page's clock.
 uint32_t sound_play_cursor()
 {
     if (!state.sound_playing)
         return 0;
     if (!state.ring_started) {
         state.ring_started = true;
-        state.sound_start_ms = now_ms();
+        state.moved_ms = state.silent_since_ms = now_ms();
+        state.silent_from_bytes = 0;
         state.frames_before = page_sound_frames_played();
         state.cursor_bytes = 0;
+        if (!state.sound_silent)
+            page_sound_watch();
         feed_sound();
         return 0;
     }
-    if (state.sound_silent)
-        return platform_sound_cursor_after_ms(uint64_t(now_ms() - state.sound_start_ms));
-    uint64_t played = uint64_t(page_sound_frames_played() - state.frames_before) * 4;
+    if (!state.sound_silent && page_sound_lost())
+        go_silent();
     uint64_t most = state.cursor_bytes + platform_sound_buffer_bytes - 32;
+    uint64_t played;
+    double now = now_ms();
+    if (state.sound_silent) {
+        played = state.silent_from_bytes + uint64_t((now - state.silent_since_ms) * platform_sound_rate / 1000) * 4;
+        if (played > most + silent_catch_up_bytes) {
+            state.silent_since_ms = now;
+            state.silent_from_bytes = most;
+        }
+    } else {
+        played = uint64_t(page_sound_frames_played() - state.frames_before) * 4;
+        if (played > state.cursor_bytes)
+            state.moved_ms = now;
+    }
     state.cursor_bytes = played < most ? played : most;
     return uint32_t(state.cursor_bytes % platform_sound_buffer_bytes);
 }

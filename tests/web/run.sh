@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The browser build's tests: builds build-web and the native program in
-# build, then drives the page in headless Chromium against the native
-# program (tests/web/web_test.py).  Installs what it needs on Debian 12.
+# build, then drives the page in headless Chromium and Firefox against the
+# native program (tests/web/web_test.py).  Installs what it needs on Debian 12.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source scripts/setup.sh

@@ -36,20 +36,7 @@ fi
 cmake --build $packed_tree --target oddball-64k >&2 || exit 1
 packed=$(realpath $packed_tree/oddball.exe)
 
-work=$(mktemp -d)
-xvfb_pid=""
-keeper_pid=""
-cleanup() {
-    [ -n "$keeper_pid" ] && kill "$keeper_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    WINEPREFIX=$work/prefix wineserver -k 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-failures=0
-pass() { echo "windows: ok   $*" >&2; }
-fail() { echo "windows: FAIL $*" >&2; failures=$((failures + 1)); }
+source tests/windows/wine_session.sh
 
 # ---- imports ----------------------------------------------------------------
 # system_imports NAME FILE: FILE imports some DLLs, all of them Windows' own.
@@ -68,28 +55,7 @@ size=$(stat -c %s "$packed")
 system_imports "the packed program" "$packed"
 system_imports "the program it unpacks" "$packed_tree/oddball-unpacked.exe"
 
-# The X server first: Wine's desktop keeps the display it found when it
-# started (none, before the server is up).
-for n in $(seq 70 99); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break
-done
-Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=:$n
-for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-echo "windows: making a Wine prefix" >&2
-wineboot -i >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 640x480 /f >/dev/null 2>&1
-# What wineboot left running has the desktop of before; the next program
-# starts the registry's (the virtual one, which DirectDraw's modes need).
-wineserver -k 2>/dev/null
-wineserver -w 2>/dev/null
-# A helper's hidden window keeps that desktop up from run to run.
-wine "$probe" hold 1200 &
-keeper_pid=$!
-wine "$probe" exists "oddball probe" 120 || fail "Wine's desktop did not start"
-
+wine_desktop
 
 # ---- the same bytes as the Linux program --------------------------------------
 pixels() { ffmpeg -loglevel error -i "$1" -f rawvideo -pix_fmt rgb24 - | md5sum; }
@@ -120,78 +86,6 @@ fi
 rm -f "$work"/*.y4m "$work"/*.wav
 
 # ---- the show on the display --------------------------------------------------
-# start NAME ARGS...: runs oddball.exe in the background, its output (the
-# debug strings included) in $work/NAME.out; sets $pid.
-start() {
-    local name=$1; shift
-    WINEDEBUG=-all,+debugstr timeout 120 wine "$exe" "$@" >"$work/$name.out" 2>&1 &
-    pid=$!
-}
-# wait_for NAME TEXT SECONDS: until the run's output holds TEXT.
-wait_for() {
-    for _ in $(seq $(($3 * 10))); do
-        grep -q "$2" "$work/$1.out" && return 0
-        kill -0 $pid 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
-}
-# ended_within SECONDS: the run ended in time with status 0.
-ended_within() {
-    for _ in $(seq $(($1 * 10))); do
-        if ! kill -0 $pid 2>/dev/null; then
-            wait $pid
-            return $?
-        fi
-        sleep 0.1
-    done
-    stop_run
-    return 1
-}
-# shot FILE W H: the top-left W x H of the screen as raw RGB.
-shot() { ffmpeg -loglevel error -y -f x11grab -video_size $2x$3 -i :$n+0,0 -frames:v 1 -f rawvideo -pix_fmt rgb24 "$1"; }
-black() { cmp -s "$1" <(head -c "$(stat -c %s "$1")" /dev/zero); }
-# showing W H: within 20 s, two shots a second apart differ and neither is
-# black (the show is on); the later one stays in $work/b.raw.
-showing() {
-    shot "$work/a.raw" $1 $2
-    for _ in $(seq 20); do
-        sleep 1
-        shot "$work/b.raw" $1 $2
-        if ! black "$work/a.raw" && ! black "$work/b.raw" && ! cmp -s "$work/a.raw" "$work/b.raw"; then
-            return 0
-        fi
-        mv "$work/b.raw" "$work/a.raw"
-    done
-    return 1
-}
-# stop_run: ends a run that went wrong, and whatever it left in Wine.
-stop_run() {
-    kill $pid 2>/dev/null
-    wineserver -k 2>/dev/null
-    wait $pid 2>/dev/null
-}
-# The show's window, for the keyboard.
-show_window() { xdotool search --name '^oddball$' | head -n 1; }
-
-# escape_run NAME LABEL OPTIONS...: started with OPTIONS, $exe shows
-# changing frames at 320 x 240 x 32 and Escape ends it with status 0 within
-# 2 s; LABEL comes before its messages.
-escape_run() {
-    local name=$1 label=$2
-    shift 2
-    start "$name" "$@"
-    if wait_for "$name" "oddball: display 320 x 240, 32 bits" 60; then
-        showing 320 240 && pass "${label}the show presents changing frames at 320 x 240 x 32" ||
-            fail "${label}no changing frames on the display"
-        xdotool key --window "$(show_window)" Escape
-        ended_within 2 && pass "${label}Escape ends the show with status 0 within 2 s" ||
-            fail "${label}Escape did not end the show with status 0 within 2 s"
-    else
-        fail "${label}the show did not set 320 x 240 x 32: $(tail -n 3 "$work/$name.out")"
-        stop_run
-    fi
-}
 
 escape_run escape "" --depth 32
 
