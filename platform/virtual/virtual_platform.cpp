@@ -246,6 +246,7 @@ const platform_backend platform_virtual_backend = {
     sound_buffer,
     sound_play,
     sound_close,
+    nullptr,  // the ring is read on the same thread
     ticks_ms,
     sleep_ms,
     task_start,
