@@ -145,6 +145,7 @@ struct virtual_faults {
     bool lock = false;     // every lock fails
     bool unlock = false;   // every unlock fails
     bool flip = false;     // every flip fails
+    bool tasks = false;    // every task start fails
 };
 
 // Back to the start: clock 0, no display, no tasks, no events, no faults, no sink.

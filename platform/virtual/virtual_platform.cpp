@@ -212,7 +212,7 @@ void sleep_ms(uint32_t ms)
 
 platform_task* task_start(platform_tick_fn tick, uint32_t period_ms, bool)
 {
-    if (!tick || period_ms == 0)
+    if (!tick || period_ms == 0 || state.faults.tasks)
         return nullptr;
     for (auto& task : state.tasks)
         if (!task.active) {
