@@ -20,7 +20,9 @@
 #     table's directory, the right checksum, a time stamp and linker version;
 #     the packer refuses a stub whose section breaks that layout;
 #   - when its stub cannot load a DLL, or finds the program's range taken,
-#     it says so on standard error and ends with status 127.
+#     it says so on standard error and ends with status 127;
+#   - the mode dialog offers only the depths DirectDraw lists (not 24 or 15
+#     under Wine).
 # Usage: tests/windows/run.sh [LINUX_ODDBALL]   (default build/oddball)
 # Wine's prefix lives in a temporary folder; DirectDraw's modes need Wine's
 # virtual desktop, which the prefix's registry turns on.
@@ -69,6 +71,7 @@ system_imports() {
     fi
 }
 system_imports oddball.exe "$exe"
+system_imports oddball-compatible.exe "$tree/oddball-compatible.exe"
 size=$(stat -c %s "$packed")
 ((size <= 65536)) && pass "the packed program is $size bytes" || fail "the packed program is $size bytes, more than 65,536"
 system_imports "the packed program" "$packed"
@@ -364,6 +367,10 @@ mode_16_doubled double
 # ---- the mode dialog ----------------------------------------------------------
 start dialog_closed
 if wine "$probe" wait "oddball: display" 30; then
+    # Wine's DirectDraw lists 32 and 16 bits (5-6-5), not 24 or 15 (5-5-5).
+    offered=$(wine "$probe" enabled "oddball: display" | tr -d '\r')
+    [ "$offered" = 1010 ] && pass "the dialog offers only the depths DirectDraw lists (32, 16)" ||
+        fail "the dialog's depth buttons enabled: $offered, not 1010"
     wine "$probe" close "oddball: display"
     ended_within 5
     status=$?
