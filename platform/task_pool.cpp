@@ -30,6 +30,7 @@ void task_pool_thread_body(platform_task* task)
     const task_pool_threads& threads = *task->threads;
     if (task->high_priority)
         threads.raise_own_priority();
+    task->raised.store(true);
     const uint32_t period = task->period_ms;
     uint32_t due = threads.ticks_ms() + period;
     uint64_t last_tick_us = 0;
@@ -84,6 +85,7 @@ platform_task* task_pool_start(const task_pool_threads& threads, platform_tick_f
     task->stop_asked.store(false);
     task->ticking.store(0);
     task->finished.store(false);
+    task->raised.store(false);
     task->abandoned = false;
     if (high_priority || !threads.timer_start)
         task->thread = threads.thread_start(task);
@@ -91,6 +93,11 @@ platform_task* task_pool_start(const task_pool_threads& threads, platform_tick_f
         task->timer = threads.timer_start(task, period_ms);
     if (!task->thread && !task->timer)
         return nullptr;
+    // SDL's priority call reads its hints, which the main thread's window and
+    // display then set (a race inside SDL): the start waits (a second at
+    // most) until the new thread has made that call.
+    for (uint32_t asked = threads.ticks_ms(); task->thread && !task->raised.load() && threads.ticks_ms() - asked < 1000;)
+        threads.sleep_ms(1);
     task->in_use = true;
     return task;
 }

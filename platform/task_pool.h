@@ -56,6 +56,7 @@ struct platform_task {
     std::atomic<bool> stop_asked{false};
     std::atomic<int> ticking{0};
     std::atomic<bool> finished{false};  // the thread kind: its loop has ended
+    std::atomic<bool> raised{false};    // a high-priority thread has raised its priority
     bool in_use = false;     // main thread only
     bool abandoned = false;  // main thread only: a stop gave up waiting
 };
