@@ -9,8 +9,11 @@ clock_state show_clock;
 
 namespace {
 
-// The timer thread writes an entry's fields, then its pending mark (release);
-// the main thread reads the mark (acquire), then the fields.
+// An entry belongs to the timer while its pending mark is clear and to the
+// frame loop while it is set.  The timer writes the fields, then sets the
+// mark (release); the frame loop reads the mark (acquire), then the fields,
+// then clears the mark (release), which the timer reads (acquire) before it
+// writes the entry again.  So no event is ever torn.
 void publish(int32_t& pending)
 {
     std::atomic_ref<int32_t>(pending).store(1, std::memory_order_release);
@@ -23,7 +26,7 @@ bool is_pending(int32_t& pending)
 
 void clear(int32_t& pending)
 {
-    std::atomic_ref<int32_t>(pending).store(0, std::memory_order_relaxed);
+    std::atomic_ref<int32_t>(pending).store(0, std::memory_order_release);
 }
 
 int32_t stamp()
@@ -56,18 +59,24 @@ void stop_timer()
 void timer_sample(uint8_t sync, uint16_t position_word)
 {
     clock_state& c = show_clock;
+    // A full ring (the frame loop stalled for 40 ticks) keeps the oldest
+    // events: the entries it holds still belong to the frame loop, which will
+    // take them in order.  A change that finds its entry still pending is held
+    // back, the timer's memory left as it was, so the value the song has then
+    // goes out at the first tick that finds the entry free: the newest
+    // position arrives late, never lost.
     int32_t v = sync;
-    if (v != c.last_sync_value) {
+    if (v != c.last_sync_value && !is_pending(c.sync_ring[c.sync_write].pending)) {
         sync_ring_entry& e = c.sync_ring[c.sync_write];
         e.value = v;
         e.time = stamp();
         publish(e.pending);
         c.sync_write = next_index(c.sync_write);
+        c.last_sync_value = v;
     }
-    c.last_sync_value = v;
 
     int32_t w = position_word;
-    if (w != c.last_position_word) {
+    if (w != c.last_position_word && !is_pending(c.position_ring[c.position_write].pending)) {
         position_ring_entry& e = c.position_ring[c.position_write];
         e.row = w & 0xFF;
         e.order = w >> 8;
@@ -101,19 +110,19 @@ void clock_advance(int32_t now)
     for (int i = 0; i < clock_ring_size; ++i) {
         sync_ring_entry& s = c.sync_ring[i];
         if (!taken && is_pending(s.pending) && s.time + clock_release_delay_ms < now) {
-            clear(s.pending);
             c.music.sync_pending = 1;
             c.music.sync_value = s.value;
+            clear(s.pending);  // last: from here on the timer may write the entry again
             taken = true;  // one sync event per frame: the lowest index, not the oldest
         }
         position_ring_entry& p = c.position_ring[i];
         if (is_pending(p.pending) && p.time + clock_release_delay_ms < now) {
-            clear(p.pending);
             if (p.time > best) {  // the latest due position wins; a stamp at 0 or earlier is dropped
                 c.music.music_row = p.row;
                 c.music.music_order = p.order;
                 best = p.time;
             }
+            clear(p.pending);
         }
     }
 }

@@ -58,7 +58,13 @@ int program_start()
     // The window; a window that could not be made shows up as a display that cannot be set up.
     platform_window_create(window_text);
     // The song is unpacked and the sound side starts, mixing silence until the song starts.
-    sound_start(load_music());
+    // Without its streaming step the song would never move and the show never
+    // end: say so and stop (no sound device is not this: a silent ring plays).
+    if (!sound_start(load_music())) {
+        platform_window_destroy();
+        report_error("oddball: the sound could not be started");
+        return 1;
+    }
     // The display; on failure straight to its release and the sound's shut-down.
     if (display_setup(screen_width, screen_height) != 0) {
         display_release();

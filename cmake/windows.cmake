@@ -21,7 +21,8 @@ if(ODDBALL_WIN_SIZE_BUILD)
   list(REMOVE_ITEM size_sources ${CMAKE_SOURCE_DIR}/app/oddball_main.cpp ${CMAKE_SOURCE_DIR}/app/offline.cpp
               ${CMAKE_SOURCE_DIR}/app/virtual_show.cpp)
   file(GLOB win_parts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/win32_*.cpp)
-  add_executable(oddball-unpacked size/show_main.cpp size/win_runtime.cpp size/cpu_model.cpp ${size_sources} ${win_parts})
+  add_executable(oddball-unpacked size/show_main.cpp size/win_runtime.cpp size/static_guards.cpp size/cpu_model.cpp
+    ${size_sources} ${win_parts})
   # msvcrt's printf (a system DLL) instead of mingw-w64's own.
   target_compile_definitions(oddball-unpacked PRIVATE WIN32_LEAN_AND_MEAN __USE_MINGW_ANSI_STDIO=0)
   # -mcmodel=small: other objects' data is reached directly, not through
@@ -32,7 +33,7 @@ if(ODDBALL_WIN_SIZE_BUILD)
       -mcmodel=small -fno-math-errno)
   target_compile_options(oddball-unpacked PRIVATE ${win_size_flags})
   set_source_files_properties(${CMAKE_SOURCE_DIR}/size/win_runtime.cpp ${CMAKE_SOURCE_DIR}/size/cpu_model.cpp
-    PROPERTIES COMPILE_OPTIONS -fno-lto)
+    ${CMAKE_SOURCE_DIR}/size/static_guards.cpp PROPERTIES COMPILE_OPTIONS -fno-lto)
   target_compile_options(oddball_data PRIVATE -Os -fdata-sections -mcmodel=small)
   # Without mingw-w64's start-up files: the entry point is oddball_start
   # (size/win_runtime.cpp).  No auto-imported data, whose fixing-up would
@@ -99,6 +100,11 @@ target_link_libraries(oddball PRIVATE oddball_win_core oddball_data
   ${dsound_import} ddraw winmm gdi32 user32 kernel32)
 add_dependencies(oddball dsound_import)
 target_link_options(oddball PRIVATE -static -static-libgcc -static-libstdc++)
+# oddball-compatible.exe: the same program without its symbols, handed out
+# beside the packed one for machines where a scanner flags that (programs
+# that unpack themselves trip heuristic scanners).
+add_custom_command(TARGET oddball POST_BUILD
+  COMMAND ${CMAKE_STRIP} -o ${CMAKE_BINARY_DIR}/oddball-compatible.exe $<TARGET_FILE:oddball>)
 
 # The tests' helper beside it (tests/windows/run.sh).
 add_executable(probe EXCLUDE_FROM_ALL tests/windows/probe/probe.cpp)

@@ -78,4 +78,5 @@ void stream_thread()
         convert_to_pcm16(s.mix_buffer, reinterpret_cast<int16_t*>(ring + offset), first);
     if (second)
         convert_to_pcm16(s.mix_buffer + first / 2, reinterpret_cast<int16_t*>(ring), second);
+    platform_sound_written();
 }

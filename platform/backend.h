@@ -20,6 +20,7 @@ struct platform_backend {
     uint8_t* (*sound_buffer)();
     void (*sound_play)();
     void (*sound_close)();
+    void (*sound_written)();  // null: nothing to hand on
     uint32_t (*ticks_ms)();
     void (*sleep_ms)(uint32_t ms);
     platform_task* (*task_start)(platform_tick_fn tick, uint32_t period_ms, bool high_priority);

@@ -45,6 +45,11 @@ uint32_t platform_sound_play_cursor() { return active->sound_play_cursor(); }
 uint8_t* platform_sound_buffer() { return active->sound_buffer(); }
 void platform_sound_play() { active->sound_play(); }
 void platform_sound_close() { active->sound_close(); }
+void platform_sound_written()
+{
+    if (active->sound_written)
+        active->sound_written();
+}
 
 uint32_t platform_sound_cursor_after_ms(uint64_t ms)
 {

@@ -71,6 +71,10 @@ uint8_t* platform_sound_buffer();
 // Starts playing from offset 0, looping.
 void platform_sound_play();
 void platform_sound_close();
+// The streaming step has written its span of the ring (on its own thread,
+// after each step): the backend hands the bytes on to what plays them, so
+// they are ordered before its reads (or copied to the device).
+void platform_sound_written();
 
 // The play cursor of a ring that has played for `ms` milliseconds: whole
 // frames, wrapping at the ring's size.  The silent and virtual devices use it.
@@ -141,6 +145,7 @@ struct virtual_faults {
     bool lock = false;     // every lock fails
     bool unlock = false;   // every unlock fails
     bool flip = false;     // every flip fails
+    bool tasks = false;    // every task start fails
 };
 
 // Back to the start: clock 0, no display, no tasks, no events, no faults, no sink.

@@ -33,8 +33,9 @@ web_packages=(emscripten chromium firefox-esr python3 cmake ninja-build)
 # UndefinedBehaviorSanitizer, libFuzzer); valgrind for the memcheck run.
 sanitizer_packages=(clang-14 libclang-rt-14-dev valgrind)
 # The Windows program: mingw-w64 (its -posix compiler, and dlltool, windres,
-# objdump), Wine to run it, Mesa's drivers for Wine's display under Xvfb.
-windows_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 libgl1-mesa-dri)
+# objdump), Wine to run it, Mesa's drivers for Wine's display under Xvfb,
+# Python's PE reader for the packed program's headers.
+windows_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 libgl1-mesa-dri python3-pefile)
 
 # configure_and_build TREE [TARGET...]: configures TREE once, then builds the
 # targets (everything when none is named).

@@ -21,6 +21,6 @@ declare -A at
 while read -r value _ name; do at[$name]=$((16#$value)); done < <(nm "$tree/oddball-pe-stub.bin.o")
 echo "the stub's parts:"
 printf "  headers (with the imported names)         %6d\n" "${at[code]}"
-printf "  import table (KERNEL32, four functions)  %6d\n" "$((at[start] - at[code]))"
+printf "  imports (KERNEL32, seven), failure texts %6d\n" "$((at[start] - at[code]))"
 printf "  the loader                                %6d\n" "$((at[cm_unpack] - at[start]))"
 printf "  the decoder (unpack.S)                    %6d\n" "$((at[packed] - at[cm_unpack]))"

@@ -12,8 +12,10 @@
 // place and size, the load table (the program's address, size, entry point,
 // imports and TLS callbacks) before them all; that is packed with the model
 // of cm_model.h.  Behind the stub come the packed program and the zeros the
-// decoder reads past it; the stub's headers are then given their sizes and
-// the program's stack.
+// decoder reads past it; the stub is then given the program's address range
+// (which it reserves first), and its headers their sizes, the program's
+// stack, time stamp and linker version, and last the checksum.  An image
+// whose sections the Windows loader would refuse is not written.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -83,6 +85,41 @@ cm_params pe_pack_params()
     params.map_shift = 8;
     params.masks[params.model_count++] = 0x18;
     return params;
+}
+
+// What the Windows loader asks of an image whose section alignment is under
+// a page (it maps the file as it lies): the same file alignment, and every
+// section's bytes at its address in the file, none of it past them.
+bool low_alignment_sections_hold(const pack_bytes& pe, const pe_layout& layout)
+{
+    uint32_t section_alignment = u32(pe, layout.optional + 32), file_alignment = u32(pe, layout.optional + 36);
+    if (section_alignment >= 0x1000)
+        return true;
+    if (file_alignment != section_alignment)
+        return false;
+    for (uint32_t i = 0; i < layout.section_count; ++i) {
+        size_t header = layout.sections + 40 * i;
+        uint32_t virtual_size = u32(pe, header + 8), at = u32(pe, header + 12);
+        uint32_t raw_size = u32(pe, header + 16), raw_at = u32(pe, header + 20);
+        if (raw_at != at || virtual_size > raw_size || uint64_t(raw_at) + raw_size > pe.size())
+            return false;
+    }
+    return true;
+}
+
+// The checksum the system's CheckSumMappedFile gives: the file's 16-bit
+// words summed with their carries folded in (the checksum field counting
+// as zero), plus the file's length.
+uint32_t pe_checksum(const pack_bytes& pe, size_t checksum_at)
+{
+    uint32_t sum = 0;
+    for (size_t at = 0; at < pe.size(); at += 2) {
+        if (at == checksum_at || at == checksum_at + 2)
+            continue;
+        sum += pe[at] | (at + 1 < pe.size() ? pe[at + 1] << 8 : 0);
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    return sum + uint32_t(pe.size());
 }
 
 int fail(const char* what, const char* path)
@@ -237,6 +274,11 @@ int main(int argc, char** argv)
         return fail("the packed program does not unpack to the program", program_path);
 
     pack_bytes out = stub;
+    // The stub's last two words, before the packed program: the range it reserves.
+    if (out.size() < 8 || u64(out, out.size() - 8))
+        return fail("the stub does not end in the program's address and size", stub_path);
+    put32(&out, out.size() - 8, uint32_t(base));
+    put32(&out, out.size() - 4, image_size);
     out.insert(out.end(), packed.begin(), packed.end());
     out.resize((out.size() + packed_read_ahead + stub_alignment - 1) / stub_alignment * stub_alignment);
     size_t section = stub_layout.sections;
@@ -249,6 +291,16 @@ int main(int argc, char** argv)
     put32(&out, stub_layout.optional + 56, uint32_t(out.size()));
     put64(&out, stub_layout.optional + 72, u64(program, layout.optional + 72));
     put64(&out, stub_layout.optional + 80, u64(program, layout.optional + 80));
+    // The program's time stamp and linker version (the stub's are zeros,
+    // which scanners take for a made-up file).
+    put32(&out, stub_layout.optional - 16, u32(program, layout.optional - 16));
+    out[stub_layout.optional + 2] = program[layout.optional + 2];
+    out[stub_layout.optional + 3] = program[layout.optional + 3];
+    if (!low_alignment_sections_hold(out, stub_layout))
+        return fail("its sections break the loader's rule for an alignment under a page "
+                    "(each section's bytes at its address in the file, its virtual size within them)",
+                    stub_path);
+    put32(&out, stub_layout.optional + 64, pe_checksum(out, stub_layout.optional + 64));
 
     if (!pack_write_file(argv[3], out))
         return fail("cannot write", argv[3]);

@@ -3,17 +3,22 @@
  * it a flat binary).  oddball-pe-pack appends the packed program behind it
  * and sets the sizes in its headers.
  *
- * At run time it decodes the program (cm_unpack, the decoder of the Linux
- * stub, called with the System V convention it is written in) into scratch
- * memory, commits the program's own image at the fixed address it was linked
- * for, copies its sections there, resolves its imports (by name or ordinal,
- * LoadLibraryA and GetProcAddress), gives the scratch memory back, runs its
- * TLS callbacks if it has any and jumps to its entry point as the system
- * would, so the program's return value (or exit) ends the process.  If any
- * of that fails it ends with status 127.
+ * At run time it reserves the fixed address range the program was linked
+ * for (before anything else can take it), decodes the program (cm_unpack,
+ * the decoder of the Linux stub, called with the System V convention it is
+ * written in) into scratch memory, commits the program's image in its
+ * range, copies its sections there, resolves its imports (by name or
+ * ordinal, LoadLibraryA and GetProcAddress), gives the scratch memory back,
+ * runs its TLS callbacks if it has any and jumps to its entry point as the
+ * system would, so the program's return value (or exit) ends the process.
+ * If any of that fails it says what on standard error and ends the process
+ * with status 127 (ExitProcess).
  *
- * One section, readable, writable and executable, its file offsets its
- * addresses (an alignment of 16 for both), no uninitialised tail. */
+ * One section, readable and executable (the stub writes only memory it
+ * allocates; the system fills its import address table, which the IAT
+ * directory names), its file offsets its addresses (an alignment of 16 for
+ * both), no uninitialised tail.  The packer sets the sizes, the checksum,
+ * the time stamp and the linker version. */
 #include "size/unpack.h"
 
         .intel_syntax noprefix
@@ -69,7 +74,9 @@ optional:
         .long   16                      /* data directories */
         .long   0, 0                    /* exports */
         .long   RVA(imports), imports_end - imports
-        .fill   14 * 8, 1, 0
+        .fill   10 * 8, 1, 0            /* resources .. bound imports */
+        .long   RVA(iat), iat_end - iat /* the import address table */
+        .fill   3 * 8, 1, 0
 section_table:
         .ascii  ".text\0\0\0"
         .long   0                       /* virtual size (set by the packer) */
@@ -77,7 +84,7 @@ section_table:
         .long   0                       /* size in the file (set by the packer) */
         .long   RVA(code)
         .long   0, 0, 0                 /* relocations, line numbers, their counts */
-        .long   0xE0000060              /* code, initialised data; read, write, execute */
+        .long   0x60000020              /* code; read, execute */
         .balign ALIGNMENT, 0
 code:
 
@@ -96,13 +103,44 @@ GetProcAddress:
         .quad   RVA(name_GetProcAddress)
 VirtualFree:
         .quad   RVA(name_VirtualFree)
+ExitProcess:
+        .quad   RVA(name_ExitProcess)
+GetStdHandle:
+        .quad   RVA(name_GetStdHandle)
+WriteFile:
+        .quad   RVA(name_WriteFile)
         .quad   0
+iat_end:
 kernel32:
         .asciz  "KERNEL32.dll"
         .balign 2, 0
 name_VirtualFree:
         .short  0
         .asciz  "VirtualFree"
+        .balign 2, 0
+name_ExitProcess:
+        .short  0
+        .asciz  "ExitProcess"
+        .balign 2, 0
+name_GetStdHandle:
+        .short  0
+        .asciz  "GetStdHandle"
+        .balign 2, 0
+name_WriteFile:
+        .short  0
+        .asciz  "WriteFile"
+text_no_room:
+        .asciz  "oddball: the program's address range is in use\n"
+text_no_memory:
+        .asciz  "oddball: out of memory\n"
+text_no_dll:
+        .asciz  "oddball: cannot load "
+text_no_function:
+        .asciz  "oddball: cannot find "
+text_in:
+        .asciz  " in "
+text_newline:
+        .asciz  "\n"
 
 /* The program as the packer lays it out before packing it (numbers of 32
  * bits), decoded into scratch memory: */
@@ -117,6 +155,16 @@ name_VirtualFree:
 start:
         mov     r15, rsp
         sub     rsp, 40                 /* shadow space, aligned */
+        /* The program's own range, reserved first. */
+        mov     ecx, [rip + program_base]
+        mov     edx, [rip + program_size]
+        mov     r8d, 0x2000             /* MEM_RESERVE */
+        push    1                       /* PAGE_NOACCESS */
+        pop     r9
+        call    [rip + VirtualAlloc]
+        mov     rbp, rax
+        cmp     eax, [rip + program_base]  /* there, or null */
+        jne     no_room
         /* Scratch: cm_unpack's work memory, the zeros before the output, the output. */
         xor     ecx, ecx
         mov     edx, [rip + packed]     /* the output's size */
@@ -126,22 +174,21 @@ start:
         pop     r9
         call    [rip + VirtualAlloc]
         test    rax, rax
-        jz      fail
+        jz      no_memory
         mov     rdx, rax
         lea     rsi, [rax + CM_UNPACK_WORK_SIZE + CM_UNPACK_HISTORY]
         mov     r12, rsi
         lea     rdi, [rip + packed]
         call    cm_unpack
-        /* The program's image, at its own address. */
-        mov     ecx, [r12 + LOAD_BASE]
+        /* The program's image, committed in its range. */
+        mov     rcx, rbp
         mov     edx, [r12 + LOAD_SIZE]
-        mov     r8d, 0x3000
+        mov     r8d, 0x1000             /* MEM_COMMIT */
         push    0x40                    /* PAGE_EXECUTE_READWRITE */
         pop     r9
         call    [rip + VirtualAlloc]
-        mov     rbp, rax
-        cmp     eax, [r12 + LOAD_BASE]
-        jne     fail
+        test    rax, rax
+        jz      no_memory
         /* Its sections. */
         lea     rsi, [r12 + LOAD_SECTIONS]
 2:      lodsd
@@ -161,7 +208,7 @@ start:
         add     rcx, rbp
         call    [rip + LoadLibraryA]
         test    rax, rax
-        jz      fail
+        jz      no_dll
         mov     r13, rax
         mov     r14d, [rbx + 16]        /* its address table */
         add     r14, rbp
@@ -174,7 +221,7 @@ start:
 55:     mov     rcx, r13
         call    [rip + GetProcAddress]
         test    rax, rax
-        jz      fail
+        jz      no_function
         mov     [r14], rax
         add     r14, 8
         jmp     5b
@@ -204,13 +251,67 @@ start:
         /* The program's entry point, with the stack as the system gave it. */
 9:      mov     rsp, r15
         jmp     r14
+
+/* What failed, on standard error, and the end of the process.  Entered
+ * with the stack as the steps above keep it (aligned, shadow space). */
+no_room:
+        lea     rsi, [rip + text_no_room]
+        jmp     fail
+no_memory:
+        lea     rsi, [rip + text_no_memory]
+        jmp     fail
+no_function:                            /* "cannot find NAME in DLL" */
+        lea     rsi, [rip + text_no_function]
+        call    say
+        mov     rsi, [r14]
+        btr     rsi, 63
+        jc      10f                     /* an ordinal: the DLL alone */
+        lea     rsi, [rsi + rbp + 2]
+        call    say
+10:     lea     rsi, [rip + text_in]
+        jmp     11f
+no_dll:                                 /* "cannot load DLL" */
+        lea     rsi, [rip + text_no_dll]
+11:     call    say
+        mov     esi, [rbx + 12]
+        add     rsi, rbp
+        call    say
+        lea     rsi, [rip + text_newline]
 fail:
-        mov     rsp, r15
-        mov     eax, 127
+        call    say
+        mov     ecx, 127
+        call    [rip + ExitProcess]
+
+/* Writes the text at rsi (ending in a zero) to standard error. */
+say:
+        push    rbp
+        mov     rbp, rsp
+        sub     rsp, 48
+        mov     rdi, rsi
+        xor     eax, eax
+        or      rcx, -1
+        repne scasb
+        not     ecx
+        dec     ecx
+        mov     [rsp + 40], ecx         /* its length */
+        mov     ecx, -12                /* STD_ERROR_HANDLE */
+        call    [rip + GetStdHandle]
+        mov     rcx, rax
+        mov     rdx, rsi
+        mov     r8d, [rsp + 40]
+        lea     r9, [rsp + 40]          /* bytes written */
+        and     qword ptr [rsp + 32], 0 /* not overlapped */
+        call    [rip + WriteFile]
+        leave
         ret
 
 #include "size/unpack.S"
 
         .text
         .balign 4, 0
+/* The program's address and size of image (set by the packer). */
+program_base:
+        .long   0
+program_size:
+        .long   0
 packed:

@@ -1,8 +1,9 @@
 // The few pieces of the C and C++ runtime the Windows show may use, given
 // here so its 64 KB build takes nothing from libstdc++, winpthreads or
 // mingw-w64's start-up code: the entry point, the constructors' run, the
-// steady clock, plain operator new and delete, the guards of function-local
-// statics, the pure virtual call (Windows, x86-64).
+// steady clock, plain operator new and delete, the pure virtual call
+// (Windows, x86-64; the guards of function-local statics are
+// size/static_guards.cpp, shared with the Linux build).
 #include <windows.h>
 
 #include <chrono>
@@ -81,22 +82,6 @@ void operator delete(void* block, size_t) noexcept { std::free(block); }
 void operator delete[](void* block, size_t) noexcept { std::free(block); }
 
 extern "C" {
-// A local static's guard: byte 0 says "initialised" (the compiler tests it
-// inline), byte 1 "being initialised" (one thread at a time; the others wait).
-int __cxa_guard_acquire(uint64_t* guard)
-{
-    auto* bytes = reinterpret_cast<char*>(guard);
-    for (;;) {
-        if (__atomic_load_n(&bytes[0], __ATOMIC_ACQUIRE))
-            return 0;
-        char idle = 0;
-        if (__atomic_compare_exchange_n(&bytes[1], &idle, 1, false, __ATOMIC_ACQUIRE, __ATOMIC_RELAXED))
-            return 1;
-        SwitchToThread();
-    }
-}
-void __cxa_guard_release(uint64_t* guard) { __atomic_store_n(&reinterpret_cast<char*>(guard)[0], 1, __ATOMIC_RELEASE); }
-void __cxa_guard_abort(uint64_t* guard) { __atomic_store_n(&reinterpret_cast<char*>(guard)[1], 0, __ATOMIC_RELEASE); }
 void __cxa_pure_virtual() { std::abort(); }
 }
 

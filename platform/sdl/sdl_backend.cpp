@@ -18,6 +18,7 @@ const platform_backend platform_sdl_backend = {
     sdl_sound_buffer,
     sdl_sound_play,
     sdl_sound_close,
+    sdl_sound_written,
     sdl_ticks_ms,
     sdl_sleep_ms,
     sdl_task_start,

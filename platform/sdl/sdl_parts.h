@@ -20,8 +20,9 @@ uint32_t sdl_sound_play_cursor();
 uint8_t* sdl_sound_buffer();
 void sdl_sound_play();
 void sdl_sound_close();
+void sdl_sound_written();
 
-// sdl_tasks.cpp: time and periodic tasks
+// sdl_tasks.cpp: time, and the threads the task pool runs on
 uint32_t sdl_ticks_ms();
 void sdl_sleep_ms(uint32_t ms);
 platform_task* sdl_task_start(platform_tick_fn tick, uint32_t period_ms, bool high_priority);

@@ -14,6 +14,11 @@ namespace {
 struct sdl_sound_state {
     alignas(16) uint8_t ring[platform_sound_buffer_bytes] = {};  // written as 16-bit samples
     std::atomic<uint32_t> play_cursor{0};  // written by the audio thread, read by the streaming task
+    // Raised by the streaming task after each step (release) and read by the
+    // audio thread before it plays (acquire): the bytes a step wrote are
+    // ordered before the reads that play them a lap later.  (The cursor
+    // orders the other way: the reads before the step's writes.)
+    std::atomic<uint32_t> steps_written{0};
     SDL_AudioDeviceID device = 0;
     bool audio_started = false;
     bool open = false;
@@ -27,6 +32,7 @@ sdl_sound_state sound;
 // ring and moves the cursor past them, so the bytes behind it are free.
 void SDLCALL play_ring(void*, Uint8* out, int length)
 {
+    sound.steps_written.load(std::memory_order_acquire);
     uint32_t cursor = sound.play_cursor.load(std::memory_order_relaxed);
     while (length > 0) {
         uint32_t run = platform_sound_buffer_bytes - cursor;
@@ -80,6 +86,11 @@ uint32_t sdl_sound_play_cursor()
     if (sound.silent)
         return sound.playing ? platform_sound_cursor_after_ms(uint32_t(SDL_GetTicks() - sound.silent_start_ms)) : 0;
     return sound.play_cursor.load(std::memory_order_acquire);
+}
+
+void sdl_sound_written()
+{
+    sound.steps_written.fetch_add(1, std::memory_order_release);
 }
 
 uint8_t* sdl_sound_buffer()

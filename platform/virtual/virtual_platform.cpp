@@ -212,7 +212,7 @@ void sleep_ms(uint32_t ms)
 
 platform_task* task_start(platform_tick_fn tick, uint32_t period_ms, bool)
 {
-    if (!tick || period_ms == 0)
+    if (!tick || period_ms == 0 || state.faults.tasks)
         return nullptr;
     for (auto& task : state.tasks)
         if (!task.active) {
@@ -246,6 +246,7 @@ const platform_backend platform_virtual_backend = {
     sound_buffer,
     sound_play,
     sound_close,
+    nullptr,  // the ring is read on the same thread
     ticks_ms,
     sleep_ms,
     task_start,

@@ -300,6 +300,7 @@ const platform_backend platform_web_backend = {
     sound_buffer,
     sound_play,
     sound_close,
+    nullptr,  // one thread: the worklet is handed copies
     ticks_ms,
     sleep_ms,
     task_start,

@@ -18,6 +18,7 @@ const platform_backend platform_win32_backend = {
     win32_sound_buffer,
     win32_sound_play,
     win32_sound_close,
+    win32_sound_flush,  // the step's bytes to the device at once: it may take them faster than real time
     win32_ticks_ms,
     win32_sleep_ms,
     win32_task_start,

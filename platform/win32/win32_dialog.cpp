@@ -1,10 +1,13 @@
 // The mode dialog: radio buttons 201-204 for the depth, 301-302 for the
 // scale, 401 to start (USER32).  Its template is made in memory, so the
 // program needs no resources (the packed program has none: its stub is the
-// module the system loaded).
+// module the system loaded).  It offers the depths whose mode (320 x 240,
+// or 640 x 480 doubled) DirectDraw lists (DDRAW).
 #include "platform/platform.h"
 
 #include <windows.h>
+
+#include <ddraw.h>
 
 namespace {
 
@@ -91,25 +94,68 @@ constexpr dialog_template mode_dialog_template = make_dialog_template();
 
 int dialog_depth = 32;
 int dialog_scale = 1;
+constexpr int dialog_depths[] = {32, 24, 16, 15};
+
+// The modes DirectDraw lists: bit i for dialog_depths[i] at 320 x 240, bit
+// 4 + i at 640 x 480.  A 16-bit mode with 5-5-5 masks counts as 15 bits.
+unsigned listed_modes = 0;
+
+HRESULT WINAPI note_mode(LPDDSURFACEDESC desc, LPVOID)
+{
+    int scale = desc->dwWidth == 320 && desc->dwHeight == 240 ? 0 : desc->dwWidth == 640 && desc->dwHeight == 480 ? 1 : -1;
+    int depth = int(desc->ddpfPixelFormat.dwRGBBitCount);
+    if (depth == 16 && desc->ddpfPixelFormat.dwGBitMask == 0x03E0)
+        depth = 15;
+    for (int i = 0; i < 4; ++i)
+        if (scale >= 0 && depth == dialog_depths[i])
+            listed_modes |= 1u << (4 * scale + i);
+    return DDENUMRET_OK;
+}
+
+void list_modes()
+{
+    listed_modes = 0;
+    IDirectDraw* direct_draw = nullptr;
+    if (DirectDrawCreate(nullptr, &direct_draw, nullptr) == DD_OK) {
+        direct_draw->EnumDisplayModes(0, nullptr, nullptr, note_mode);
+        direct_draw->Release();
+    }
+}
+
+// Enables the depths listed at the chosen scale (all of them when none is:
+// the list is then no guide) and keeps the checked one among them, else
+// checks the first.
+void offer_depths(HWND dialog)
+{
+    int scale = IsDlgButtonChecked(dialog, 302) == BST_CHECKED;
+    unsigned listed = listed_modes >> (4 * scale) & 15;
+    if (!listed)
+        listed = 15;
+    int checked = -1;
+    for (int i = 0; i < 4; ++i) {
+        EnableWindow(GetDlgItem(dialog, 201 + i), listed >> i & 1);
+        if (listed >> i & 1 && (checked < 0 || IsDlgButtonChecked(dialog, 201 + i) == BST_CHECKED))
+            checked = i;
+    }
+    CheckRadioButton(dialog, 201, 204, 201 + checked);
+}
 
 INT_PTR CALLBACK mode_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:
-        CheckDlgButton(dialog, 201, BST_CHECKED);
-        CheckDlgButton(dialog, 202, BST_UNCHECKED);
-        CheckDlgButton(dialog, 203, BST_UNCHECKED);
-        CheckDlgButton(dialog, 204, BST_UNCHECKED);
-        CheckDlgButton(dialog, 301, BST_CHECKED);
-        CheckDlgButton(dialog, 302, BST_UNCHECKED);
+        CheckRadioButton(dialog, 201, 204, 201);
+        CheckRadioButton(dialog, 301, 302, 301);
+        offer_depths(dialog);
         return 0;
     case WM_COMMAND:
     case WM_HSCROLL:
     case WM_VSCROLL: {
-        static const int depths[] = {32, 24, 16, 15};
+        if (message == WM_COMMAND && (LOWORD(wparam) == 301 || LOWORD(wparam) == 302))
+            offer_depths(dialog);
         for (int i = 0; i < 4; ++i)
             if (IsDlgButtonChecked(dialog, 201 + i) == BST_CHECKED)
-                dialog_depth = depths[i];
+                dialog_depth = dialog_depths[i];
         for (int i = 0; i < 2; ++i)
             if (IsDlgButtonChecked(dialog, 301 + i) == BST_CHECKED)
                 dialog_scale = 1 + i;
@@ -134,6 +180,7 @@ bool win32_mode_dialog(int* depth, int* scale)
 {
     dialog_depth = 32;
     dialog_scale = 1;
+    list_modes();
     INT_PTR result =
         DialogBoxIndirectParamA(GetModuleHandleA(nullptr), reinterpret_cast<const DLGTEMPLATE*>(mode_dialog_template.words),
                                 nullptr, mode_dialog_proc, 0);

@@ -29,12 +29,12 @@ bool win32_sound_open(bool* silent);
 uint32_t win32_sound_play_cursor();
 uint8_t* win32_sound_buffer();
 // Copies what the streaming step wrote into the ring to the device; the
-// streaming thread calls it after every step.
+// streaming step calls it (platform_sound_written) after every step.
 void win32_sound_flush();
 void win32_sound_play();
 void win32_sound_close();
 
-// win32_tasks.cpp: the tick counter, the multimedia timer and the streaming thread
+// win32_tasks.cpp: the tick counter, and the multimedia timer and threads the task pool runs on
 uint32_t win32_ticks_ms();
 void win32_sleep_ms(uint32_t ms);
 platform_task* win32_task_start(platform_tick_fn tick, uint32_t period_ms, bool high_priority);

@@ -101,14 +101,18 @@ TEST_F(Clock, PositionStampedAtTimeZeroIsConsumedWithoutBeingPublished)
     EXPECT_EQ(show_clock.position_write, 0);
 }
 
-TEST_F(Clock, RingsWrapAfter40Entries)
+TEST_F(Clock, AFullRingKeepsTheOldestAndSendsTheNewestWhenAnEntryIsFree)
 {
-    frame(5);
-    for (int i = 1; i <= 41; ++i)
+    for (int i = 1; i <= 41; ++i) {
+        frame(i);
         timer_sample(0, position(0, i));
-    EXPECT_EQ(show_clock.position_write, 1);
+    }
+    EXPECT_EQ(show_clock.position_write, 0);  // the 41st found entry 0 still pending
     frame(1000);
-    EXPECT_EQ(show_clock.music.music_row, 41);  // the lapped entry 0 holds the newest
+    EXPECT_EQ(show_clock.music.music_row, 40);
+    timer_sample(0, position(0, 41));  // the song is still there: now it goes out
+    frame(2000);
+    EXPECT_EQ(show_clock.music.music_row, 41);
 }
 
 TEST_F(Clock, SilentTimerPublishesNothing)

@@ -154,4 +154,14 @@ TEST_F(Entry, NoDisplayEndsWithStatusOneAndItsReason)
     testing::internal::CaptureStderr();
     EXPECT_EQ(program_entry(), 1);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("could not be set up: no window"), std::string::npos);
+
+    // Without a streaming step the song would never move: status 1, not a show that never ends.
+    virtual_reset();
+    faults = {};
+    faults.tasks = true;
+    virtual_set_faults(faults);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(program_entry(), 1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("the sound could not be started"), std::string::npos);
+    EXPECT_EQ(virtual_frames_flipped(), 0u);
 }

@@ -14,7 +14,15 @@
 #     is the mode set, and its close box ends the program with status 0;
 #   - the packed program (build-win64k/oddball.exe) is at most 65,536 bytes,
 #     it and the program inside import only system DLLs, and it shows the
-#     show and ends with status 0 on Escape.
+#     show and ends with status 0 on Escape;
+#   - its headers (read by Python's pefile): a read-and-execute section laid
+#     out as the loader asks of an alignment under a page, the import address
+#     table's directory, the right checksum, a time stamp and linker version;
+#     the packer refuses a stub whose section breaks that layout;
+#   - when its stub cannot load a DLL, or finds the program's range taken,
+#     it says so on standard error and ends with status 127;
+#   - the mode dialog offers only the depths DirectDraw lists (not 24 or 15
+#     under Wine).
 # Usage: tests/windows/run.sh [LINUX_ODDBALL]   (default build/oddball)
 # Wine's prefix lives in a temporary folder; DirectDraw's modes need Wine's
 # virtual desktop, which the prefix's registry turns on.
@@ -50,10 +58,45 @@ system_imports() {
     fi
 }
 system_imports oddball.exe "$exe"
+system_imports oddball-compatible.exe "$tree/oddball-compatible.exe"
 size=$(stat -c %s "$packed")
 ((size <= 65536)) && pass "the packed program is $size bytes" || fail "the packed program is $size bytes, more than 65,536"
 system_imports "the packed program" "$packed"
 system_imports "the program it unpacks" "$packed_tree/oddball-unpacked.exe"
+
+# ---- the packed program's headers ----------------------------------------------
+if headers=$(/usr/bin/python3 - "$packed" 2>&1 <<'EOF'
+import sys, pefile
+pe = pefile.PE(sys.argv[1])
+o, problems = pe.OPTIONAL_HEADER, []
+for s in pe.sections:
+    if s.Characteristics != 0x60000020:
+        problems.append(f"section flags {s.Characteristics:#x}, not read and execute")
+    if o.SectionAlignment < 0x1000 and (s.PointerToRawData != s.VirtualAddress or s.Misc_VirtualSize > s.SizeOfRawData):
+        problems.append("a section not at its address in the file")
+iat, thunk = o.DATA_DIRECTORY[12], pe.DIRECTORY_ENTRY_IMPORT[0].struct.FirstThunk
+if not iat.VirtualAddress <= thunk < iat.VirtualAddress + iat.Size:
+    problems.append("no import address table directory over the imports")
+if o.CheckSum != pe.generate_checksum():
+    problems.append(f"checksum {o.CheckSum:#x}, not {pe.generate_checksum():#x}")
+if not pe.FILE_HEADER.TimeDateStamp or not (o.MajorLinkerVersion or o.MinorLinkerVersion):
+    problems.append("no time stamp or linker version")
+print("; ".join(problems) or f"section {pe.sections[0].Characteristics:#x}, IAT {iat.VirtualAddress:#x}+{iat.Size}, "
+      f"checksum {o.CheckSum:#x}, time stamp {pe.FILE_HEADER.TimeDateStamp:#x}, linker {o.MajorLinkerVersion}.{o.MinorLinkerVersion}")
+sys.exit(1 if problems else 0)
+EOF
+); then pass "packed headers: $headers"; else fail "packed headers: $headers"; fi
+# A stub whose section's bytes are not at its address: the packer writes nothing.
+stub=$packed_tree/oddball-pe-stub.bin
+/usr/bin/python3 -c '
+import sys; d = bytearray(open(sys.argv[1], "rb").read()); nt = int.from_bytes(d[0x3C:0x40], "little")
+at = nt + 24 + int.from_bytes(d[nt + 20:nt + 22], "little") + 20; d[at] += 16; open(sys.argv[2], "wb").write(d)' "$stub" "$work/bad_stub.bin"
+if ! "$packed_tree/oddball-pe-pack" "$work/bad_stub.bin" "$packed_tree/oddball-unpacked.exe" "$work/bad.exe" 2>"$work/bad.err" &&
+    [ ! -e "$work/bad.exe" ] && grep -q "alignment under a page" "$work/bad.err"; then
+    pass "the packer refuses a section whose bytes are not at its address"
+else
+    fail "the packer wrote an image the loader would refuse: $(cat "$work/bad.err")"
+fi
 
 wine_desktop
 
@@ -97,6 +140,23 @@ exe_normal=$exe
 exe=$packed
 escape_run packed "packed: " --depth 32 --scale 1
 exe=$exe_normal
+
+# The stub's failures: a DLL it cannot load (the program's WINMM renamed),
+# and the program's range taken (its address made the stub's own).
+sed 's/WINMM\.dll/WINMX.dll/' "$packed_tree/oddball-unpacked.exe" >"$work/no_dll.exe"
+"$packed_tree/oddball-pe-pack" "$stub" "$work/no_dll.exe" "$work/no_dll_packed.exe" 2>/dev/null
+/usr/bin/python3 -c '
+import sys; d = bytearray(open(sys.argv[1], "rb").read()); at = int(sys.argv[2]) - 8
+d[at:at + 4] = (0x400000).to_bytes(4, "little"); open(sys.argv[3], "wb").write(d)' "$packed" "$(stat -c %s "$stub")" "$work/taken.exe"
+for run in "no_dll_packed.exe:oddball: cannot load WINMX.dll" "taken.exe:oddball: the program's address range is in use"; do
+    timeout 60 wine "$work/${run%%:*}" --depth 32 >/dev/null 2>"$work/stub.err"
+    status=$?
+    if [ $status -eq 127 ] && [ "$(tr -d '\r' <"$work/stub.err")" = "${run#*:}" ]; then
+        pass "packed, ${run%%:*}: \"${run#*:}\" and status 127"
+    else
+        fail "packed, ${run%%:*}: status $status, said: $(head -c 300 "$work/stub.err")"
+    fi
+done
 
 # Sound: Wine's DirectSound plays into an ALSA device that writes a file
 # (48 kHz, 32-bit float, faster than real time); resampled, its song must be
@@ -201,6 +261,10 @@ mode_16_doubled double
 # ---- the mode dialog ----------------------------------------------------------
 start dialog_closed
 if wine "$probe" wait "oddball: display" 30; then
+    # Wine's DirectDraw lists 32 and 16 bits (5-6-5), not 24 or 15 (5-5-5).
+    offered=$(wine "$probe" enabled "oddball: display" | tr -d '\r')
+    [ "$offered" = 1010 ] && pass "the dialog offers only the depths DirectDraw lists (32, 16)" ||
+        fail "the dialog's depth buttons enabled: $offered, not 1010"
     wine "$probe" close "oddball: display"
     ended_within 5
     status=$?

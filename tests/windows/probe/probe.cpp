@@ -4,6 +4,7 @@
 //   probe wait TITLE S   waits up to S seconds for window TITLE to show; 1 if none came
 //   probe exists TITLE S the same for a window that need not show
 //   probe hold S         keeps a hidden window "oddball probe" for S seconds
+//   probe enabled TITLE  prints which of window TITLE's controls 201-204 are enabled (as 0 and 1)
 #include <windows.h>
 
 #include <cstdio>
@@ -18,6 +19,15 @@ int main(int argc, char** argv)
         if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode))
             return 1;
         std::printf("%lux%lux%lu\n", mode.dmPelsWidth, mode.dmPelsHeight, mode.dmBitsPerPel);
+        return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "enabled") == 0) {
+        HWND window = FindWindowA(nullptr, argv[2]);
+        if (!window)
+            return 1;
+        for (int id = 201; id <= 204; ++id)
+            std::printf("%d", IsWindowEnabled(GetDlgItem(window, id)) ? 1 : 0);
+        std::printf("\n");
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "close") == 0) {
