@@ -79,8 +79,10 @@ int program_start()
     precalc_all(display_frame_buffer());
     uint64_t precalc_us = platform_real_time_us() - precalc_start;
     // 7, 8. The song and the show clock start together.
-    player_start(0);
-    start_timer(30, 1, {player_sync_value, player_position});
+    player_start(sound_output.player, 0);
+    const clock_source song = {[] { return player_sync_value(sound_output.player); },
+                               [] { return player_position(sound_output.player); }};
+    start_timer(30, 1, song);
 
     // 9. The frame loop, free-running: only the flip's wait paces it.
     loop_stats = {};
@@ -113,7 +115,7 @@ void program_finish()
 
     // 10.
     stop_timer();
-    player_stop();
+    player_stop(sound_output.player);
     platform_show_cursor(true);
     // 11.
     display_release();

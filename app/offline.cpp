@@ -488,19 +488,19 @@ int offline_wav(const std::string& path)
     // it lasts as long as the show.
     if (!can_write(path))
         return 1;
-    player_init(&sound_output.player, load_music());
-    player_start(0);
+    player_init(sound_output.player, load_music());
+    player_start(sound_output.player, 0);
     std::vector<int16_t> samples;
     std::vector<int32_t> mix(2 * 441);
     int32_t tail = -1;
     while (tail != 0) {
-        mixer_render(441, mix.data());
+        mixer_render(sound_output.player, 441, mix.data());
         size_t at = samples.size();
         samples.resize(at + mix.size());
         convert_to_pcm16(mix.data(), samples.data() + at, uint32_t(mix.size() * 2));
         if (tail > 0)
             --tail;
-        else if (tail < 0 && player_position() >= (27 << 8 | 62))
+        else if (tail < 0 && player_position(sound_output.player) >= (27 << 8 | 62))
             tail = clock_release_delay_ms / 10;
         if (samples.size() > size_t(20) * 60 * 44100 * 2) {
             std::fprintf(stderr, "oddball: the song never reaches order 27, row 62\n");

@@ -174,13 +174,13 @@ EMSCRIPTEN_KEEPALIVE const uint8_t* web_still_picture()
 EMSCRIPTEN_KEEPALIVE const int16_t* web_wav(int frames)
 {
     static std::vector<int16_t> samples;
-    player_init(&sound_output.player, load_music());
-    player_start(0);
+    player_init(sound_output.player, load_music());
+    player_start(sound_output.player, 0);
     samples.assign(size_t(frames) * 2, 0);
     std::vector<int32_t> mix(2 * 441);
     for (int at = 0; at < frames; at += 441) {
         int n = std::min(441, frames - at);
-        mixer_render(uint32_t(n), mix.data());
+        mixer_render(sound_output.player, uint32_t(n), mix.data());
         convert_to_pcm16(mix.data(), samples.data() + size_t(at) * 2, uint32_t(n) * 4);
     }
     return samples.data();
@@ -274,7 +274,7 @@ EMSCRIPTEN_KEEPALIVE double web_state(int what)
     case 3: return loop_stats.frames;
     case 4: return platform_largest_tick_gap_us() / 1000.0;
     case 5: return quit_requested;
-    case 6: return player_position();
+    case 6: return player_position(sound_output.player);
     case 7: return mallinfo().uordblks;
     default: return 0;
     }
