@@ -272,10 +272,10 @@ void rotozoom_tunnel(int32_t phase, uint32_t* destination)
                 const __m128i indices = rotozoom_indices(l.us, l.vs);
                 l.us = _mm_add_epi16(l.us, l.group_du);
                 l.vs = _mm_add_epi16(l.vs, l.group_dv);
-                // A byte c in the high half of a lane times g, high 16 bits
-                // kept: (c x g) >> 8.
                 const __m128i first = pixels4_gather<0>(l.texture, indices);
                 const __m128i second = pixels4_gather<4>(l.texture, indices);
+                // A byte c in the high half of a lane times g, high 16 bits
+                // kept: (c x g) >> 8.
                 sum0 = _mm_add_epi16(sum0, _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, first), l.factor));
                 sum1 = _mm_add_epi16(sum1, _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, first), l.factor));
                 sum2 = _mm_add_epi16(sum2, _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, second), l.factor));
