@@ -1,8 +1,9 @@
-// The tracker player: its one state record, ticks, rows, notes, pitch, volume, envelopes and auto-vibrato (portable).
+// The tracker player: its state record, ticks, rows, notes, pitch, volume, envelopes and auto-vibrato (portable).
 //
-// A player is one player_state record, which every function here and in
-// effects.h, pitch.h and mixer.h is given; the program's one player is the
-// sound side's (sound.h).  player_tick runs on the streaming thread only
+// A player is one player_state record, handed as a parameter to every
+// function here, to the effect handlers (effects.h), to the pitch functions
+// that read its module (pitch.h) and to the mixer (mixer.h); the show's one
+// player is the sound side's (sound.h).  player_tick runs on the streaming thread only
 // (called by mixer_render, mixer.h); player_start and player_stop on the
 // main thread; player_sync_value and player_position may be read from any
 // thread at any time.
