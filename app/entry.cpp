@@ -80,8 +80,10 @@ int program_start()
     precalc_all();
     uint64_t precalc_us = platform_real_time_us() - precalc_start;
     // The song and the show clock start together.
-    player_start(0);
-    start_timer(30, 1, {player_sync_value, player_position});
+    player_start(sound_output.player, 0);
+    const clock_source song = {[] { return player_sync_value(sound_output.player); },
+                               [] { return player_position(sound_output.player); }};
+    start_timer(30, 1, song);
 
     // The frame loop, free-running: only the flip's wait paces it.
     loop_stats = {};
@@ -114,7 +116,7 @@ void program_finish()
 
     // The timer and the song stop, and the cursor comes back.
     stop_timer();
-    player_stop();
+    player_stop(sound_output.player);
     platform_show_cursor(true);
     // The display mode goes back to the desktop's.
     display_release();

@@ -49,21 +49,21 @@ scene_frame_times::summary scene_frame_times::of(scene_id scene)
 bool render_song(int64_t frames, std::vector<int16_t>& samples)
 {
     constexpr int block = 441;  // 10 ms
-    player_init(&sound_output.player, load_music());
-    player_start(0);
+    player_init(sound_output.player, load_music());
+    player_start(sound_output.player, 0);
     samples.clear();
     std::vector<int32_t> mix(2 * block);
     // To the end: the song's last row, then the clock's delay, as the show hears it.
     int64_t tail = -1;
     for (int64_t at = 0; frames < 0 ? tail != 0 : at < frames; at += block) {
         const int n = int(frames < 0 ? block : std::min<int64_t>(block, frames - at));
-        mixer_render(uint32_t(n), mix.data());
+        mixer_render(sound_output.player, uint32_t(n), mix.data());
         const size_t end = samples.size();
         samples.resize(end + size_t(n) * 2);
         convert_to_pcm16(mix.data(), samples.data() + end, uint32_t(n) * 4);
         if (frames >= 0)
             continue;
-        const uint16_t position = player_position();
+        const uint16_t position = player_position(sound_output.player);
         if (tail > 0)
             --tail;
         else if (tail < 0 && position >= (song_end_order << 8 | song_end_row))

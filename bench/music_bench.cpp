@@ -55,14 +55,10 @@ struct busy_player {
     std::unique_ptr<player_state> state = std::make_unique<player_state>();
     busy_player()
     {
-        player_init(state.get(), image);
-        player_start(0);
+        player_init(*state, image);
+        player_start(*state, 0);
     }
-    ~busy_player()
-    {
-        current_player = nullptr;
-        mem_free(image);
-    }
+    ~busy_player() { mem_free(image); }
 };
 
 // One second of audio per iteration in 882-frame calls (the streaming
@@ -75,7 +71,7 @@ void BM_MusicRender22Voices(benchmark::State& state)
     std::vector<int16_t> pcm(2 * 882);
     for (auto _ : state) {
         for (int call = 0; call < 50; ++call) {
-            mixer_render(882, mixed.data());
+            mixer_render(*player.state, 882, mixed.data());
             convert_to_pcm16(mixed.data(), pcm.data(), 4 * 882);
         }
         benchmark::DoNotOptimize(pcm.data());
@@ -93,10 +89,10 @@ void BM_MusicMixReference22Voices(benchmark::State& state)
 {
     busy_player player;
     std::vector<int32_t> mixed(2 * 882);
-    mixer_render(1, mixed.data());  // the first tick starts the notes
+    mixer_render(*player.state, 1, mixed.data());  // the first tick starts the notes
     for (auto _ : state) {
         for (int call = 0; call < 50; ++call)
-            mix_voices_reference(882, mixed.data());
+            mix_voices_reference(*player.state, 882, mixed.data());
         benchmark::DoNotOptimize(mixed.data());
     }
     state.counters["realtime_factor"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);

@@ -22,11 +22,11 @@ void BM_MusicRenderShowSong(benchmark::State& state)
     double song_seconds = 0;
     int peak_voices = 0;
     for (auto _ : state) {
-        player_init(player.get(), image);
-        player_start(0);
+        player_init(*player, image);
+        player_start(*player, 0);
         uint64_t frames = 0;
-        while (player_position() < (27 << 8 | 62) && frames < uint64_t(20) * 60 * 44100) {
-            mixer_render(882, mixed.data());
+        while (player_position(*player) < (27 << 8 | 62) && frames < uint64_t(20) * 60 * 44100) {
+            mixer_render(*player, 882, mixed.data());
             convert_to_pcm16(mixed.data(), pcm.data(), 4 * 882);
             frames += 882;
             int active = 0;
@@ -37,7 +37,6 @@ void BM_MusicRenderShowSong(benchmark::State& state)
         benchmark::DoNotOptimize(pcm.data());
         song_seconds += double(frames) / 44100.0;
     }
-    current_player = nullptr;
     state.counters["song_seconds"] = song_seconds / double(state.iterations());
     state.counters["peak_voices"] = peak_voices;
     state.counters["realtime_factor"] = benchmark::Counter(song_seconds, benchmark::Counter::kIsRate);

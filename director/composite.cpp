@@ -69,55 +69,75 @@ void rotozoom_row_plain(const uint32_t* texture, uint32_t* row, int32_t count, u
     }
 }
 
+namespace {
+
+// Where a layer's coordinates start, one row above the frame's first, and
+// how they step.  32-bit arithmetic that wraps (only the low 16 bits are
+// ever used), so unsigned: far centres and offsets stay defined.
+struct rotozoom_walk {
+    uint32_t u, v;
+    uint32_t du_x, dv_x, du_y, dv_y;
+};
+
+rotozoom_walk rotozoom_walk_for(float angle, float zoom, int32_t u_off, int32_t v_off, int32_t cx, int32_t cy)
+{
+    const rotozoom_steps steps = rotozoom_steps_for(angle, zoom);
+    rotozoom_walk w;
+    w.du_x = static_cast<uint32_t>(steps.du_x);
+    w.dv_x = static_cast<uint32_t>(steps.dv_x);
+    w.du_y = static_cast<uint32_t>(steps.du_y);
+    w.dv_y = static_cast<uint32_t>(steps.dv_y);
+    w.u = static_cast<uint32_t>(u_off) * 256u - w.du_y * static_cast<uint32_t>(cy) - w.du_x * static_cast<uint32_t>(cx);
+    w.v = static_cast<uint32_t>(v_off) * 256u - w.dv_y * static_cast<uint32_t>(cy) - w.dv_x * static_cast<uint32_t>(cx);
+    return w;
+}
+
+using rotozoom_row_routine = void (*)(const uint32_t*, uint32_t*, int32_t, uint32_t, uint32_t, uint32_t, uint32_t,
+                                      uint32_t);
+
+// rotozoom_add with the row routine given: the vector one or the plain one.
+void rotozoom_layer(float angle, float zoom, int32_t u_off, int32_t v_off, int32_t cx, int32_t cy, int32_t brightness,
+                    const uint32_t* texture, uint32_t* destination, rotozoom_row_routine row)
+{
+    if (brightness <= 0)
+        return;  // every texel scales to 0: nothing to add
+    if (brightness > 255)
+        brightness = 255;
+    rotozoom_walk w = rotozoom_walk_for(angle, zoom, u_off, v_off, cx, cy);
+    for (int32_t y = 0; y < screen_height; ++y) {
+        w.u += w.du_y;
+        w.v += w.dv_y;
+        row(texture, destination + y * screen_width, screen_width, w.u, w.v, w.du_x, w.dv_x,
+            static_cast<uint32_t>(brightness));
+    }
+}
+
+}  // namespace
+
 #if defined(__SSE2__)
 
 namespace {
 
-// The SSE2 row; onto_black: the row is taken as all 0 (the tunnel's first
-// layer), so the layer is stored without reading the row, the same bytes
-// as adding it to 0.
-template <bool onto_black>
-void rotozoom_row_sse2(const uint32_t* texture, uint32_t* row, int32_t count, uint32_t u, uint32_t v, uint32_t du,
-                       uint32_t dv, uint32_t brightness)
+// Each byte of four texels scaled by `factor` (brightness in every 16-bit
+// lane): (c x g) >> 8 exactly, since 255 x 255 fits in 16 bits.
+inline __m128i rotozoom_scaled(__m128i texels, __m128i factor)
 {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i factor = _mm_set1_epi16(static_cast<int16_t>(brightness));
-    const __m128i steps = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m128i du8 = _mm_mullo_epi16(_mm_set1_epi16(static_cast<int16_t>(du)), steps);
-    const __m128i dv8 = _mm_mullo_epi16(_mm_set1_epi16(static_cast<int16_t>(dv)), steps);
-    auto scaled = [&](__m128i texels) {
-        __m128i low = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(texels, zero), factor), 8);
-        __m128i high = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(texels, zero), factor), 8);
-        return _mm_packus_epi16(low, high);
-    };
-    int32_t x = 0;
-    for (; x + 8 <= count; x += 8) {
-        const __m128i us = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(u)), du8);
-        const __m128i vs = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(v)), dv8);
-        const __m128i indices = _mm_or_si128(_mm_and_si128(vs, _mm_set1_epi16(static_cast<int16_t>(0xFF00))),
-                                             _mm_srli_epi16(us, 8));
-        u += 8 * du;
-        v += 8 * dv;
-        auto* at = reinterpret_cast<__m128i*>(row + x);
-        const __m128i first = scaled(pixels4_gather<0>(texture, indices));
-        const __m128i second = scaled(pixels4_gather<4>(texture, indices));
-        if (onto_black) {
-            _mm_storeu_si128(at, first);
-            _mm_storeu_si128(at + 1, second);
-        } else {
-            _mm_storeu_si128(at, _mm_adds_epu8(_mm_loadu_si128(at), first));
-            _mm_storeu_si128(at + 1, _mm_adds_epu8(_mm_loadu_si128(at + 1), second));
-        }
-    }
-    if (onto_black)
-        std::fill(row + x, row + count, 0u);
-    rotozoom_row_plain(texture, row + x, count - x, u, v, du, dv, brightness);
+    __m128i low = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(texels, zero), factor), 8);
+    __m128i high = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(texels, zero), factor), 8);
+    return _mm_packus_epi16(low, high);
 }
 
-void rotozoom_row_onto_black(const uint32_t* texture, uint32_t* row, int32_t count, uint32_t u, uint32_t v,
-                             uint32_t du, uint32_t dv, uint32_t brightness)
+// The texel indices of eight pixels from their 16-bit coordinate lanes.
+inline __m128i rotozoom_indices(__m128i us, __m128i vs)
 {
-    rotozoom_row_sse2<true>(texture, row, count, u, v, du, dv, brightness);
+    return _mm_or_si128(_mm_and_si128(vs, _mm_set1_epi16(static_cast<int16_t>(0xFF00))), _mm_srli_epi16(us, 8));
+}
+
+// k x step in 16-bit lane k (0..7).
+inline __m128i rotozoom_lane_steps(uint32_t step)
+{
+    return _mm_mullo_epi16(_mm_set1_epi16(static_cast<int16_t>(step)), _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7));
 }
 
 }  // namespace
@@ -126,12 +146,27 @@ void rotozoom_row_onto_black(const uint32_t* texture, uint32_t* row, int32_t cou
 // and sums of 32-bit values agree with sums of their low 16 bits there, so
 // the eight positions are (u + k du, v + k dv) in 16-bit lanes.  The texels
 // are fetched one by one (their addresses are scattered), then scaled in
-// 16-bit lanes, (c x g) >> 8 exactly since 255 x 255 fits, and added to the
-// destination with unsigned saturation.
+// 16-bit lanes and added to the destination with unsigned saturation.
 void rotozoom_row(const uint32_t* texture, uint32_t* row, int32_t count, uint32_t u, uint32_t v, uint32_t du,
                   uint32_t dv, uint32_t brightness)
 {
-    rotozoom_row_sse2<false>(texture, row, count, u, v, du, dv, brightness);
+    const __m128i factor = _mm_set1_epi16(static_cast<int16_t>(brightness));
+    const __m128i du8 = rotozoom_lane_steps(du);
+    const __m128i dv8 = rotozoom_lane_steps(dv);
+    int32_t x = 0;
+    for (; x + 8 <= count; x += 8) {
+        const __m128i us = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(u)), du8);
+        const __m128i vs = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(v)), dv8);
+        const __m128i indices = rotozoom_indices(us, vs);
+        u += 8 * du;
+        v += 8 * dv;
+        auto* at = reinterpret_cast<__m128i*>(row + x);
+        const __m128i first = rotozoom_scaled(pixels4_gather<0>(texture, indices), factor);
+        const __m128i second = rotozoom_scaled(pixels4_gather<4>(texture, indices), factor);
+        _mm_storeu_si128(at, _mm_adds_epu8(_mm_loadu_si128(at), first));
+        _mm_storeu_si128(at + 1, _mm_adds_epu8(_mm_loadu_si128(at + 1), second));
+    }
+    rotozoom_row_plain(texture, row + x, count - x, u, v, du, dv, brightness);
 }
 
 #else
@@ -142,54 +177,11 @@ void rotozoom_row(const uint32_t* texture, uint32_t* row, int32_t count, uint32_
     rotozoom_row_plain(texture, row, count, u, v, du, dv, brightness);
 }
 
-namespace {
-
-void rotozoom_row_onto_black(const uint32_t* texture, uint32_t* row, int32_t count, uint32_t u, uint32_t v,
-                             uint32_t du, uint32_t dv, uint32_t brightness)
-{
-    std::fill(row, row + count, 0u);
-    rotozoom_row_plain(texture, row, count, u, v, du, dv, brightness);
-}
-
-}  // namespace
-
 #endif
-
-namespace {
-
-// rotozoom_add with the row routine given: the plain sum, or the store of
-// the tunnel's first layer onto black.
-void rotozoom_layer(float angle, float zoom, int32_t u_off, int32_t v_off, int32_t cx, int32_t cy,
-                    int32_t brightness, const uint32_t* texture, uint32_t* destination,
-                    void (*row)(const uint32_t*, uint32_t*, int32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t))
-{
-    if (brightness > 255)
-        brightness = 255;
-    const rotozoom_steps steps = rotozoom_steps_for(angle, zoom);
-    // 32-bit arithmetic that wraps (only the low 16 bits are ever used), so
-    // unsigned: far centres and offsets stay defined.
-    const auto du_x = static_cast<uint32_t>(steps.du_x);
-    const auto dv_x = static_cast<uint32_t>(steps.dv_x);
-    const auto du_y = static_cast<uint32_t>(steps.du_y);
-    const auto dv_y = static_cast<uint32_t>(steps.dv_y);
-    uint32_t u = static_cast<uint32_t>(u_off) * 256u - du_y * static_cast<uint32_t>(cy) -
-                 du_x * static_cast<uint32_t>(cx);
-    uint32_t v = static_cast<uint32_t>(v_off) * 256u - dv_y * static_cast<uint32_t>(cy) -
-                 dv_x * static_cast<uint32_t>(cx);
-    for (int32_t y = 0; y < screen_height; ++y) {
-        u += du_y;
-        v += dv_y;
-        row(texture, destination + y * screen_width, screen_width, u, v, du_x, dv_x, static_cast<uint32_t>(brightness));
-    }
-}
-
-}  // namespace
 
 void rotozoom_add(float angle, float zoom, int32_t u_off, int32_t v_off, int32_t cx, int32_t cy,
                   int32_t brightness, const uint32_t* texture, uint32_t* destination)
 {
-    if (brightness <= 0)
-        return;  // every texel scales to 0: nothing to add
     rotozoom_layer(angle, zoom, u_off, v_off, cx, cy, brightness, texture, destination, rotozoom_row);
 }
 
@@ -218,24 +210,91 @@ tunnel_layer tunnel_layer_at(int32_t phase, int32_t j, const int32_t* sequence)
     return layer;
 }
 
-void rotozoom_tunnel(int32_t phase, uint32_t* destination)
+void rotozoom_tunnel_plain(int32_t phase, uint32_t* destination)
 {
-    // The destination is cleared and the layers added: when the farthest
-    // layer shows, it is stored instead, which gives the same bytes as
-    // adding it to the cleared frame.
+    std::fill(destination, destination + screen_width * screen_height, 0u);
     for (int32_t j = 0; j < 4; ++j) {
         const tunnel_layer layer = tunnel_layer_at(phase, j, tunnel_texture_sequence);
-        if (j == 0 && layer.brightness > 0) {
-            rotozoom_layer(layer.angle, layer.zoom, layer.u_off, layer.v_off, layer.cx, layer.cy, layer.brightness,
-                           texture_slots[layer.slot], destination, rotozoom_row_onto_black);
-            continue;
-        }
-        if (j == 0)
-            std::fill(destination, destination + screen_width * screen_height, 0u);
-        rotozoom_add(layer.angle, layer.zoom, layer.u_off, layer.v_off, layer.cx, layer.cy, layer.brightness,
-                     texture_slots[layer.slot], destination);
+        rotozoom_layer(layer.angle, layer.zoom, layer.u_off, layer.v_off, layer.cx, layer.cy, layer.brightness,
+                       texture_slots[layer.slot], destination, rotozoom_row_plain);
     }
 }
+
+#if defined(__SSE2__)
+
+// The lit layers in one pass: for each eight pixels every layer's texels
+// are scaled and summed in 16-bit lanes, and the sum is stored once, held
+// at 255 per byte.  Adding values of 0 to 255 one after another with
+// saturation at 255 gives the same as adding them all and then holding the
+// total at 255, so this is the frame cleared and the layers added one after
+// another, farthest first, without reading or writing it once per layer.
+void rotozoom_tunnel(int32_t phase, uint32_t* destination)
+{
+    static_assert(screen_width % 8 == 0, "the rows are whole groups of eight pixels");
+    struct lit_layer {
+        const uint32_t* texture;
+        rotozoom_walk walk;
+        __m128i factor;              // brightness in every lane
+        __m128i lane_du, lane_dv;    // k du, k dv in lane k
+        __m128i group_du, group_dv;  // 8 du, 8 dv in every lane
+        __m128i us, vs;              // the next group's coordinates
+    };
+    lit_layer layers[4];
+    int32_t lit = 0;
+    for (int32_t j = 0; j < 4; ++j) {
+        const tunnel_layer layer = tunnel_layer_at(phase, j, tunnel_texture_sequence);
+        if (layer.brightness <= 0)
+            continue;
+        lit_layer& l = layers[lit++];
+        l.texture = texture_slots[layer.slot];
+        l.walk = rotozoom_walk_for(layer.angle, layer.zoom, layer.u_off, layer.v_off, layer.cx, layer.cy);
+        l.factor = _mm_set1_epi16(static_cast<int16_t>(std::min(layer.brightness, 255)));
+        l.lane_du = rotozoom_lane_steps(l.walk.du_x);
+        l.lane_dv = rotozoom_lane_steps(l.walk.dv_x);
+        l.group_du = _mm_set1_epi16(static_cast<int16_t>(8 * l.walk.du_x));
+        l.group_dv = _mm_set1_epi16(static_cast<int16_t>(8 * l.walk.dv_x));
+    }
+    const __m128i zero = _mm_setzero_si128();
+    for (int32_t y = 0; y < screen_height; ++y) {
+        for (int32_t k = 0; k < lit; ++k) {
+            lit_layer& l = layers[k];
+            l.walk.u += l.walk.du_y;
+            l.walk.v += l.walk.dv_y;
+            l.us = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(l.walk.u)), l.lane_du);
+            l.vs = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(l.walk.v)), l.lane_dv);
+        }
+        auto* at = reinterpret_cast<__m128i*>(destination + y * screen_width);
+        for (int32_t x = 0; x < screen_width; x += 8, at += 2) {
+            // Pixels 0-1, 2-3, 4-5, 6-7: their bytes in 16-bit lanes.
+            __m128i sum0 = zero, sum1 = zero, sum2 = zero, sum3 = zero;
+            for (int32_t k = 0; k < lit; ++k) {
+                lit_layer& l = layers[k];
+                const __m128i indices = rotozoom_indices(l.us, l.vs);
+                l.us = _mm_add_epi16(l.us, l.group_du);
+                l.vs = _mm_add_epi16(l.vs, l.group_dv);
+                const __m128i first = pixels4_gather<0>(l.texture, indices);
+                const __m128i second = pixels4_gather<4>(l.texture, indices);
+                // A byte c in the high half of a lane times g, high 16 bits
+                // kept: (c x g) >> 8.
+                sum0 = _mm_add_epi16(sum0, _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, first), l.factor));
+                sum1 = _mm_add_epi16(sum1, _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, first), l.factor));
+                sum2 = _mm_add_epi16(sum2, _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, second), l.factor));
+                sum3 = _mm_add_epi16(sum3, _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, second), l.factor));
+            }
+            _mm_storeu_si128(at, _mm_packus_epi16(sum0, sum1));
+            _mm_storeu_si128(at + 1, _mm_packus_epi16(sum2, sum3));
+        }
+    }
+}
+
+#else
+
+void rotozoom_tunnel(int32_t phase, uint32_t* destination)
+{
+    rotozoom_tunnel_plain(phase, destination);
+}
+
+#endif
 
 void lens_feedback(float p0, float p1, float p2, const uint32_t* texture_a, const uint32_t* texture_b,
                    uint32_t* scratch, uint32_t* destination)

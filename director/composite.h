@@ -84,3 +84,8 @@ void rotozoom_row_plain(const uint32_t* texture, uint32_t* row, int32_t count, u
                         uint32_t du, uint32_t dv, uint32_t brightness);
 void rotozoom_row(const uint32_t* texture, uint32_t* row, int32_t count, uint32_t u, uint32_t v, uint32_t du,
                   uint32_t dv, uint32_t brightness);
+
+// The tunnel by its plain rule: the destination cleared, then each lit layer
+// added in turn by rotozoom_row_plain.  rotozoom_tunnel sums the layers in
+// one pass (SSE2 on x86-64) and must match it byte for byte.
+void rotozoom_tunnel_plain(int32_t phase, uint32_t* destination);

@@ -2,29 +2,29 @@
 #include "music/effects.h"
 
 #include "music/pitch.h"
+#include "music/player.h"
 
 namespace {
 
-player_state& state() { return *current_player; }
-uint8_t parameter() { return current_player->cell_parameter; }
-uint8_t high_nibble() { return uint8_t(current_player->cell_parameter >> 4); }
-uint8_t low_nibble() { return uint8_t(current_player->cell_parameter & 15); }
-bool later_tick() { return current_player->row_tick == 0; }
+uint8_t parameter(const player_state& s) { return s.cell_parameter; }
+uint8_t high_nibble(const player_state& s) { return uint8_t(s.cell_parameter >> 4); }
+uint8_t low_nibble(const player_state& s) { return uint8_t(s.cell_parameter & 15); }
+bool later_tick(const player_state& s) { return s.row_tick == 0; }
 
 uint8_t limit(int32_t value, int32_t low, int32_t high)
 {
     return uint8_t(value < low ? low : value > high ? high : value);
 }
 
-void nothing(channel_record&) {}
+void nothing(player_state&, channel_record&) {}
 
 // ---------------------------------------------------------------------------
 // Shared tick rules.
 
 // A, 5, 6: the high nibble of the memory slides up, else the low one down.
-void volume_slide(channel_record& ch)
+void volume_slide(player_state& s, channel_record& ch)
 {
-    if (later_tick()) {
+    if (later_tick(s)) {
         uint8_t m = ch.volume_slide_memory;
         ch.volume = (m >> 4) ? limit(ch.volume + (m >> 4), 0, 64) : limit(ch.volume - m, 0, 64);
     }
@@ -32,10 +32,10 @@ void volume_slide(channel_record& ch)
 }
 
 // The period of the semitone of the current sample's scale closest to p.
-int32_t glissando_period(const channel_record& ch, int32_t p)
+int32_t glissando_period(const player_state& s, const channel_record& ch, int32_t p)
 {
     int32_t r = ch.relative_pitch;
-    if (state().header.flags & module_linear_frequencies)
+    if (s.header.flags & module_linear_frequencies)
         return ((p + r + 128) & ~0xFF) - r;
     int32_t best = 0;
     int64_t best_distance = -1;
@@ -52,10 +52,10 @@ int32_t glissando_period(const channel_record& ch, int32_t p)
 
 // 3, 5 and volume column Fx: the period moves toward the target without
 // passing it; glissando rounds only what is heard.
-void tone_portamento(channel_record& ch)
+void tone_portamento(player_state& s, channel_record& ch)
 {
     int32_t p = ch.period;
-    if (later_tick() && p != ch.portamento_target) {
+    if (later_tick(s) && p != ch.portamento_target) {
         if (p < ch.portamento_target) {
             p += ch.portamento_speed;
             if (p > ch.portamento_target)
@@ -68,37 +68,37 @@ void tone_portamento(channel_record& ch)
     }
     ch.period = p;
     if (ch.glissando)
-        p = glissando_period(ch, p);
+        p = glissando_period(s, ch, p);
     ch.tick_period = p;
 }
 
 // The waveform a vibrato or tremolo reads: the one E4x or E7x selected.
-const int8_t* waveform(uint8_t selection)
+const int8_t* waveform(const player_state& s, uint8_t selection)
 {
-    return state().waveform_tables[selection & 3];
+    return s.waveform_tables[selection & 3];
 }
 
 // 4, 6 and volume column Bx.
-void vibrato(channel_record& ch)
+void vibrato(player_state& s, channel_record& ch)
 {
-    int32_t delta = (waveform(ch.vibrato_waveform)[ch.vibrato_position] * int32_t(ch.vibrato_depth)) >> 3;
-    ch.tick_period = clamp_period(ch.tick_period + delta);
-    if (later_tick())
+    int32_t delta = (waveform(s, ch.vibrato_waveform)[ch.vibrato_position] * int32_t(ch.vibrato_depth)) >> 3;
+    ch.tick_period = clamp_period(s, ch.tick_period + delta);
+    if (later_tick(s))
         ch.vibrato_position = uint8_t(ch.vibrato_position + ch.vibrato_speed / 2);
 }
 
 // 7.
-void tremolo(channel_record& ch)
+void tremolo(player_state& s, channel_record& ch)
 {
-    int32_t delta = (waveform(ch.tremolo_waveform)[ch.tremolo_position] * int32_t(ch.tremolo_depth)) >> 6;
+    int32_t delta = (waveform(s, ch.tremolo_waveform)[ch.tremolo_position] * int32_t(ch.tremolo_depth)) >> 6;
     ch.tick_volume = limit(ch.tick_volume + delta, 0, 64);
-    if (later_tick())
+    if (later_tick(s))
         ch.tremolo_position = uint8_t(ch.tremolo_position + ch.tremolo_speed);
 }
 
 // R: counting from the row tick, the first retrigger falls on the tick the
 // interval names and the next every interval + 1 ticks.
-void retrigger(channel_record& ch)
+void retrigger(player_state&, channel_record& ch)
 {
     uint8_t c = ch.retrigger_counter;
     ch.retrigger_counter = uint8_t(c + 1);
@@ -149,190 +149,197 @@ void set_envelope_position(const uint8_t* env, uint32_t ticks, uint32_t& point, 
 // Volume column (command = high nibble of the volume byte, x = its low nibble,
 // which process_cell left in the cell).
 
-uint8_t volume_x() { return current_player->cell_volume; }
+uint8_t volume_x(const player_state& s) { return s.cell_volume; }
 
-void volume_set(channel_record& ch) { ch.volume = ch.tick_volume = uint8_t((ch.volume_command - 1) * 16 + volume_x()); }
-void volume_full(channel_record& ch) { ch.volume = ch.tick_volume = 64; }
-void volume_slide_amount(channel_record& ch) { ch.volume_column_slide = volume_x(); }
-void volume_slide_down(channel_record& ch)
+void volume_set(player_state& s, channel_record& ch)
 {
-    if (later_tick())
+    ch.volume = ch.tick_volume = uint8_t((ch.volume_command - 1) * 16 + volume_x(s));
+}
+void volume_full(player_state&, channel_record& ch) { ch.volume = ch.tick_volume = 64; }
+void volume_slide_amount(player_state& s, channel_record& ch) { ch.volume_column_slide = volume_x(s); }
+void volume_slide_down(player_state& s, channel_record& ch)
+{
+    if (later_tick(s))
         ch.volume = limit(ch.volume - ch.volume_column_slide, 0, 64);
     ch.tick_volume = ch.volume;
 }
-void volume_slide_up(channel_record& ch)
+void volume_slide_up(player_state& s, channel_record& ch)
 {
-    if (later_tick())
+    if (later_tick(s))
         ch.volume = limit(ch.volume + ch.volume_column_slide, 0, 64);
     ch.tick_volume = ch.volume;
 }
-void volume_fine_down(channel_record& ch) { ch.volume = ch.tick_volume = limit(ch.volume - volume_x(), 0, 64); }
-void volume_fine_up(channel_record& ch) { ch.volume = ch.tick_volume = limit(ch.volume + volume_x(), 0, 64); }
-void volume_vibrato_speed(channel_record& ch)
+void volume_fine_down(player_state& s, channel_record& ch)
 {
-    if (volume_x())
-        ch.vibrato_speed = uint8_t(4 * volume_x());
+    ch.volume = ch.tick_volume = limit(ch.volume - volume_x(s), 0, 64);
 }
-void volume_vibrato_depth(channel_record& ch)
+void volume_fine_up(player_state& s, channel_record& ch)
 {
-    if (volume_x())
-        ch.vibrato_depth = uint8_t(4 * volume_x());
+    ch.volume = ch.tick_volume = limit(ch.volume + volume_x(s), 0, 64);
 }
-void volume_panning(channel_record& ch) { ch.panning = ch.tick_panning = uint8_t(17 * volume_x()); }
-void volume_panning_left(channel_record& ch)
+void volume_vibrato_speed(player_state& s, channel_record& ch)
 {
-    if (later_tick())
+    if (volume_x(s))
+        ch.vibrato_speed = uint8_t(4 * volume_x(s));
+}
+void volume_vibrato_depth(player_state& s, channel_record& ch)
+{
+    if (volume_x(s))
+        ch.vibrato_depth = uint8_t(4 * volume_x(s));
+}
+void volume_panning(player_state& s, channel_record& ch) { ch.panning = ch.tick_panning = uint8_t(17 * volume_x(s)); }
+void volume_panning_left(player_state& s, channel_record& ch)
+{
+    if (later_tick(s))
         ch.panning = limit(ch.panning - ch.volume_column_slide, 0, 255);
     ch.tick_panning = ch.panning;
 }
-void volume_panning_right(channel_record& ch)
+void volume_panning_right(player_state& s, channel_record& ch)
 {
-    if (later_tick())
+    if (later_tick(s))
         ch.panning = limit(ch.panning + ch.volume_column_slide, 0, 255);
     ch.tick_panning = ch.panning;
 }
-void volume_portamento_speed(channel_record& ch)
+void volume_portamento_speed(player_state& s, channel_record& ch)
 {
-    if (volume_x())
-        ch.portamento_speed = 256 * volume_x();
+    if (volume_x(s))
+        ch.portamento_speed = 256 * volume_x(s);
 }
 
 // ---------------------------------------------------------------------------
 // Effects: row handlers.
 
-void arpeggio_row(channel_record& ch)
+void arpeggio_row(player_state& s, channel_record& ch)
 {
     ch.arpeggio_offsets[0] = 0;
-    ch.arpeggio_offsets[1] = high_nibble();
-    ch.arpeggio_offsets[2] = low_nibble();
-    if (parameter() == 0)
+    ch.arpeggio_offsets[1] = high_nibble(s);
+    ch.arpeggio_offsets[2] = low_nibble(s);
+    if (parameter(s) == 0)
         ch.tick_effect = no_tick_effect;
 }
-void portamento_up_row(channel_record& ch)
+void portamento_up_row(player_state& s, channel_record& ch)
 {
-    if (parameter())
-        ch.portamento_up_speed = 16 * parameter();
+    if (parameter(s))
+        ch.portamento_up_speed = 16 * parameter(s);
 }
-void portamento_down_row(channel_record& ch)
+void portamento_down_row(player_state& s, channel_record& ch)
 {
-    if (parameter())
-        ch.portamento_down_speed = 16 * parameter();
+    if (parameter(s))
+        ch.portamento_down_speed = 16 * parameter(s);
 }
-void tone_portamento_row(channel_record& ch)
+void tone_portamento_row(player_state& s, channel_record& ch)
 {
-    if (parameter())
-        ch.portamento_speed = 16 * parameter();
+    if (parameter(s))
+        ch.portamento_speed = 16 * parameter(s);
 }
-void vibrato_row(channel_record& ch)
+void vibrato_row(player_state& s, channel_record& ch)
 {
-    if (low_nibble())
-        ch.vibrato_depth = uint8_t(4 * low_nibble());
-    if (high_nibble())
-        ch.vibrato_speed = uint8_t(4 * high_nibble());
+    if (low_nibble(s))
+        ch.vibrato_depth = uint8_t(4 * low_nibble(s));
+    if (high_nibble(s))
+        ch.vibrato_speed = uint8_t(4 * high_nibble(s));
 }
-void volume_slide_row(channel_record& ch)  // A, 5, 6
+void volume_slide_row(player_state& s, channel_record& ch)  // A, 5, 6
 {
-    if (parameter())
-        ch.volume_slide_memory = parameter();
+    if (parameter(s))
+        ch.volume_slide_memory = parameter(s);
 }
-void tremolo_row(channel_record& ch)
+void tremolo_row(player_state& s, channel_record& ch)
 {
-    if (low_nibble())
-        ch.tremolo_depth = uint8_t(4 * low_nibble());
-    if (high_nibble())
-        ch.tremolo_speed = uint8_t(4 * high_nibble());
+    if (low_nibble(s))
+        ch.tremolo_depth = uint8_t(4 * low_nibble(s));
+    if (high_nibble(s))
+        ch.tremolo_speed = uint8_t(4 * high_nibble(s));
 }
-void set_panning(channel_record& ch) { ch.panning = ch.tick_panning = parameter(); }
-void position_jump(channel_record&)
+void set_panning(player_state& s, channel_record& ch) { ch.panning = ch.tick_panning = parameter(s); }
+void position_jump(player_state& s, channel_record&)
 {
-    state().jump_order = parameter();
-    state().jump_row = 0;
+    s.jump_order = parameter(s);
+    s.jump_row = 0;
 }
-void set_volume(channel_record& ch) { ch.volume = ch.tick_volume = limit(parameter(), 0, 64); }
-void pattern_break(channel_record&)
+void set_volume(player_state& s, channel_record& ch) { ch.volume = ch.tick_volume = limit(parameter(s), 0, 64); }
+void pattern_break(player_state& s, channel_record&)
 {
-    player_state& s = state();
     if (s.jump_order == no_jump)
         s.jump_order = s.order + 1;
-    s.jump_row = 10u * high_nibble() + low_nibble();  // the digits are not checked
+    s.jump_row = 10u * high_nibble(s) + low_nibble(s);  // the digits are not checked
 }
-void speed_and_tempo(channel_record&)
+void speed_and_tempo(player_state& s, channel_record&)
 {
-    uint8_t x = parameter();
+    uint8_t x = parameter(s);
     if (x >= 32)
-        state().tempo = x;
+        s.tempo = x;
     else if (x != 0)
-        state().speed = x;
+        s.speed = x;
 }
-void global_volume(channel_record&) { state().global_volume = limit(parameter(), 0, 64); }
-void global_slide_row(channel_record& ch)
+void global_volume(player_state& s, channel_record&) { s.global_volume = limit(parameter(s), 0, 64); }
+void global_slide_row(player_state& s, channel_record& ch)
 {
-    if (parameter())
-        ch.global_slide_memory = parameter();
+    if (parameter(s))
+        ch.global_slide_memory = parameter(s);
 }
-void set_tick_parameter(channel_record& ch) { ch.tick_parameter = parameter(); }  // K, E9, EC, ED
-void envelope_position(channel_record& ch)
+void set_tick_parameter(player_state& s, channel_record& ch) { ch.tick_parameter = parameter(s); }  // K, E9, EC, ED
+void envelope_position(player_state& s, channel_record& ch)
 {
     if (!ch.instrument)
         return;
-    set_envelope_position(ch.instrument + instrument_volume_envelope, parameter(), ch.volume_envelope_point,
+    set_envelope_position(ch.instrument + instrument_volume_envelope, parameter(s), ch.volume_envelope_point,
                           ch.volume_envelope_tick);
-    set_envelope_position(ch.instrument + instrument_panning_envelope, parameter(), ch.panning_envelope_point,
+    set_envelope_position(ch.instrument + instrument_panning_envelope, parameter(s), ch.panning_envelope_point,
                           ch.panning_envelope_tick);
 }
-void panning_slide_row(channel_record& ch)
+void panning_slide_row(player_state& s, channel_record& ch)
 {
-    if (parameter())
-        ch.panning_slide_memory = parameter();
+    if (parameter(s))
+        ch.panning_slide_memory = parameter(s);
 }
-void retrigger_row(channel_record& ch)
+void retrigger_row(player_state& s, channel_record& ch)
 {
-    if (!parameter())
+    if (!parameter(s))
         return;
-    ch.retrigger_interval = low_nibble();
-    ch.retrigger_volume_code = high_nibble();
+    ch.retrigger_interval = low_nibble(s);
+    ch.retrigger_volume_code = high_nibble(s);
     ch.retrigger_counter = 0;
 }
-void sync(channel_record&) { state().sync_byte.store(parameter(), std::memory_order_relaxed); }  // S, W, EF
-void tremor_row(channel_record& ch)
+void sync(player_state& s, channel_record&) { s.sync_byte.store(parameter(s), std::memory_order_relaxed); }  // S, W, EF
+void tremor_row(player_state& s, channel_record& ch)
 {
-    if (!parameter())
+    if (!parameter(s))
         return;
-    ch.tremor_on_time = uint8_t(high_nibble() + 1);
-    ch.tremor_period = uint8_t(high_nibble() + low_nibble() + 2);
+    ch.tremor_on_time = uint8_t(high_nibble(s) + 1);
+    ch.tremor_period = uint8_t(high_nibble(s) + low_nibble(s) + 2);
     ch.tremor_counter = 0;
 }
-void extra_fine_portamento(channel_record& ch)
+void extra_fine_portamento(player_state& s, channel_record& ch)
 {
-    if (high_nibble() == 1) {
-        if (low_nibble())
-            ch.extra_fine_up_memory = low_nibble();
-        ch.period = ch.tick_period = clamp_period(ch.period - 4 * ch.extra_fine_up_memory);
-    } else if (high_nibble() == 2) {
-        if (low_nibble())
-            ch.extra_fine_down_memory = low_nibble();
-        ch.period = ch.tick_period = clamp_period(ch.period + 4 * ch.extra_fine_down_memory);
+    if (high_nibble(s) == 1) {
+        if (low_nibble(s))
+            ch.extra_fine_up_memory = low_nibble(s);
+        ch.period = ch.tick_period = clamp_period(s, ch.period - 4 * ch.extra_fine_up_memory);
+    } else if (high_nibble(s) == 2) {
+        if (low_nibble(s))
+            ch.extra_fine_down_memory = low_nibble(s);
+        ch.period = ch.tick_period = clamp_period(s, ch.period + 4 * ch.extra_fine_down_memory);
     }
 }
 // The extended commands Exy carry y as their whole parameter.
-void fine_portamento_up(channel_record& ch)
+void fine_portamento_up(player_state& s, channel_record& ch)
 {
-    if (parameter())
-        ch.fine_portamento_up_memory = parameter();
-    ch.period = ch.tick_period = clamp_period(ch.period - 16 * ch.fine_portamento_up_memory);
+    if (parameter(s))
+        ch.fine_portamento_up_memory = parameter(s);
+    ch.period = ch.tick_period = clamp_period(s, ch.period - 16 * ch.fine_portamento_up_memory);
 }
-void fine_portamento_down(channel_record& ch)
+void fine_portamento_down(player_state& s, channel_record& ch)
 {
-    if (parameter())
-        ch.fine_portamento_down_memory = parameter();
-    ch.period = ch.tick_period = clamp_period(ch.period + 16 * ch.fine_portamento_down_memory);
+    if (parameter(s))
+        ch.fine_portamento_down_memory = parameter(s);
+    ch.period = ch.tick_period = clamp_period(s, ch.period + 16 * ch.fine_portamento_down_memory);
 }
-void set_glissando(channel_record& ch) { ch.glissando = parameter(); }
-void vibrato_waveform(channel_record& ch) { ch.vibrato_waveform = parameter() & 3; }
-void pattern_loop(channel_record& ch)
+void set_glissando(player_state& s, channel_record& ch) { ch.glissando = parameter(s); }
+void vibrato_waveform(player_state& s, channel_record& ch) { ch.vibrato_waveform = parameter(s) & 3; }
+void pattern_loop(player_state& s, channel_record& ch)
 {
-    player_state& s = state();
-    uint8_t y = parameter();
+    uint8_t y = parameter(s);
     if (y == 0) {
         ch.loop_row = uint8_t(s.row);
         return;
@@ -346,106 +353,104 @@ void pattern_loop(channel_record& ch)
         ch.loop_row = uint8_t(s.row + 1);
     }
 }
-void tremolo_waveform(channel_record& ch) { ch.tremolo_waveform = parameter() & 3; }
-void coarse_panning(channel_record& ch) { ch.panning = ch.tick_panning = uint8_t(17 * parameter()); }
-void fine_volume_up(channel_record& ch)
+void tremolo_waveform(player_state& s, channel_record& ch) { ch.tremolo_waveform = parameter(s) & 3; }
+void coarse_panning(player_state& s, channel_record& ch) { ch.panning = ch.tick_panning = uint8_t(17 * parameter(s)); }
+void fine_volume_up(player_state& s, channel_record& ch)
 {
-    if (parameter())
-        ch.fine_volume_up_memory = parameter();
+    if (parameter(s))
+        ch.fine_volume_up_memory = parameter(s);
     ch.volume = ch.tick_volume = limit(ch.volume + ch.fine_volume_up_memory, 0, 64);
 }
-void fine_volume_down(channel_record& ch)
+void fine_volume_down(player_state& s, channel_record& ch)
 {
-    if (parameter())
-        ch.fine_volume_down_memory = parameter();
+    if (parameter(s))
+        ch.fine_volume_down_memory = parameter(s);
     ch.volume = ch.tick_volume = limit(ch.volume - ch.fine_volume_down_memory, 0, 64);
 }
-void pattern_delay(channel_record&) { state().pattern_delay = parameter(); }
+void pattern_delay(player_state& s, channel_record&) { s.pattern_delay = parameter(s); }
 
 // ---------------------------------------------------------------------------
 // Effects: tick handlers.
 
-void arpeggio_tick(channel_record& ch)
+void arpeggio_tick(player_state& s, channel_record& ch)
 {
     uint32_t offset = ch.arpeggio_offsets[ch.arpeggio_index];
     int32_t p;
-    if (state().header.flags & module_linear_frequencies)
+    if (s.header.flags & module_linear_frequencies)
         p = ch.tick_period - int32_t(256 * offset);
     else
         p = int32_t((int64_t(ch.tick_period) * pitch_semitone_factors[offset & 15]) >> 15);
-    ch.tick_period = clamp_period(p);
+    ch.tick_period = clamp_period(s, p);
     ch.arpeggio_index = uint8_t((ch.arpeggio_index + 1) % 3);
 }
-void portamento_up_tick(channel_record& ch)
+void portamento_up_tick(player_state& s, channel_record& ch)
 {
-    if (later_tick())
-        ch.period = clamp_period(ch.period - ch.portamento_up_speed);
+    if (later_tick(s))
+        ch.period = clamp_period(s, ch.period - ch.portamento_up_speed);
     ch.tick_period = ch.period;
 }
-void portamento_down_tick(channel_record& ch)
+void portamento_down_tick(player_state& s, channel_record& ch)
 {
-    if (later_tick())
-        ch.period = clamp_period(ch.period + ch.portamento_down_speed);
+    if (later_tick(s))
+        ch.period = clamp_period(s, ch.period + ch.portamento_down_speed);
     ch.tick_period = ch.period;
 }
-void tone_portamento_and_slide(channel_record& ch)
+void tone_portamento_and_slide(player_state& s, channel_record& ch)
 {
-    tone_portamento(ch);
-    volume_slide(ch);
+    tone_portamento(s, ch);
+    volume_slide(s, ch);
 }
-void vibrato_and_slide(channel_record& ch)
+void vibrato_and_slide(player_state& s, channel_record& ch)
 {
-    vibrato(ch);
-    volume_slide(ch);
+    vibrato(s, ch);
+    volume_slide(s, ch);
 }
-void global_slide_tick(channel_record& ch)
+void global_slide_tick(player_state& s, channel_record& ch)
 {
-    if (!later_tick())
+    if (!later_tick(s))
         return;
-    player_state& s = state();
     uint8_t m = ch.global_slide_memory;
     s.global_volume = (m >> 4) ? limit(s.global_volume + (m >> 4), 0, 64) : limit(s.global_volume - m, 0, 64);
 }
-void key_off_tick(channel_record& ch)
+void key_off_tick(player_state& s, channel_record& ch)
 {
-    if (!later_tick() || state().tick != ch.tick_parameter)
+    if (!later_tick(s) || s.tick != ch.tick_parameter)
         return;
     ch.key_held = 0;
     if (ch.instrument && ch.instrument[instrument_volume_envelope + envelope_last] == 0)
         ch.fade_level = 0;
 }
-void panning_slide_tick(channel_record& ch)
+void panning_slide_tick(player_state& s, channel_record& ch)
 {
-    if (later_tick()) {
+    if (later_tick(s)) {
         uint8_t m = ch.panning_slide_memory;
         ch.panning = (m >> 4) ? limit(ch.panning - (m >> 4), 0, 255) : limit(ch.panning + (m & 15), 0, 255);
     }
     ch.tick_panning = ch.panning;
 }
-void tremor_tick(channel_record& ch)
+void tremor_tick(player_state& s, channel_record& ch)
 {
     if (ch.tremor_counter >= ch.tremor_on_time)
         ch.tick_volume = 0;
-    if (later_tick()) {
+    if (later_tick(s)) {
         ch.tremor_counter = uint8_t(ch.tremor_counter + 1);
         if (ch.tremor_counter == ch.tremor_period)
             ch.tremor_counter = 0;
     }
 }
-void retrigger_every(channel_record& ch)  // E9
+void retrigger_every(player_state& s, channel_record& ch)  // E9
 {
-    if (ch.tick_parameter != 0 && state().tick % ch.tick_parameter == 0)
+    if (ch.tick_parameter != 0 && s.tick % ch.tick_parameter == 0)
         ch.start_position = 0;
 }
-void note_cut_tick(channel_record& ch)
+void note_cut_tick(player_state& s, channel_record& ch)
 {
-    if (later_tick() && state().tick == ch.tick_parameter)
+    if (later_tick(s) && s.tick == ch.tick_parameter)
         ch.volume = ch.tick_volume = 0;
 }
-void note_delay_tick(channel_record& ch)
+void note_delay_tick(player_state& s, channel_record& ch)
 {
-    player_state& s = state();
-    if (!later_tick() || s.tick != ch.tick_parameter)
+    if (!later_tick(s) || s.tick != ch.tick_parameter)
         return;
     s.delayed_trigger = 1;
     s.cell_note = ch.last_note;
@@ -453,7 +458,7 @@ void note_delay_tick(channel_record& ch)
     s.cell_volume = 0;
     s.cell_effect = no_tick_effect;
     s.cell_parameter = 0;
-    s.reprocess_cell(ch);
+    process_cell(s, ch);
 }
 
 }  // namespace

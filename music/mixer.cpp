@@ -9,27 +9,26 @@
 
 #include "base/cpu_features.h"
 
-void mixer_render(uint32_t frames, int32_t* out)
+void mixer_render(player_state& s, uint32_t frames, int32_t* out)
 {
-    player_state* s = current_player;
-    if (!s || !s->playing.load(std::memory_order_acquire)) {
+    if (!s.playing.load(std::memory_order_acquire)) {
         std::memset(out, 0, size_t(frames) * 2 * sizeof(int32_t));
         return;
     }
-    s->frames_left = frames;
-    while (s->frames_left != 0) {
-        if (s->tick_countdown < 256) {
-            player_tick();
+    s.frames_left = frames;
+    while (s.frames_left != 0) {
+        if (s.tick_countdown < 256) {
+            player_tick(s);
             // 44,100 x 2.5 / tempo frames in 24.8 fixed point; the fraction
             // carries over so ticks keep their exact average spacing.
-            s->tick_countdown += 1411200000u / (s->tempo * 50u);
+            s.tick_countdown += 1411200000u / (s.tempo * 50u);
         }
-        uint32_t k = s->tick_countdown >> 8;
-        if (k > s->frames_left)
-            k = s->frames_left;
-        s->tick_countdown -= 256 * k;
-        s->frames_left -= k;
-        out = mix_voices(k, out);
+        uint32_t k = s.tick_countdown >> 8;
+        if (k > s.frames_left)
+            k = s.frames_left;
+        s.tick_countdown -= 256 * k;
+        s.frames_left -= k;
+        out = mix_voices(s, k, out);
     }
 }
 
@@ -292,10 +291,10 @@ void mix_voice_reference(channel_record& ch, uint32_t frames, int32_t* out)
 }
 
 template <void (*mix)(channel_record&, uint32_t, int32_t*)>
-int32_t* mix_all(uint32_t frames, int32_t* out)
+int32_t* mix_all(player_state& s, uint32_t frames, int32_t* out)
 {
     std::memset(out, 0, size_t(frames) * 2 * sizeof(int32_t));
-    for (channel_record& ch : current_player->channels) {
+    for (channel_record& ch : s.channels) {
         if (!ch.active)
             continue;
         if (ch.start_position != no_start_position) {
@@ -309,12 +308,12 @@ int32_t* mix_all(uint32_t frames, int32_t* out)
 
 }  // namespace
 
-int32_t* mix_voices(uint32_t frames, int32_t* out)
+int32_t* mix_voices(player_state& s, uint32_t frames, int32_t* out)
 {
-    return mix_all<mix_voice>(frames, out);
+    return mix_all<mix_voice>(s, frames, out);
 }
 
-int32_t* mix_voices_reference(uint32_t frames, int32_t* out)
+int32_t* mix_voices_reference(player_state& s, uint32_t frames, int32_t* out)
 {
-    return mix_all<mix_voice_reference>(frames, out);
+    return mix_all<mix_voice_reference>(s, frames, out);
 }

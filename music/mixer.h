@@ -17,18 +17,18 @@ constexpr uint32_t mix_rate = 44100;
 // Accumulated values are clipped to this, not to 32,767.
 constexpr int32_t pcm_clip = 32500;
 
-// Writes `frames` stereo frames of two int32 values at `out`, running a
-// player tick whenever the tick countdown runs out; zeros while the song is
+// Writes `frames` stereo frames of two int32 values at `out`, running a tick
+// of `player` whenever its tick countdown runs out; zeros while its song is
 // stopped.
-void mixer_render(uint32_t frames, int32_t* out);
+void mixer_render(player_state& player, uint32_t frames, int32_t* out);
 
-// Sets `frames` stereo frames at `out` to the sum of all 32 active voices and
-// returns the address after them.
-int32_t* mix_voices(uint32_t frames, int32_t* out);
+// Sets `frames` stereo frames at `out` to the sum of the player's active
+// voices (all 32 channels) and returns the address after them.
+int32_t* mix_voices(player_state& player, uint32_t frames, int32_t* out);
 
 // The same mix, one frame at a time with a boundary test per frame: the
 // plain rule that the run-measuring mixer must match exactly.
-int32_t* mix_voices_reference(uint32_t frames, int32_t* out);
+int32_t* mix_voices_reference(player_state& player, uint32_t frames, int32_t* out);
 
 // Clips each of `destination_bytes` / 2 values to -32,500 to 32,500 and
 // stores it as signed 16-bit.

@@ -50,9 +50,9 @@ uint32_t pitch_to_period(int32_t x)
     return uint32_t(r);
 }
 
-int32_t clamp_period(int32_t period)
+int32_t clamp_period(const player_state& player, int32_t period)
 {
-    const module_header& h = current_player->header;
+    const module_header& h = player.header;
     if (period < h.lowest_period)
         return h.lowest_period;
     if (period > h.highest_period)
@@ -60,18 +60,18 @@ int32_t clamp_period(int32_t period)
     return period;
 }
 
-int32_t note_period(uint32_t semitone, int16_t relative_pitch)
+int32_t note_period(const player_state& player, uint32_t semitone, int16_t relative_pitch)
 {
     int32_t pitch = int32_t(256 * semitone) + relative_pitch;
-    if (current_player->header.flags & module_linear_frequencies)
+    if (player.header.flags & module_linear_frequencies)
         return int16_t(12288 - pitch);  // computed in 16 bits
     return int32_t(pitch_to_period(pitch - 12288));
 }
 
-uint16_t period_to_step(int32_t period)
+uint16_t period_to_step(const player_state& player, int32_t period)
 {
     uint32_t step;
-    if (current_player->header.flags & module_linear_frequencies)
+    if (player.header.flags & module_linear_frequencies)
         step = pitch_to_period(period) * 14u / 494u;
     else
         step = uint32_t(period) >= 100 ? 1329006u / uint32_t(period) : uint32_t(period);

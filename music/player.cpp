@@ -6,15 +6,11 @@
 #include "music/effects.h"
 #include "music/pitch.h"
 
-player_state* current_player = nullptr;
-
 // ---------------------------------------------------------------------------
 // Set-up.
 
-bool player_init(player_state* state, uint8_t* image)
+bool player_init(player_state& s, uint8_t* image)
 {
-    current_player = state;
-    player_state& s = *state;
     s.global_volume = 0;
     s.master_volume = 64;
     s.sync_byte.store(0, std::memory_order_relaxed);
@@ -31,7 +27,6 @@ bool player_init(player_state* state, uint8_t* image)
     s.frames_left = s.tick_countdown = 0;
     s.position_word.store(0, std::memory_order_relaxed);
 
-    s.reprocess_cell = process_cell;
     if (!module_prepare(image, s.header)) {
         s.playing.store(0, std::memory_order_release);
         return false;
@@ -44,41 +39,39 @@ bool player_init(player_state* state, uint8_t* image)
 // ---------------------------------------------------------------------------
 // Start, stop and what other threads read.
 
-void player_start(uint32_t order)
+void player_start(player_state& s, uint32_t order)
 {
-    player_state* s = current_player;
-    if (!s || s->playing.load(std::memory_order_relaxed) || std::memcmp(s->header.magic, "MXM", 4) != 0)
+    if (s.playing.load(std::memory_order_relaxed) || std::memcmp(s.header.magic, "MXM", 4) != 0)
         return;
-    s->jump_order = s->order = order;
-    s->row = 0;
+    s.jump_order = s.order = order;
+    s.row = 0;
     for (uint32_t c = 0; c < module_max_channels; ++c) {
-        s->channels[c] = channel_record{};
-        s->channels[c].panning = s->header.initial_panning[c];
+        s.channels[c] = channel_record{};
+        s.channels[c].panning = s.header.initial_panning[c];
     }
-    s->global_volume = 64;
-    s->jump_row = 0;
-    s->sync_byte.store(0, std::memory_order_relaxed);
-    s->speed = s->header.initial_speed;
-    s->tick = uint8_t(s->speed - 1);  // so the first tick reads a row
-    s->tempo = s->header.initial_tempo;
-    s->position_word.store(uint16_t((order & 0xFF) << 8), std::memory_order_relaxed);
-    s->playing.store(1, std::memory_order_release);  // last: the streaming thread may now tick
+    s.global_volume = 64;
+    s.jump_row = 0;
+    s.sync_byte.store(0, std::memory_order_relaxed);
+    s.speed = s.header.initial_speed;
+    s.tick = uint8_t(s.speed - 1);  // so the first tick reads a row
+    s.tempo = s.header.initial_tempo;
+    s.position_word.store(uint16_t((order & 0xFF) << 8), std::memory_order_relaxed);
+    s.playing.store(1, std::memory_order_release);  // last: the streaming thread may now tick
 }
 
-void player_stop()
+void player_stop(player_state& s)
 {
-    if (current_player)
-        current_player->playing.store(0, std::memory_order_release);
+    s.playing.store(0, std::memory_order_release);
 }
 
-uint8_t player_sync_value()
+uint8_t player_sync_value(const player_state& s)
 {
-    return current_player ? current_player->sync_byte.load(std::memory_order_relaxed) : 0;
+    return s.sync_byte.load(std::memory_order_relaxed);
 }
 
-uint16_t player_position()
+uint16_t player_position(const player_state& s)
 {
-    return current_player ? current_player->position_word.load(std::memory_order_acquire) : 0;
+    return s.position_word.load(std::memory_order_acquire);
 }
 
 // ---------------------------------------------------------------------------
@@ -158,13 +151,13 @@ void read_row(player_state& s)
             at += 2;
         }
         s.delayed_trigger = 0;
-        process_cell(channel);
+        process_cell(s, channel);
         channel.volume_command = uint8_t(s.cell_volume >> 4);
         s.cell_volume &= 0x0F;
-        volume_row_handlers[channel.volume_command](channel);
+        volume_row_handlers[channel.volume_command](s, channel);
         if (s.cell_effect < effect_count) {
             channel.tick_effect = s.cell_effect;
-            effect_row_handlers[s.cell_effect](channel);
+            effect_row_handlers[s.cell_effect](s, channel);
         }
     }
     s.read_position = at + 1;  // the zero that ends the row
@@ -172,9 +165,8 @@ void read_row(player_state& s)
 
 }  // namespace
 
-void process_cell(channel_record& ch)
+void process_cell(player_state& s, channel_record& ch)
 {
-    player_state& s = *current_player;
     uint8_t note = s.cell_note;
     uint8_t instrument = s.cell_instrument;
     uint8_t effect = s.cell_effect;
@@ -203,7 +195,7 @@ void process_cell(channel_record& ch)
             return;  // the note waits for the note delay
         uint32_t semitone = note - 1u;
         if (s.portamento_cell) {
-            ch.portamento_target = note_period(semitone, ch.relative_pitch);
+            ch.portamento_target = note_period(s, semitone, ch.relative_pitch);
         } else {
             const uint8_t* record = instrument_record(s, ch.instrument_number);
             uint32_t k = record[instrument_note_map + semitone];
@@ -221,7 +213,7 @@ void process_cell(channel_record& ch)
                 ch.sample_panning = header[sample_panning];
             }
             ch.relative_pitch = int16_t(read_u16(header + sample_relative_pitch));
-            ch.period = ch.tick_period = ch.portamento_target = note_period(semitone, ch.relative_pitch);
+            ch.period = ch.tick_period = ch.portamento_target = note_period(s, semitone, ch.relative_pitch);
             if (effect == 9) {
                 if (parameter != 0)
                     ch.sample_offset_memory = parameter;
@@ -311,15 +303,14 @@ void instrument_stage(player_state& s, channel_record& ch)
         a = a * ch.auto_vibrato_sweep / sweep;
         ++ch.auto_vibrato_sweep;
     }
-    ch.tick_period = clamp_period(ch.tick_period - a);
+    ch.tick_period = clamp_period(s, ch.tick_period - a);
     ch.auto_vibrato_position = uint8_t(ch.auto_vibrato_position + record[instrument_vibrato_rate]);
 }
 
 }  // namespace
 
-void player_tick()
+void player_tick(player_state& s)
 {
-    player_state& s = *current_player;
     uint32_t channels = s.header.channel_count;
     s.row_tick = 0;
     for (uint32_t c = 0; c < channels; ++c) {
@@ -338,13 +329,13 @@ void player_tick()
     }
     for (uint32_t c = 0; c < channels; ++c) {
         channel_record& ch = s.channels[c];
-        volume_tick_handlers[ch.volume_command](ch);
+        volume_tick_handlers[ch.volume_command](s, ch);
         if (ch.tick_effect < effect_count)
-            effect_tick_handlers[ch.tick_effect](ch);
+            effect_tick_handlers[ch.tick_effect](s, ch);
         if (ch.instrument)
             instrument_stage(s, ch);
         ch.voice_volume = ch.tick_volume;
         ch.voice_panning = ch.tick_panning;
-        ch.step = period_to_step(ch.tick_period);
+        ch.step = period_to_step(s, ch.tick_period);
     }
 }

@@ -96,9 +96,6 @@ struct player_state {
     uint8_t delayed_trigger;  // 1 while a note delay re-triggers a cell
     uint32_t tempo;           // beats per minute
     uint8_t portamento_cell, key_off_cell;  // scratch of process_cell
-    // The row parser, handed to the effects by player_init: a delayed note
-    // runs its cell again through it.
-    void (*reprocess_cell)(channel_record& channel);
     module_header header;
     channel_record channels[module_max_channels];
     int8_t waveform_tables[4][256];  // sine, rising saw, square, falling saw
@@ -111,7 +108,3 @@ struct player_state {
     std::atomic<uint8_t> playing;
     std::atomic<uint16_t> position_word;
 };
-
-// The one player; set by player_init.
-extern player_state* current_player;
-

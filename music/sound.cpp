@@ -30,7 +30,7 @@ uint32_t sound_start(uint8_t* image)
     sound_output.thread = nullptr;
     sound_output.play_cursor = 0;
     sound_output.write_position = 0;
-    player_init(&sound_output.player, image);
+    player_init(sound_output.player, image);
     if (!platform_sound_open(&sound_output.silent))
         return 0;
     std::memset(platform_sound_buffer(), 0, platform_sound_buffer_bytes);
@@ -73,7 +73,7 @@ void stream_thread()
         first = platform_sound_buffer_bytes - offset;
     uint32_t second = uint32_t(bytes) - first;
 
-    mixer_render(uint32_t(bytes) / 4, s.mix_buffer);
+    mixer_render(s.player, uint32_t(bytes) / 4, s.mix_buffer);
     if (first)
         convert_to_pcm16(s.mix_buffer, reinterpret_cast<int16_t*>(ring + offset), first);
     if (second)

@@ -16,7 +16,7 @@ struct sound_output_record {
     bool silent = false;              // no sound device: a silent ring plays instead
     uint32_t play_cursor = 0;         // last one read
     uint32_t write_position = 0;      // the ring has been refilled up to here
-    player_state player = {};
+    player_state player = {};         // the show's player, rendered by the streaming step
     int32_t mix_buffer[sound_mix_frames * 2] = {};
 };
 

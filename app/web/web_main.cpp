@@ -244,7 +244,7 @@ EMSCRIPTEN_KEEPALIVE double web_state(int what)
     case 3: return loop_stats.frames;
     case 4: return platform_largest_tick_gap_us() / 1000.0;
     case 5: return quit_requested;
-    case 6: return player_position();
+    case 6: return player_position(sound_output.player);
     case 7: return mallinfo().uordblks;
     default: return 0;
     }

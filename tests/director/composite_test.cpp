@@ -278,6 +278,17 @@ TEST_F(TunnelTest, EachLayerKeepsItsTextureAndOffsetsAsItMovesNearer)
         }
 }
 
+TEST_F(TunnelTest, OnePassMatchesTheLayersAddedOneByOne)
+{
+    // Phases with the farthest layer dark (multiples of 256) and lit, over the show's range and beyond.
+    std::vector<uint32_t> fast(width * height), plain(width * height);
+    for (int32_t phase : {0, 1, 128, 255, 256, 9999, 23456, 40000, 65535, 123457}) {
+        rotozoom_tunnel(phase, fast.data());
+        rotozoom_tunnel_plain(phase, plain.data());
+        ASSERT_EQ(fast, plain) << "phase " << phase;
+    }
+}
+
 TEST_F(TunnelTest, FramesMatchTheirGoldenHashes)
 {
     std::vector<uint32_t> frame(width * height);

@@ -48,13 +48,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     char problem[256] = "";
     if (module_check(image, uint32_t(size), uint32_t(pcm.size()), problem, sizeof problem)) {
         auto state = std::make_unique<player_state>();
-        player_init(state.get(), image);
-        player_start(0);
+        player_init(*state, image);
+        player_start(*state, 0);
         song_walk walk = walk_song(*state, 2 * 44100, false);
         if (std::getenv("FUZZ_VERBOSE"))
             std::fprintf(stderr, "played %llu frames, %zu rows\n", (unsigned long long)walk.frames, walk.rows.size());
-        player_stop();
-        current_player = nullptr;
+        player_stop(*state);
     } else if (!problem[0] || std::strchr(problem, '\n')) {
         __builtin_trap();  // a refusal says what is wrong in one line
     } else if (std::getenv("FUZZ_VERBOSE")) {

@@ -8,8 +8,6 @@ namespace {
 // A bare player whose voices the tests set by hand (no song plays).
 struct voice_bench {
     std::unique_ptr<player_state> state = std::make_unique<player_state>();
-    voice_bench() { current_player = state.get(); }
-    ~voice_bench() { current_player = nullptr; }
     channel_record& voice(int v) { return state->channels[v]; }
 };
 
@@ -44,13 +42,13 @@ TEST(Mixer, WorkedGainsOfAn8BitAndA16BitVoice)
     std::vector<uint8_t> pcm = padded(constant8(127, 64));
     set_voice(bench.voice(0), pcm, 0, 0, 64, 1024);
     std::vector<int32_t> out(8);
-    EXPECT_EQ(mix_voices(4, out.data()), out.data() + 8);
+    EXPECT_EQ(mix_voices(*bench.state, 4, out.data()), out.data() + 8);
     // (127 x 128 x 127 x 256) >> 16 left, (127 x 128 x 128 x 256) >> 16 right.
     EXPECT_EQ(out, (std::vector<int32_t>{8064, 8128, 8064, 8128, 8064, 8128, 8064, 8128}));
 
     std::vector<uint8_t> pcm16_data = padded(pcm16(std::vector<int>(64, -32768)));
     set_voice(bench.voice(0), pcm16_data, sample_16bit, 0, 64, 1024, 128, 0);
-    mix_voices(1, out.data());
+    mix_voices(*bench.state, 1, out.data());
     EXPECT_EQ(out[0], (-32768 * 128 * 255) >> 16);
     EXPECT_EQ(out[1], 0);
 }
@@ -61,7 +59,7 @@ TEST(Mixer, InterpolatesBetweenNeighbours)
     std::vector<uint8_t> pcm = padded(pcm8({0, 100, -100, 0}));
     set_voice(bench.voice(0), pcm, 0, 0, 4, 256, 64, 0);  // a quarter frame a frame
     std::vector<int32_t> out(16);
-    mix_voices(8, out.data());
+    mix_voices(*bench.state, 8, out.data());
     // v = s0 + ((s1 - s0) f) >> 16, left gain 64 x 255 x 256.
     std::vector<int32_t> left;
     for (int i = 0; i < 8; ++i)
@@ -88,11 +86,11 @@ TEST(Mixer, AVoiceWithoutLoopStopsAtItsEnd)
     std::vector<uint8_t> pcm = padded(constant8(64, 10));
     set_voice(bench.voice(0), pcm, 0, 0, 10, 1024 * 3);  // 3 frames a frame: frames 0, 3, 6, 9
     std::vector<int32_t> out(20);
-    mix_voices(10, out.data());
+    mix_voices(*bench.state, 10, out.data());
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(out[2 * i] != 0, i < 4) << i;
     EXPECT_EQ(bench.voice(0).active, 0);
-    mix_voices(10, out.data());
+    mix_voices(*bench.state, 10, out.data());
     EXPECT_EQ(out, std::vector<int32_t>(20, 0));
 }
 
@@ -105,13 +103,13 @@ TEST(Mixer, ForwardLoopGoesBackByItsLength)
     ch.start_position = no_start_position;
     ch.position = frames(299.5);
     std::vector<int32_t> out(4);
-    mix_voices(1, out.data());  // the frame at 299.5, then 300.5 maps to 100.5
+    mix_voices(*bench.state, 1, out.data());  // the frame at 299.5, then 300.5 maps to 100.5
     EXPECT_EQ(ch.position, frames(100.5));
     EXPECT_EQ(ch.active, 1);
     // A half-frame step lands on the end itself, which is across it.
     ch.step = 512;
     ch.position = frames(299.5);
-    mix_voices(2, out.data());  // 299.5, then 300.0 -> 100.0
+    mix_voices(*bench.state, 2, out.data());  // 299.5, then 300.0 -> 100.0
     EXPECT_EQ(ch.position, frames(100.5));
 }
 
@@ -124,14 +122,14 @@ TEST(Mixer, PingPongLoopReflectsAndTurnsRound)
     ch.start_position = no_start_position;
     ch.position = frames(298.25);
     std::vector<int32_t> out(4);
-    mix_voices(2, out.data());  // 298.25, 299.25 -> 300.25, reflected to 299.75
+    mix_voices(*bench.state, 2, out.data());  // 298.25, 299.25 -> 300.25, reflected to 299.75
     EXPECT_EQ(ch.position, frames(299.75));
     EXPECT_TRUE(ch.sample_flags & sample_backwards);
     EXPECT_EQ(ch.end, 100u);  // the boundary while playing backwards
     EXPECT_EQ(ch.loop_start, 300u);
     // Backwards down through the loop start and forward again.
     std::vector<int32_t> more(400);
-    mix_voices(200, more.data());
+    mix_voices(*bench.state, 200, more.data());
     EXPECT_EQ(ch.position, frames(100.25));
     EXPECT_FALSE(ch.sample_flags & sample_backwards);
     EXPECT_EQ(ch.end, 300u);
@@ -148,12 +146,12 @@ TEST(Mixer, StartPositionsApplyAtTheNextCall)
     set_voice(ch, ramp, 0, 0, 1000, 1024);
     ch.start_position = 800;
     std::vector<int32_t> out(8);
-    mix_voices(2, out.data());
+    mix_voices(*bench.state, 2, out.data());
     EXPECT_EQ(ch.position, frames(802));
     EXPECT_EQ(ch.start_position, no_start_position);
     ch.start_position = 0;  // as a note, E9 or R sets it between calls
     EXPECT_EQ(ch.position, frames(802));
-    mix_voices(1, out.data());
+    mix_voices(*bench.state, 1, out.data());
     EXPECT_EQ(ch.position, frames(1));
 }
 
@@ -188,7 +186,7 @@ TEST(Mixer, RenderingDoesNotDependOnHowFramesAreSplit)
     std::vector<int32_t> whole(2 * total);
     {
         loaded_song song(m);
-        mixer_render(total, whole.data());
+        mixer_render(*song.state, total, whole.data());
     }
     std::mt19937 random(5);
     for (int trial = 0; trial < 3; ++trial) {
@@ -197,7 +195,7 @@ TEST(Mixer, RenderingDoesNotDependOnHowFramesAreSplit)
         uint32_t done = 0;
         while (done < total) {
             uint32_t n = std::min<uint32_t>(total - done, 1 + random() % (trial == 0 ? 3 : 2000));
-            mixer_render(n, pieces.data() + 2 * done);
+            mixer_render(*song.state, n, pieces.data() + 2 * done);
             done += n;
         }
         ASSERT_EQ(pieces, whole) << "trial " << trial;
@@ -234,10 +232,8 @@ TEST(Mixer, MeasuredRunsMatchThePlainFrameByFrameMixer)
         for (int call = 0; call < 4; ++call) {
             uint32_t n = 1 + random() % 1200;
             std::vector<int32_t> a(2 * n), b(2 * n);
-            current_player = fast.state.get();
-            mix_voices(n, a.data());
-            current_player = plain.state.get();
-            mix_voices_reference(n, b.data());
+            mix_voices(*fast.state, n, a.data());
+            mix_voices_reference(*plain.state, n, b.data());
             ASSERT_EQ(a, b) << "trial " << trial << " call " << call;
             for (int v = 0; v < 32; ++v) {
                 const channel_record& x = fast.voice(v);
@@ -284,10 +280,8 @@ TEST(Mixer, ReadsNoFurtherThanTheMarginPastASamplesEnd)
                     ch.start_position = end - 30;
                 }
                 for (int call = 0; call < 5; ++call) {
-                    current_player = fast.state.get();
-                    mix_voices(300, a.data());
-                    current_player = plain.state.get();
-                    mix_voices_reference(300, b.data());
+                    mix_voices(*fast.state, 300, a.data());
+                    mix_voices_reference(*plain.state, 300, b.data());
                     ASSERT_EQ(a, b) << int(kind) << " " << int(width) << " " << step;
                 }
             }

@@ -74,24 +74,22 @@ TEST(Module, DeltaSamplesAreIntegratedOnce)
     set32(bytes, 0x1C, pool);
     uint8_t* image = build_music_image(bytes.data(), uint32_t(bytes.size()), nullptr, nullptr);
     player_state state{};
-    ASSERT_TRUE(player_init(&state, image));
+    ASSERT_TRUE(player_init(state, image));
     auto at = [&](int i) { return int(image[pool + i]); };
     EXPECT_EQ((std::vector<int>{at(0), at(1), at(2)}), (std::vector<int>{1, 2, 3}));
     // 16-bit values 1, -1, 2 summed from 0: 1, 0, 2.
     EXPECT_EQ((std::vector<int>{at(3), at(4), at(5), at(6), at(7), at(8)}), (std::vector<int>{1, 0, 0, 0, 2, 0}));
     EXPECT_EQ(image[0x1A] & 4, 0);
-    ASSERT_TRUE(player_init(&state, image));
+    ASSERT_TRUE(player_init(state, image));
     EXPECT_EQ((std::vector<int>{at(0), at(1), at(2), at(7)}), (std::vector<int>{1, 2, 3, 2}));
-    current_player = nullptr;
     mem_free(image);
 
     // Without the flag the bytes stay as they are.
     m.flags = 1;
     bytes = m.build();
     image = build_music_image(bytes.data(), uint32_t(bytes.size()), nullptr, nullptr);
-    ASSERT_TRUE(player_init(&state, image));
+    ASSERT_TRUE(player_init(state, image));
     EXPECT_EQ(std::vector<uint8_t>(image, image + bytes.size()), bytes);
-    current_player = nullptr;
     mem_free(image);
 }
 
@@ -113,7 +111,7 @@ TEST(Module, EntryHeadsSayHowManyBytesFollow)
     EXPECT_EQ(song.channel(3).voice_panning, 200);
     EXPECT_EQ(song.channel(5).period, -12 * 256);
     song.ticks_to_next_row();
-    EXPECT_EQ(player_sync_value(), 9);
+    EXPECT_EQ(player_sync_value(*song.state), 9);
 }
 
 TEST(ModuleCheck, RefusesModulesThatBreakTheFormatsLimits)
@@ -193,12 +191,11 @@ void play_within_bounds(const std::vector<uint8_t>& bytes, int calls)
     std::unique_ptr<uint8_t[]> image(new uint8_t[bytes.size() + music_read_margin]());
     std::copy(bytes.begin(), bytes.end(), image.get());
     auto state = std::make_unique<player_state>();
-    player_init(state.get(), image.get());
-    player_start(0);
+    player_init(*state, image.get());
+    player_start(*state, 0);
     std::vector<int32_t> out(2 * 4096);
     for (int call = 0; call < calls; ++call)
-        mixer_render(4096, out.data());
-    current_player = nullptr;
+        mixer_render(*state, 4096, out.data());
 }
 
 TEST(ModuleCheck, WhatItAcceptsPlaysWithoutReadingOutsideTheModule)
@@ -313,7 +310,7 @@ TEST(RenderSong, WritesTheSongOnceWithARowTrace)
     ASSERT_EQ(sound.samples.size(), 2u * 16 * 882);
     loaded_song song(small_song());
     std::vector<int32_t> mixed(2 * 16 * 882);
-    mixer_render(16 * 882, mixed.data());
+    mixer_render(*song.state, 16 * 882, mixed.data());
     std::vector<int16_t> expected(mixed.size());
     convert_to_pcm16(mixed.data(), expected.data(), uint32_t(2 * mixed.size()));
     EXPECT_EQ(sound.samples, expected);
@@ -405,13 +402,12 @@ TEST(RenderSong, PlaysSamplesDecodedFromACodedStream)
     EXPECT_EQ(pcm_size, coded.samples);
     ASSERT_TRUE(module_check(image, uint32_t(bytes.size()), pcm_size, nullptr, 0));
     auto state = std::make_unique<player_state>();
-    player_init(state.get(), image);
-    player_start(0);
+    player_init(*state, image);
+    player_start(*state, 0);
     std::vector<int32_t> mixed(2 * 11025);
-    mixer_render(11025, mixed.data());
+    mixer_render(*state, 11025, mixed.data());
     std::vector<int16_t> expected(mixed.size());
     convert_to_pcm16(mixed.data(), expected.data(), uint32_t(2 * mixed.size()));
-    current_player = nullptr;
     mem_free(image);
     EXPECT_EQ(sound.samples, expected);
     // The first note's left channel follows the sine, not silence.

@@ -27,11 +27,11 @@ TEST(Sequencing, StartsAtOrderZeroRowZeroAndPublishesTheWholePosition)
     mb::module m = plain_song(2, 64, std::vector<uint8_t>(28, 0));
     m.orders[27] = 1;
     loaded_song song(m);
-    EXPECT_EQ(player_position(), 0);
+    EXPECT_EQ(player_position(*song.state), 0);
     EXPECT_EQ(song.rows(1), (rows_t{{0, 0}}));
     // Order position 27, row 62: the word the show's end test waits for.
     song.rows(27 * 64 + 62);
-    EXPECT_EQ(player_position(), 0x1B3E);
+    EXPECT_EQ(player_position(*song.state), 0x1B3E);
     // After the last order position the song continues at the restart position.
     song.rows(1);
     EXPECT_EQ(song.rows(2), (rows_t{{0, 0}, {0, 1}}));
@@ -150,7 +150,7 @@ TEST(Ticks, SyncCommandsSetTheSyncByte)
     std::vector<uint8_t> sync;
     for (int r = 0; r < 7; ++r) {
         song.ticks_to_next_row();
-        sync.push_back(player_sync_value());
+        sync.push_back(player_sync_value(*song.state));
     }
     EXPECT_EQ(sync, (std::vector<uint8_t>{0, 2, 2, 3, 3, 1, 1}));
 }
@@ -160,16 +160,16 @@ TEST(Ticks, StoppedOrUnloadedSongsRenderSilenceAndNeverTick)
     mb::module m = plain_song(1, 8, {0});
     loaded_song song(m, false);
     std::vector<int32_t> out(64, 7);
-    mixer_render(32, out.data());
+    mixer_render(*song.state, 32, out.data());
     EXPECT_EQ(out, std::vector<int32_t>(64, 0));
     EXPECT_EQ(song.state->tick_countdown, 0u);
 
     // A wrong magic: player_init fails and player_start does nothing.
     song.image[0] = 'X';
-    EXPECT_FALSE(player_init(song.state.get(), song.image));
-    player_start(0);
+    EXPECT_FALSE(player_init(*song.state, song.image));
+    player_start(*song.state, 0);
     EXPECT_EQ(song.state->playing.load(), 0);
     out.assign(64, 7);
-    mixer_render(32, out.data());
+    mixer_render(*song.state, 32, out.data());
     EXPECT_EQ(out, std::vector<int32_t>(64, 0));
 }

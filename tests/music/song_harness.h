@@ -47,26 +47,22 @@ public:
         bytes = m.build();
         image = build_music_image(bytes.data(), uint32_t(bytes.size()), nullptr, nullptr);
         state = std::make_unique<player_state>();
-        EXPECT_TRUE(player_init(state.get(), image));
+        EXPECT_TRUE(player_init(*state, image));
         if (start)
-            player_start(0);
+            player_start(*state, 0);
     }
-    ~loaded_song()
-    {
-        current_player = nullptr;
-        mem_free(image);
-    }
+    ~loaded_song() { mem_free(image); }
     loaded_song(const loaded_song&) = delete;
     loaded_song& operator=(const loaded_song&) = delete;
 
     channel_record& channel(int c) { return state->channels[c]; }
-    uint32_t order() const { return player_position() >> 8; }
-    uint32_t row() const { return player_position() & 0xFF; }
+    uint32_t order() const { return player_position(*state) >> 8; }
+    uint32_t row() const { return player_position(*state) & 0xFF; }
 
     // Runs one tick; true when it read a row.
     bool tick()
     {
-        player_tick();
+        player_tick(*state);
         return state->row_tick != 0;
     }
     // Runs ticks until `count` rows have been read; gives (order, row) of each.
@@ -107,9 +103,9 @@ public:
             }
             buffer.assign(2 * size_t(n), 0);
             bool ticking = state->tick_countdown < 256;
-            mixer_render(n, buffer.data());
+            mixer_render(*state, n, buffer.data());
             if (ticking && state->row_tick)
-                reads.push_back({done, order(), row(), player_sync_value()});
+                reads.push_back({done, order(), row(), player_sync_value(*state)});
             if (audio)
                 audio->insert(audio->end(), buffer.begin(), buffer.end());
             done += n;

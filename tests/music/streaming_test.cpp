@@ -23,10 +23,10 @@ void hear(const uint8_t* bytes, uint32_t count, void* user)
 std::vector<uint8_t> reference_song(uint32_t frames)
 {
     static player_state state;
-    player_init(&state, load_music());
-    player_start(0);
+    player_init(state, load_music());
+    player_start(state, 0);
     std::vector<int32_t> mix(2 * frames);
-    mixer_render(frames, mix.data());
+    mixer_render(state, frames, mix.data());
     std::vector<uint8_t> pcm(4 * size_t(frames));
     convert_to_pcm16(mix.data(), reinterpret_cast<int16_t*>(pcm.data()), uint32_t(pcm.size()));
     return pcm;
@@ -39,7 +39,7 @@ TEST(Streaming, RingPlaysTheMixOneRingLaterInWholeSpans)
     std::vector<uint8_t> heard;
     virtual_set_sound_sink(hear, &heard);
     ASSERT_NE(sound_start(load_music()), 0u);
-    player_start(0);
+    player_start(sound_output.player, 0);
 
     uint32_t rendered_bytes = 0;
     bool wrapped = false;
@@ -80,7 +80,7 @@ TEST(Streaming, StoppedSongFillsSilenceAndRunsNoTick)
     virtual_reset();
     ASSERT_NE(sound_start(load_music()), 0u);
     virtual_advance_ms(500);
-    uint16_t position = player_position();
+    uint16_t position = player_position(sound_output.player);
     for (int32_t v : sound_output.mix_buffer)
         ASSERT_EQ(v, 0);
     EXPECT_EQ(position, 0);

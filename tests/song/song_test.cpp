@@ -65,11 +65,10 @@ protected:
     static void SetUpTestSuite()
     {
         state = std::make_unique<player_state>();
-        player_init(state.get(), load_music());
-        player_start(0);
+        player_init(*state, load_music());
+        player_start(*state, 0);
         walk = walk_song(*state, 0, true);
-        player_stop();
-        current_player = nullptr;
+        player_stop(*state);
     }
     static std::unique_ptr<player_state> state;
     static song_walk walk;

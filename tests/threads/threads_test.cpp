@@ -103,10 +103,10 @@ TEST(Threads, TheSoundRingBetweenTheStreamingTaskAndTheAudioThread)
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     ASSERT_NE(sound_start(load_music()), 0u);
     ASSERT_FALSE(sound_output.silent);
-    player_start(0);
+    player_start(sound_output.player, 0);
     platform_sleep_ms(1500);
-    EXPECT_GT(player_position(), 0) << "the song did not move";
-    player_stop();
+    EXPECT_GT(player_position(sound_output.player), 0) << "the song did not move";
+    player_stop(sound_output.player);
     sound_shutdown();
     unsetenv("SDL_AUDIODRIVER");
 }

@@ -61,12 +61,12 @@ trace render_image(std::vector<uint8_t> image, size_t frames)
 {
     static player_state state;
     state.playing = 0;
-    EXPECT_TRUE(player_init(&state, image.data()));
-    player_start(0);
+    EXPECT_TRUE(player_init(state, image.data()));
+    player_start(state, 0);
     trace t;
     int32_t out[2];
     for (size_t f = 0; f < frames; ++f) {
-        mixer_render(1, out);
+        mixer_render(state, 1, out);
         std::pair<int, int> at{int(state.order), int(state.row)};
         if (t.rows.empty() || t.rows.back() != at) {
             t.rows.push_back(at);
@@ -74,7 +74,7 @@ trace render_image(std::vector<uint8_t> image, size_t frames)
         }
         t.mono.push_back(double(out[0]) + out[1]);
     }
-    player_stop();
+    player_stop(state);
     return t;
 }
 

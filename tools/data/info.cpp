@@ -60,11 +60,10 @@ void print_song(FILE* out)
 
     auto state = std::make_unique<player_state>();
     uint8_t* image = load_music();
-    player_init(state.get(), image);
-    player_start(0);
+    player_init(*state, image);
+    player_start(*state, 0);
     song_walk walk = walk_song(*state, 0, false);
-    player_stop();
-    current_player = nullptr;
+    player_stop(*state);
 
     // G granules decode to G x 32 - 480 bytes; G is the stream's first word.
     uint32_t decoded = read_u32(embedded_song_sbc) * codec_granule_samples - codec_delay_samples;

@@ -131,7 +131,7 @@ int play_song(int argc, char** argv)
     raw_terminal terminal;
     std::printf("%s: %u order positions; Escape or Ctrl-C stops\n", path.c_str(), length);
     std::fflush(stdout);
-    player_start(0);
+    player_start(sound_output.player, 0);
 
     std::deque<position_change> pending;
     std::set<uint32_t> orders_played;
@@ -139,7 +139,7 @@ int play_song(int argc, char** argv)
     bool ended = false, stopped = false;
     for (;;) {
         uint32_t now = platform_ticks_ms();
-        uint16_t position = player_position();
+        uint16_t position = player_position(sound_output.player);
         if (!ended && position != last) {
             uint32_t order = position >> 8, row = position & 0xFF;
             if (last != 0xFFFFFFFF) {
@@ -156,7 +156,7 @@ int play_song(int argc, char** argv)
             }
             if (!ended) {
                 orders_played.insert(order);
-                pending.push_back({now, position, player_sync_value()});
+                pending.push_back({now, position, player_sync_value(sound_output.player)});
                 last = position;
             }
         }
@@ -174,7 +174,7 @@ int play_song(int argc, char** argv)
             break;
         platform_sleep_ms(poll_ms);
     }
-    player_stop();
+    player_stop(sound_output.player);
     sound_shutdown();
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);

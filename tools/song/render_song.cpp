@@ -74,8 +74,8 @@ int render_song(int argc, char** argv)
         return tool_fail("render-song: %s", load_error.c_str());
 
     auto state = std::make_unique<player_state>();
-    player_init(state.get(), image.data());
-    player_start(0);
+    player_init(*state, image.data());
+    player_start(*state, 0);
     // One pass of the song (or S seconds), row by row.
     uint64_t limit = o.seconds > 0 ? uint64_t(std::llround(o.seconds * mix_rate)) : 0;
     song_walk walk = walk_song(*state, limit, true);
@@ -92,8 +92,7 @@ int render_song(int argc, char** argv)
         trace += line;
     }
     uint64_t done = walk.frames;
-    player_stop();
-    current_player = nullptr;
+    player_stop(*state);
 
     std::string error;
     if (!wav_write(o.wav_path, sound, &error))

@@ -35,13 +35,13 @@ song_walk walk_song(player_state& s, uint64_t limit_frames, bool keep_pcm)
         if (n > limit - walk.frames)
             n = limit - walk.frames;
         chunk.assign(2 * n, 0);
-        mixer_render(uint32_t(n), chunk.data());
+        mixer_render(s, uint32_t(n), chunk.data());
         if (ticking && s.row_tick) {
             if (!limit_frames && s.order == s.header.restart_position && (order_before != s.order || wraps)) {
                 walk.returned = true;
                 break;
             }
-            walk.rows.push_back({walk.frames, s.order, s.row, player_sync_value()});
+            walk.rows.push_back({walk.frames, s.order, s.row, player_sync_value(s)});
         }
         if (keep_pcm) {
             size_t at = walk.pcm.size();
