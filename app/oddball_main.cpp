@@ -8,6 +8,7 @@
 #include "app/entry.h"
 #include "app/offline.h"
 #include "platform/platform.h"
+#include "platform/win32/win32_controls.h"
 
 namespace {
 

@@ -29,6 +29,7 @@
 #include "director/timeline.h"
 #include "media/media_files.h"
 #include "platform/platform.h"
+#include "platform/virtual/virtual_controls.h"
 
 namespace {
 

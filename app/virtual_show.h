@@ -7,6 +7,7 @@
 
 #include "director/timeline.h"
 #include "platform/platform.h"
+#include "platform/virtual/virtual_controls.h"
 
 // Runs the whole show on the virtual backend, frames at `fps` and the
 // picture at `scale`, handing every flipped frame and played sound span to

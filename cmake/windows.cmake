@@ -21,7 +21,7 @@ if(ODDBALL_WIN_SIZE_BUILD)
   list(REMOVE_ITEM size_sources ${CMAKE_SOURCE_DIR}/app/oddball_main.cpp ${CMAKE_SOURCE_DIR}/app/offline.cpp
               ${CMAKE_SOURCE_DIR}/app/virtual_show.cpp)
   file(GLOB win_parts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/win32_*.cpp)
-  add_executable(oddball-unpacked size/show_main.cpp size/win_runtime.cpp size/static_guards.cpp size/cpu_model.cpp
+  add_executable(oddball-unpacked size/program/show_main.cpp size/program/win_runtime.cpp size/program/static_guards.cpp size/program/cpu_model.cpp
     ${size_sources} ${win_parts})
   # msvcrt's printf (a system DLL) instead of mingw-w64's own.
   target_compile_definitions(oddball-unpacked PRIVATE WIN32_LEAN_AND_MEAN __USE_MINGW_ANSI_STDIO=0)
@@ -32,11 +32,11 @@ if(ODDBALL_WIN_SIZE_BUILD)
       -fno-stack-protector -ffunction-sections -fdata-sections -fno-ident -fmerge-all-constants
       -mcmodel=small -fno-math-errno)
   target_compile_options(oddball-unpacked PRIVATE ${win_size_flags})
-  set_source_files_properties(${CMAKE_SOURCE_DIR}/size/win_runtime.cpp ${CMAKE_SOURCE_DIR}/size/cpu_model.cpp
-    ${CMAKE_SOURCE_DIR}/size/static_guards.cpp PROPERTIES COMPILE_OPTIONS -fno-lto)
+  set_source_files_properties(${CMAKE_SOURCE_DIR}/size/program/win_runtime.cpp ${CMAKE_SOURCE_DIR}/size/program/cpu_model.cpp
+    ${CMAKE_SOURCE_DIR}/size/program/static_guards.cpp PROPERTIES COMPILE_OPTIONS -fno-lto)
   target_compile_options(oddball_data PRIVATE -Os -fdata-sections -mcmodel=small)
   # Without mingw-w64's start-up files: the entry point is oddball_start
-  # (size/win_runtime.cpp).  No auto-imported data, whose fixing-up would
+  # (size/program/win_runtime.cpp).  No auto-imported data, whose fixing-up would
   # need the start-up code.
   target_link_options(oddball-unpacked PRIVATE -Os -flto=2 -s -static -static-libgcc -static-libstdc++
       -nostartfiles -Wl,-e,oddball_start -Wl,--disable-runtime-pseudo-reloc -Wl,--disable-auto-import
@@ -52,22 +52,24 @@ if(ODDBALL_WIN_SIZE_BUILD)
   add_dependencies(oddball-unpacked dsound_import)
 
   # The packed program, oddball.exe: the host's compiler builds the packer
-  # (size/pe_pack.cpp) and assembles the stub (size/pe_stub.S, a whole PE
-  # file laid out by size/pe_stub.ld), which the packer puts the program behind.
+  # (size/packers/pe_pack.cpp) and assembles the stub (size/stubs/pe_stub.S, a whole PE
+  # file laid out by size/stubs/pe_stub.ld), which the packer puts the program behind.
   find_program(ODDBALL_HOST_CXX NAMES g++ c++ REQUIRED)
   find_program(ODDBALL_HOST_CC NAMES gcc cc REQUIRED)
   find_program(ODDBALL_HOST_LD NAMES ld REQUIRED)
   set(pe_pack ${CMAKE_BINARY_DIR}/oddball-pe-pack)
   add_custom_command(OUTPUT ${pe_pack}
     COMMAND ${ODDBALL_HOST_CXX} -O2 -std=c++20 -Wall -Wextra -I${CMAKE_SOURCE_DIR}
-      ${CMAKE_SOURCE_DIR}/size/pe_pack.cpp ${CMAKE_SOURCE_DIR}/size/pack.cpp -o ${pe_pack}
-    DEPENDS size/pe_pack.cpp size/pack.cpp size/pack.h size/cm_model.h size/packed_format.h
+      ${CMAKE_SOURCE_DIR}/size/packers/pe_pack.cpp ${CMAKE_SOURCE_DIR}/size/packers/pack.cpp
+      ${CMAKE_SOURCE_DIR}/media/whole_file.cpp -o ${pe_pack}
+    DEPENDS size/packers/pe_pack.cpp size/packers/pack.cpp size/packers/pack.h size/packers/cm_model.h size/packers/packed_format.h
+      media/whole_file.cpp media/whole_file.h
     COMMENT "Building the Windows packer (host)")
   set(pe_stub ${CMAKE_BINARY_DIR}/oddball-pe-stub.bin)
   add_custom_command(OUTPUT ${pe_stub}
-    COMMAND ${ODDBALL_HOST_CC} -c -I${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/size/pe_stub.S -o ${pe_stub}.o
-    COMMAND ${ODDBALL_HOST_LD} -T ${CMAKE_SOURCE_DIR}/size/pe_stub.ld ${pe_stub}.o -o ${pe_stub}
-    DEPENDS size/pe_stub.S size/pe_stub.ld size/unpack.S size/unpack.h
+    COMMAND ${ODDBALL_HOST_CC} -c -I${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/size/stubs/pe_stub.S -o ${pe_stub}.o
+    COMMAND ${ODDBALL_HOST_LD} -T ${CMAKE_SOURCE_DIR}/size/stubs/pe_stub.ld ${pe_stub}.o -o ${pe_stub}
+    DEPENDS size/stubs/pe_stub.S size/stubs/pe_stub.ld size/stubs/unpack.S size/stubs/unpack.h
     COMMENT "Assembling the Windows stub (host)")
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/oddball.exe
     COMMAND ${pe_pack} ${pe_stub} $<TARGET_FILE:oddball-unpacked> ${CMAKE_BINARY_DIR}/oddball.exe

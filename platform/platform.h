@@ -2,8 +2,9 @@
 // time, periodic tasks and debug strings: the one seam between the show and
 // its backends, `sdl` (the real thing on Linux), `win32` (the Windows
 // program), `web` (a browser page) and `virtual` (deterministic, no real
-// time), whose own controls close this header.  Portable code calls only these functions; platform_use picks the
-// backend (sdl until told otherwise).
+// time), each with its own controls in its folder's *_controls.h.  Portable
+// code calls only these functions; platform_use picks the backend (sdl
+// until told otherwise).
 #pragma once
 
 #include <cstdint>
@@ -121,79 +122,3 @@ extern const platform_backend platform_virtual_backend;
 extern const platform_backend platform_web_backend;  // the browser page's (emscripten builds only)
 extern const platform_backend platform_win32_backend;  // the Windows program only
 void platform_use(const platform_backend* backend);
-
-// ---- the virtual backend's own controls ---------------------------------
-// Where flipped frames go, the virtual clock and its scheduler, queued
-// window events, and faults for tests (no window and no real time).
-
-// One flipped frame: `height` rows of `pitch` bytes in the display's format.
-struct virtual_frame {
-    const uint8_t* pixels;
-    int pitch;
-    int width;
-    int height;
-    int depth;
-    uint32_t time_ms;  // the virtual clock when it was flipped
-};
-// Receives every flipped frame (a hash, a PNG writer, a video encoder).
-using virtual_frame_sink = void (*)(const virtual_frame& frame, void* user);
-
-// Things the tests make fail on purpose.
-struct virtual_faults {
-    bool window = false;   // platform_window_create fails
-    bool open = false;     // platform_display_open fails
-    bool lock = false;     // every lock fails
-    bool unlock = false;   // every unlock fails
-    bool flip = false;     // every flip fails
-    bool tasks = false;    // every task start fails
-};
-
-// Back to the start: clock 0, no display, no tasks, no events, no faults, no sink.
-void virtual_reset();
-void virtual_set_frame_sink(virtual_frame_sink sink, void* user);
-// Rows of the back buffer are this many bytes longer than the picture needs.
-void virtual_set_extra_pitch(int bytes);
-void virtual_set_faults(const virtual_faults& faults);
-// Queues an event for platform_poll_event (at most 64 wait).
-void virtual_push_event(platform_event event);
-
-// The mode of the open display (all zero when none is open).
-platform_display_mode virtual_display_mode();
-uint32_t virtual_frames_flipped();
-bool virtual_cursor_visible();
-
-// With a rate set, every flip moves the clock on to the next frame's time
-// (frame k at k x 1000 / fps ms after the rate was set), so the show runs
-// at a fixed frame rate in virtual time.  0 (the default) leaves it alone.
-void virtual_set_frame_rate(uint32_t frames_per_second);
-
-// Receives the bytes of the sound ring as they are played (16-bit stereo at
-// 44,100 Hz), in order, before anything can write over them.
-using virtual_sound_sink = void (*)(const uint8_t* bytes, uint32_t count, void* user);
-void virtual_set_sound_sink(virtual_sound_sink sink, void* user);
-
-// Moves the virtual clock on by `ms`, running every task that falls due on
-// the way at its due time, earliest first (ties in the order they started).
-void virtual_advance_ms(uint32_t ms);
-uint32_t virtual_now_ms();
-
-// ---- the browser backend's own controls (emscripten builds only) ----------
-
-// Queues a key or close event for platform_poll_event (at most 64 wait).
-void web_push_event(platform_event event);
-// Runs every periodic task that is due by the page's clock, each at most
-// once, and hands the worklet what the streaming step has made final.
-void web_run_due_tasks();
-// Forgets the largest gap between two streaming steps measured so far.
-void web_reset_tick_gap();
-// Tells the page that the module is running: it shows its start overlay or
-// begins the offline mode its address asks for.
-void web_page_ready();
-
-// ---- the Windows backend's own controls (Windows builds only) --------------
-
-// The mode dialog: lets the user choose the depth (32, 24, 16,
-// 15) and the scale (1, 2), starting from the values given.  False when the
-// dialog was closed without starting; true when started, or when there is
-// no dialog to show (the values then stand).
-bool win32_mode_dialog(int* depth, int* scale);

@@ -2,8 +2,9 @@
 # Checks that every #include "..." follows the layers: a folder may include
 # its own files and those of the folders that README.md's table of allowed
 # includes lists for it.  Prints each edge the table does not allow as
-# FILE:LINE and exits 1 when there is one.  The seam platform/platform.h
-# counts as a folder of its own, so the backends' other headers stay theirs.
+# FILE:LINE and exits 1 when there is one.  The seam platform/platform.h and
+# each backend's controls (platform/*/*_controls.h) count as folders of
+# their own, so the backends' other headers stay theirs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,10 +28,10 @@ if [ -z "$rules" ]; then
     exit 2
 fi
 
-# The folder a path belongs to: its directory, but platform/platform.h is the seam.
+# The folder a path belongs to: its directory, but the seam and the backends' controls stand alone.
 folder_of() {
     case "$1" in
-        platform/platform.h) echo "platform/platform.h" ;;
+        platform/platform.h | platform/*/*_controls.h) echo "$1" ;;
         */*) echo "${1%/*}" ;;
         *) echo "." ;;
     esac
@@ -39,6 +40,7 @@ folder_of() {
 failures=0
 while IFS= read -r file; do
     from=$(folder_of "$file")
+    case "$file" in platform/*/*_controls.h) from=${file%/*} ;; esac  # a controls header follows its backend's row
     # Subfolders of tests/, tools/ and bench/ follow their top folder's row.
     case "$from" in tests/*|tools/*|bench/*|content/*) from=${from%%/*} ;; esac
     allowed=$(printf '%s\n' "$rules" | awk -F'\t' -v f="$from" '$1 == f { print $2; found = 1 } END { if (!found) print "?" }')
@@ -47,6 +49,7 @@ while IFS= read -r file; do
         case "$target" in */*) ;; *) continue ;; esac  # generated headers of the build tree
         to=$(folder_of "$target")
         [ "$to" = "$(folder_of "$file")" ] && continue
+        [ "${to%/*}" = "$(folder_of "$file")" ] && continue  # a backend's own controls
         ok=0
         for entry in $allowed; do
             if [ "$entry" = "everything" ] || [ "$entry" = "$to" ]; then ok=1; break; fi

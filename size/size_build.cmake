@@ -39,7 +39,7 @@ list(REMOVE_ITEM size_core_sources ${CMAKE_SOURCE_DIR}/app/oddball_main.cpp ${CM
 # One archive: the linker takes from it only the objects the show reaches.
 add_library(oddball_core_64k STATIC ${size_core_sources})
 target_link_libraries(oddball_core_64k PUBLIC PkgConfig::SDL2)
-set(size_show_sources size/show_main.cpp size/runtime.cpp size/static_guards.cpp size/cpu_model.cpp)
+set(size_show_sources size/program/show_main.cpp size/program/runtime.cpp size/program/static_guards.cpp size/program/cpu_model.cpp)
 add_executable(oddball-unpacked ${size_show_sources})
 # The same program with its symbols, for the size report's list of the
 # largest functions; built only when asked for.
@@ -52,8 +52,8 @@ target_link_options(oddball-symbols PRIVATE ${size_link_flags})
 # The runtime pieces stand in for libstdc++'s and libgcc's under their names;
 # kept out of link-time optimisation, which would compare their types with
 # the compiler's own declarations.
-set_source_files_properties(${CMAKE_SOURCE_DIR}/size/cpu_model.cpp ${CMAKE_SOURCE_DIR}/size/runtime.cpp
-  ${CMAKE_SOURCE_DIR}/size/static_guards.cpp
+set_source_files_properties(${CMAKE_SOURCE_DIR}/size/program/cpu_model.cpp ${CMAKE_SOURCE_DIR}/size/program/runtime.cpp
+  ${CMAKE_SOURCE_DIR}/size/program/static_guards.cpp
   PROPERTIES COMPILE_OPTIONS -fno-lto)
 foreach(target oddball-unpacked oddball-symbols)
   target_link_libraries(${target} PRIVATE
@@ -61,14 +61,14 @@ foreach(target oddball-unpacked oddball-symbols)
 endforeach()
 
 # The packer (a host tool) and the stub that unpacks and runs the show.
-add_executable(oddball-pack size/packer.cpp size/pack.cpp)
+add_executable(oddball-pack size/packers/packer.cpp size/packers/pack.cpp media/whole_file.cpp)
 target_compile_options(oddball-pack PRIVATE -O2)
 # The stub: assembly, no C library, one segment laid out by stub.ld.
 enable_language(ASM)
-add_executable(oddball-stub size/stub.S size/unpack.S)
+add_executable(oddball-stub size/stubs/stub.S size/stubs/unpack.S)
 target_link_options(oddball-stub PRIVATE -nostdlib -static -no-pie -Wl,--build-id=none -Wl,-z,norelro
-    -Wl,--no-warn-rwx-segments -Wl,-T,${CMAKE_SOURCE_DIR}/size/stub.ld)
-set_target_properties(oddball-stub PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/size/stub.ld)
+    -Wl,--no-warn-rwx-segments -Wl,-T,${CMAKE_SOURCE_DIR}/size/stubs/stub.ld)
+set_target_properties(oddball-stub PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/size/stubs/stub.ld)
 
 # The packed show: the program compressed behind the stub.
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/oddball

@@ -18,6 +18,8 @@
 #include "director/timeline.h"
 #include "music/player.h"
 #include "platform/platform.h"
+#include "platform/web/web_controls.h"
+#include "platform/virtual/virtual_controls.h"
 
 namespace {
 

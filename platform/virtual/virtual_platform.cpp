@@ -2,6 +2,7 @@
 // display is memory whose flipped frames go to a sink, the clock moves only
 // when told, and periodic tasks run from virtual_advance_ms (portable).
 #include "platform/platform.h"
+#include "platform/virtual/virtual_controls.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -18,8 +18,8 @@ fi
 cmake --build "$tree" >&2
 # The packer runs here, on this machine.
 packer=$tree/oddball-web-pack
-if [ ! -x "$packer" ] || [ -n "$(find size/web_pack.cpp size/pack.cpp size/pack.h size/cm_model.h \
-        size/packed_format.h -newer "$packer")" ]; then
-    g++ -O2 -std=c++20 -Wall -Wextra -I. size/web_pack.cpp size/pack.cpp -o "$packer"
+if [ ! -x "$packer" ] || [ -n "$(find size/packers/web_pack.cpp size/packers/pack.cpp size/packers/pack.h size/packers/cm_model.h media/whole_file.* \
+        size/packers/packed_format.h -newer "$packer")" ]; then
+    g++ -O2 -std=c++20 -Wall -Wextra -I. size/packers/web_pack.cpp size/packers/pack.cpp media/whole_file.cpp -o "$packer"
 fi
 /usr/bin/python3 platform/web/make_pages.py platform/web/page.html platform/web/loader.js "$tree" "$packer"

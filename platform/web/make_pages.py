@@ -3,7 +3,7 @@
 
 The payload is the show's module (its data segments merged into one, so the
 packer sees its tables whole) followed by its script, packed by
-oddball-web-pack.  oddball.pack is the unpacker module (size/web_unpack.c),
+oddball-web-pack.  oddball.pack is the unpacker module (size/stubs/web_unpack.c),
 gzipped for the browser's DecompressionStream, followed by that packed
 payload.  index.html fetches oddball.pack;
 oddball.html carries it inside, in a script's template literal read in the

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/backend.h"
+#include "platform/web/web_controls.h"
 
 // clang-format off
 EM_JS(void, page_present, (const uint8_t* pixels, int width, int height, int pitch), {

@@ -38,9 +38,9 @@ target_link_options(oddball PRIVATE -Oz -flto -msimd128 -sFILESYSTEM=0 -sENVIRON
 set_target_properties(oddball PROPERTIES SUFFIX ".js"
   LINK_DEPENDS "${CMAKE_SOURCE_DIR}/platform/web/page.js")
 
-# The page's unpacker, a module of its own (size/web_unpack.c); build.sh
+# The page's unpacker, a module of its own (size/stubs/web_unpack.c); build.sh
 # packs the show for it and writes the pages (make_pages.py).
-add_executable(oddball-unpack size/web_unpack.c)
+add_executable(oddball-unpack size/stubs/web_unpack.c)
 target_compile_options(oddball-unpack PRIVATE -Oz)
 target_link_options(oddball-unpack PRIVATE -Oz --no-entry -sSTANDALONE_WASM -sTOTAL_STACK=64KB
   -sINITIAL_MEMORY=72MB -sALLOW_MEMORY_GROWTH -sEXPORTED_FUNCTIONS=_unpack,_unpack_input)

@@ -4,6 +4,7 @@
 // module the system loaded).  It offers the depths whose mode (320 x 240,
 // or 640 x 480 doubled) DirectDraw lists (DDRAW).
 #include "platform/platform.h"
+#include "platform/win32/win32_controls.h"
 
 #include <windows.h>
 

@@ -11,6 +11,7 @@
 #include "app/present.h"
 #include "base/frame.h"
 #include "platform/platform.h"
+#include "platform/virtual/virtual_controls.h"
 
 namespace {
 

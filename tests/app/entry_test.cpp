@@ -10,6 +10,7 @@
 #include "app/display.h"
 #include "director/timeline.h"
 #include "platform/platform.h"
+#include "platform/virtual/virtual_controls.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "director/timeline.h"
 #include "media/media_files.h"
 #include "platform/platform.h"
+#include "platform/virtual/virtual_controls.h"
 #include "tests/support/helpers.h"
 
 namespace {

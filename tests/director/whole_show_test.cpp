@@ -14,6 +14,7 @@
 #include "app/entry.h"
 #include "director/timeline.h"
 #include "platform/platform.h"
+#include "platform/virtual/virtual_controls.h"
 #include "tests/support/helpers.h"
 
 namespace {

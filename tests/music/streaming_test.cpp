@@ -10,6 +10,7 @@
 #include "music/player.h"
 #include "music/sound.h"
 #include "platform/platform.h"
+#include "platform/virtual/virtual_controls.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 // The virtual backend's time: the sound cursor's formula, the scheduler that
 // runs periodic tasks in virtual time, and the ring's cursor following it.
 #include "platform/platform.h"
+#include "platform/virtual/virtual_controls.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #define __cpu_features2 size_cpu_features2
 #define __cpu_indicator_init size_cpu_indicator_init
 #define __processor_model size_processor_model
-#include "size/cpu_model.cpp"
+#include "size/program/cpu_model.cpp"
 #undef __cpu_model
 #undef __cpu_features2
 #undef __cpu_indicator_init

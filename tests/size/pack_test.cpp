@@ -7,9 +7,9 @@
 #include <cstring>
 #include <random>
 
-#include "size/pack.h"
-#include "size/packed_format.h"
-#include "size/unpack.h"
+#include "size/packers/pack.h"
+#include "size/packers/packed_format.h"
+#include "size/stubs/unpack.h"
 #include "tests/support/helpers.h"
 
 namespace {

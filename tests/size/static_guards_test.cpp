@@ -11,7 +11,7 @@
 #define __cxa_guard_acquire size_guard_acquire
 #define __cxa_guard_release size_guard_release
 #define __cxa_guard_abort size_guard_abort
-#include "size/static_guards.cpp"
+#include "size/program/static_guards.cpp"
 #undef __cxa_guard_acquire
 #undef __cxa_guard_release
 #undef __cxa_guard_abort

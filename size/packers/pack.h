@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "size/cm_model.h"
+#include "size/packers/cm_model.h"
 
 using pack_bytes = std::vector<uint8_t>;
 

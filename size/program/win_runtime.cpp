@@ -3,7 +3,7 @@
 // mingw-w64's start-up code: the entry point, the constructors' run, the
 // steady clock, plain operator new and delete, the pure virtual call
 // (Windows, x86-64; the guards of function-local statics are
-// size/static_guards.cpp, shared with the Linux build).
+// size/program/static_guards.cpp, shared with the Linux build).
 #include <windows.h>
 
 #include <chrono>

@@ -6,7 +6,7 @@
 
 #include <stdint.h>
 
-#include "size/cm_model.h"
+#include "size/packers/cm_model.h"
 
 enum {
     packed_header_size = 12 + (int)sizeof(cm_params),

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "size/pack.h"
-#include "size/packed_format.h"
+#include "size/packers/pack.h"
+#include "size/packers/packed_format.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "app/display.h"
 #include "app/entry.h"
 #include "platform/platform.h"
+#include "platform/win32/win32_controls.h"
 
 namespace {
 

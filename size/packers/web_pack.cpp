@@ -1,11 +1,11 @@
 // oddball-web-pack: packs the browser page's payload (the module and its
 // script) with the model of cm_model.h, for the page's unpacker
-// (size/web_unpack.c), and checks that it unpacks.  A host tool, portable.
+// (size/stubs/web_unpack.c), and checks that it unpacks.  A host tool, portable.
 //
 //   oddball-web-pack PAYLOAD PACKED
 #include <cstdio>
 
-#include "size/pack.h"
+#include "size/packers/pack.h"
 
 int main(int argc, char** argv)
 {

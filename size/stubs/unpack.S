@@ -2,7 +2,7 @@
  * written for size (it travels uncompressed in every packed show).  Each
  * block below names the C it follows; cm_decode is the plain version and the
  * tests compare the two (x86-64, System V calling convention). */
-#include "size/unpack.h"
+#include "size/stubs/unpack.h"
 
         .intel_syntax noprefix
         .text

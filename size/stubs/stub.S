@@ -3,7 +3,7 @@
  * anonymous in-memory file, with the same arguments and environment, so its
  * exit status is the program's and no file is ever written (x86-64 Linux,
  * freestanding: system calls only). */
-#include "size/unpack.h"
+#include "size/stubs/unpack.h"
 
         .intel_syntax noprefix
         .text

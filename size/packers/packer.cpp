@@ -13,8 +13,8 @@
 #include <cstring>
 #include <string>
 
-#include "size/pack.h"
-#include "size/packed_format.h"
+#include "size/packers/pack.h"
+#include "size/packers/packed_format.h"
 
 namespace {
 

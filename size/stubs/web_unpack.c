@@ -5,8 +5,8 @@
  * The page puts the packed data (packed_format.h's header, then the coded
  * stream) at unpack_input(size), calls unpack(size) and reads the program,
  * header.size bytes, where unpack says. */
-#include "size/cm_model.h"
-#include "size/packed_format.h"
+#include "size/packers/cm_model.h"
+#include "size/packers/packed_format.h"
 
 static cm_state state;
 static uint8_t table[1u << cm_table_bits];

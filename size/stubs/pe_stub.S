@@ -19,7 +19,7 @@
  * directory names), its file offsets its addresses (an alignment of 16 for
  * both), no uninitialised tail.  The packer sets the sizes, the checksum,
  * the time stamp and the linker version. */
-#include "size/unpack.h"
+#include "size/stubs/unpack.h"
 
         .intel_syntax noprefix
         .text
@@ -305,7 +305,7 @@ say:
         leave
         ret
 
-#include "size/unpack.S"
+#include "size/stubs/unpack.S"
 
         .text
         .balign 4, 0

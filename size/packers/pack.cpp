@@ -1,11 +1,12 @@
 // The 64 KB packer's library: encoding, decoding, ELF sections and the stub (portable).
-#include "size/pack.h"
+#include "size/packers/pack.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "size/packed_format.h"
+#include "media/whole_file.h"
+#include "size/packers/packed_format.h"
 
 namespace {
 
@@ -61,31 +62,14 @@ constexpr uint16_t default_strides[cm_strides] = {320, 12};
 
 bool pack_read_file(const char* path, pack_bytes* data)
 {
-    FILE* file = std::fopen(path, "rb");
-    if (!file)
-        return false;
-    data->clear();
-    uint8_t buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        data->insert(data->end(), buffer, buffer + got);
-    bool ok = !std::ferror(file);
-    std::fclose(file);
-    return ok;
+    std::string error;
+    return read_input_file(path, data, &error);
 }
 
 bool pack_write_file(const std::string& path, const pack_bytes& data)
 {
-    std::string part = path + ".part";
-    FILE* file = std::fopen(part.c_str(), "wb");
-    if (!file)
-        return false;
-    bool ok = std::fwrite(data.data(), 1, data.size(), file) == data.size();
-    ok = std::fclose(file) == 0 && ok;
-    ok = ok && std::rename(part.c_str(), path.c_str()) == 0;
-    if (!ok)
-        std::remove(part.c_str());
-    return ok;
+    std::string error;
+    return write_output_file(path, data.data(), data.size(), &error);
 }
 
 cm_params default_pack_params()
