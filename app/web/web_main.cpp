@@ -17,6 +17,7 @@
 #include "base/format.h"
 #include "director/timeline.h"
 #include "music/player.h"
+#include "music/sound.h"
 #include "platform/platform.h"
 #include "platform/web/web_controls.h"
 #include "platform/virtual/virtual_controls.h"

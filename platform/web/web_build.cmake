@@ -19,11 +19,10 @@ include_directories(${CMAKE_SOURCE_DIR})
 include(data/embed.cmake)
 
 set(web_sources "")
-foreach(dir base imaging text atlas engine3d music director app app/web platform platform/web)
+foreach(dir base imaging text atlas engine3d music director app app/web platform platform/web platform/virtual)
   file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
   list(APPEND web_sources ${found})
 endforeach()
-list(APPEND web_sources ${CMAKE_SOURCE_DIR}/platform/virtual/virtual_platform.cpp)
 # The native entry point and offline modes (the page has its own).
 list(REMOVE_ITEM web_sources ${CMAKE_SOURCE_DIR}/app/oddball_main.cpp ${CMAKE_SOURCE_DIR}/app/offline.cpp)
 
