@@ -80,7 +80,7 @@ int program_start()
     uint64_t precalc_us = platform_real_time_us() - precalc_start;
     // 7, 8. The song and the show clock start together.
     player_start(0);
-    start_timer(30, 1, {player_sync_value, player_position});
+    start_timer(clock_timer_period_ms, 1, {player_sync_value, player_position});
 
     // 9. The frame loop, free-running: only the flip's wait paces it.
     loop_stats = {};

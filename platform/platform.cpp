@@ -45,6 +45,10 @@ uint32_t platform_sound_play_cursor() { return active->sound_play_cursor(); }
 uint8_t* platform_sound_buffer() { return active->sound_buffer(); }
 void platform_sound_play() { active->sound_play(); }
 void platform_sound_close() { active->sound_close(); }
+uint32_t platform_sound_output_latency_ms()
+{
+    return active->sound_output_latency_ms ? active->sound_output_latency_ms() : 0;
+}
 
 uint32_t platform_sound_cursor_after_ms(uint64_t ms)
 {

@@ -71,6 +71,11 @@ uint8_t* platform_sound_buffer();
 // Starts playing from offset 0, looping.
 void platform_sound_play();
 void platform_sound_close();
+// Milliseconds from the moment the play cursor passes a byte until it is
+// heard, as far as the backend knows: the sound device's own buffer beyond
+// the ring (0 where it keeps none, as DirectSound's ring is played directly,
+// and on the silent and virtual devices).  Asked once the sound plays.
+uint32_t platform_sound_output_latency_ms();
 
 // The play cursor of a ring that has played for `ms` milliseconds: whole
 // frames, wrapping at the ring's size.  The silent and virtual devices use it.

@@ -20,6 +20,7 @@ uint32_t sdl_sound_play_cursor();
 uint8_t* sdl_sound_buffer();
 void sdl_sound_play();
 void sdl_sound_close();
+uint32_t sdl_sound_output_latency_ms();
 
 // sdl_tasks.cpp: time and periodic tasks
 uint32_t sdl_ticks_ms();

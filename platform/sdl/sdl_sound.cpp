@@ -15,6 +15,7 @@ struct sdl_sound_state {
     alignas(16) uint8_t ring[platform_sound_buffer_bytes] = {};  // written as 16-bit samples
     std::atomic<uint32_t> play_cursor{0};  // written by the audio thread, read by the streaming task
     SDL_AudioDeviceID device = 0;
+    uint32_t device_frames = 0;  // what the device takes a callback, played after the ring
     bool audio_started = false;
     bool open = false;
     bool silent = false;        // no device: the cursor follows the tick clock
@@ -59,9 +60,12 @@ bool sdl_sound_open(bool* silent)
         wanted.channels = 2;
         wanted.samples = 1024;  // about 23 ms a callback, well inside the ring
         wanted.callback = play_ring;
-        sound.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
-        if (sound.device != 0)
+        SDL_AudioSpec obtained{};
+        sound.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+        if (sound.device != 0) {
             sound.silent = false;
+            sound.device_frames = obtained.samples;
+        }
         else
             std::snprintf(why, sizeof why, "%s", SDL_GetError());
     }
@@ -80,6 +84,12 @@ uint32_t sdl_sound_play_cursor()
     if (sound.silent)
         return sound.playing ? platform_sound_cursor_after_ms(uint32_t(SDL_GetTicks() - sound.silent_start_ms)) : 0;
     return sound.play_cursor.load(std::memory_order_acquire);
+}
+
+uint32_t sdl_sound_output_latency_ms()
+{
+    // A callback's bytes start to sound when the device's previous buffer has played.
+    return sound.device ? sound.device_frames * 1000 / uint32_t(platform_sound_rate) : 0;
 }
 
 uint8_t* sdl_sound_buffer()

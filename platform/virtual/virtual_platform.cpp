@@ -251,6 +251,7 @@ const platform_backend platform_virtual_backend = {
     task_start,
     task_stop,
     nullptr,  // virtual ticks come exactly on time
+    nullptr,  // what the ring plays is heard at once
 };
 
 void virtual_reset()

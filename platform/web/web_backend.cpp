@@ -17,6 +17,8 @@ EM_JS(int, page_sound_open, (), { return ob.soundOpen(); });
 EM_JS(void, page_sound_send, (const uint8_t* bytes, uint32_t count), { ob.soundSend(bytes, count); });
 EM_JS(double, page_sound_frames_played, (), { return ob.framesPlayed; });
 EM_JS(void, page_sound_close, (), { ob.soundClose(); });
+// The page's audio context's own delay before the speakers, in seconds.
+EM_JS(double, page_sound_latency, (), { var a = ob.audio; return a ? (a.baseLatency || 0) + (a.outputLatency || 0) : 0; });
 EM_JS(void, page_show_cursor, (int visible), { ob.showCursor(visible); });
 EM_JS(void, page_ready, (), { ob.ready(); });
 // clang-format on
@@ -187,6 +189,11 @@ uint32_t sound_play_cursor()
     return uint32_t(state.cursor_bytes % platform_sound_buffer_bytes);
 }
 
+uint32_t sound_output_latency_ms()
+{
+    return state.sound_silent ? 0 : uint32_t(page_sound_latency() * 1000 + 0.5);
+}
+
 uint8_t* sound_buffer()
 {
     return state.sound_ring;
@@ -263,6 +270,7 @@ const platform_backend platform_web_backend = {
     task_start,
     task_stop,
     largest_tick_gap_us,
+    sound_output_latency_ms,
 };
 
 void web_push_event(platform_event event)
