@@ -49,12 +49,12 @@ const moment early_moments[] = {
 };
 // Orders 17 on: the closing scenes.
 const moment closing_moments[] = {
-    {96500, scene_id::tunnel, "c931617e29325fe1"},        // fading in
-    {103000, scene_id::tunnel, "297ec4c4fa1e65b8"},
-    {110000, scene_id::tunnel, "24d98c247b7a577c"},       // the first slogans
-    {116500, scene_id::tunnel, "548d340d48b90369"},       // the gliding captions
-    {121000, scene_id::tunnel, "b98a164681a87af6"},       // the names
-    {127000, scene_id::tunnel, "b475af4fc31132e2"},
+    {96500, scene_id::tunnel, "dd6136e6d8db980c"},        // fading in
+    {103000, scene_id::tunnel, "3d4fe095ccd542f1"},
+    {110000, scene_id::tunnel, "3ced5c0bc5a69902"},       // the first slogans
+    {116500, scene_id::tunnel, "3d9855c833781882"},       // the gliding captions
+    {121000, scene_id::tunnel, "f75b52b9536bc3ec"},       // the names
+    {127000, scene_id::tunnel, "e78310ebe9a59541"},
     {131500, scene_id::layer_lens, "2741798ba7744241"},
     {138000, scene_id::layer_lens, "156ed4086987e325"},
     {144000, scene_id::layer_lens, "bd2c65416f0b66e5"},
