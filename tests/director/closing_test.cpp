@@ -421,9 +421,9 @@ TEST_F(ClosingScenes, FramesMatchTheirGoldenHashes)
         int32_t order, row, t;
         const char* hash;
     } cases[] = {
-        {"tunnel fading in", tunnel, 17, 20, 97000, "f6c3fdc3879e4ed8"},
-        {"tunnel with slogans", tunnel, 20, 30, 114100, "f309e98947790877"},
-        {"tunnel with names", names, 22, 30, 126000, "aa624c84349d0b94"},
+        {"tunnel fading in", tunnel, 17, 20, 97000, "53015fccb3c95f86"},
+        {"tunnel with slogans", tunnel, 20, 30, 114100, "8f890252a93c68ec"},
+        {"tunnel with names", names, 22, 30, 126000, "b73075952e1f11f5"},
         {"layer with lens", layer, 24, 20, 140200, "fa63a6377bd4d5f5"},
         {"layer fading out", layer, 26, 50, 140200, "0f82f85b4b72ace2"},
         {"closing layer", closing, 27, 30, 155300, "08feafc67a9c02f8"},
