@@ -221,8 +221,8 @@ TEST(OpeningStills, GoldenHashes)
         int32_t ms;
         const char* hash;
     } stills[] = {
-        {2000, "2dc5f7564e00e0d0"},
-        {6000, "c9c1d9cbb84517ad"},
+        {2000, "adcdc9ea6428f567"},
+        {6000, "455ecae972d09d45"},
         {12000, "d3bd5159034058dd"},
         {20000, "654cef282494aacc"},
     };

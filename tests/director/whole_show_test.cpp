@@ -34,8 +34,8 @@ struct moment {
 //
 // Orders 0 to 16: the opening and middle scenes.
 const moment early_moments[] = {
-    {3000, scene_id::opening_zoomer, "222b2646bbd3b007"},
-    {9000, scene_id::opening_zoomer, "1d2628cced0d1888"},
+    {3000, scene_id::opening_zoomer, "c11f7a3653a79b26"},
+    {9000, scene_id::opening_zoomer, "98120a9f53db8775"},
     {14000, scene_id::zoomer_streaks, "de6d2e98ca72e4d7"},
     {20000, scene_id::zoomer_streaks, "52a3b1d42a821f01"},
     {26000, scene_id::plasma_shaded, "fdd810e43290bdf7"},
