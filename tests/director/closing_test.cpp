@@ -422,10 +422,10 @@ TEST_F(ClosingScenes, FramesMatchTheirGoldenHashes)
         const char* hash;
     } cases[] = {
         {"tunnel fading in", tunnel, 17, 20, 97000, "53015fccb3c95f86"},
-        {"tunnel with slogans", tunnel, 20, 30, 114100, "8f890252a93c68ec"},
-        {"tunnel with names", names, 22, 30, 126000, "b73075952e1f11f5"},
-        {"layer with lens", layer, 24, 20, 140200, "fa63a6377bd4d5f5"},
-        {"layer fading out", layer, 26, 50, 140200, "0f82f85b4b72ace2"},
+        {"tunnel with slogans", tunnel, 20, 30, 114100, "d5ffa907d93b3553"},
+        {"tunnel with names", names, 22, 30, 126000, "46e2fbc8f69b891f"},
+        {"layer with lens", layer, 24, 20, 140200, "75e83dba538d7b9c"},
+        {"layer fading out", layer, 26, 50, 140200, "653d460f7bebeb2e"},
         {"closing layer", closing, 27, 30, 155300, "08feafc67a9c02f8"},
     };
     for (const auto& c : cases) {

@@ -34,28 +34,28 @@ struct moment {
 //
 // Orders 0 to 16: the opening and middle scenes.
 const moment early_moments[] = {
-    {3000, scene_id::opening_zoomer, "c11f7a3653a79b26"},
-    {9000, scene_id::opening_zoomer, "98120a9f53db8775"},
-    {14000, scene_id::zoomer_streaks, "de6d2e98ca72e4d7"},
-    {20000, scene_id::zoomer_streaks, "52a3b1d42a821f01"},
-    {26000, scene_id::plasma_shaded, "fdd810e43290bdf7"},
-    {37000, scene_id::plasma_lines, "d009eb1feb7f9e8d"},
+    {3000, scene_id::opening_zoomer, "3398473e284435b6"},
+    {9000, scene_id::opening_zoomer, "110c31570e826e26"},
+    {14000, scene_id::zoomer_streaks, "de1ae7641403979c"},
+    {20000, scene_id::zoomer_streaks, "5c94b172b0d46160"},
+    {26000, scene_id::plasma_shaded, "5b5a2bb407dd69db"},
+    {37000, scene_id::plasma_lines, "3f7a176972b0f1d2"},
     {45000, scene_id::plasma_lines, "c13484fec164951f"},
     {53000, scene_id::bump_sprites, "206270410d7f6c84"},
-    {65000, scene_id::plasma_shaded_two, "c8494680ef31104a"},
-    {76000, scene_id::zoomer_dots, "3dc3f6605607b2ae"},
+    {65000, scene_id::plasma_shaded_two, "5fa03065f0a3548d"},
+    {76000, scene_id::zoomer_dots, "2e114dcfce0543dc"},
     {87000, scene_id::plasma_sequence, "4a565a891e15fad4"},
-    {93000, scene_id::plasma_sequence, "90142997aeb35e02"},
+    {93000, scene_id::plasma_sequence, "d7f0d4a75ce7bf0f"},
 };
 // Orders 17 on: the closing scenes.
 const moment closing_moments[] = {
     {96500, scene_id::tunnel, "dd6136e6d8db980c"},        // fading in
     {103000, scene_id::tunnel, "3d4fe095ccd542f1"},
     {110000, scene_id::tunnel, "3ced5c0bc5a69902"},       // the first slogans
-    {116500, scene_id::tunnel, "3d9855c833781882"},       // the gliding captions
-    {121000, scene_id::tunnel, "f75b52b9536bc3ec"},       // the names
-    {127000, scene_id::tunnel, "e78310ebe9a59541"},
-    {131500, scene_id::layer_lens, "2741798ba7744241"},
+    {116500, scene_id::tunnel, "f2c35629718de0b0"},       // the gliding captions
+    {121000, scene_id::tunnel, "f2c2f222c99214fa"},       // the names
+    {127000, scene_id::tunnel, "a4b96b7a5ac9678c"},
+    {131500, scene_id::layer_lens, "332b38900ba42d42"},
     {138000, scene_id::layer_lens, "156ed4086987e325"},
     {144000, scene_id::layer_lens, "bd2c65416f0b66e5"},
     {151500, scene_id::layer_lens, "3d5859cd4f50c60a"},   // fading out
