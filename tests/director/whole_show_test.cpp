@@ -52,7 +52,7 @@ const moment closing_moments[] = {
     {96500, scene_id::tunnel, "dd6136e6d8db980c"},        // fading in
     {103000, scene_id::tunnel, "3d4fe095ccd542f1"},
     {110000, scene_id::tunnel, "3ced5c0bc5a69902"},       // the first slogans
-    {116500, scene_id::tunnel, "f2c35629718de0b0"},       // the gliding captions
+    {116500, scene_id::tunnel, "23a65147a9605089"},       // the gliding captions
     {121000, scene_id::tunnel, "f2c2f222c99214fa"},       // the names
     {127000, scene_id::tunnel, "a4b96b7a5ac9678c"},
     {131500, scene_id::layer_lens, "332b38900ba42d42"},
