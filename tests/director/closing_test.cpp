@@ -423,7 +423,7 @@ TEST_F(ClosingScenes, FramesMatchTheirGoldenHashes)
         {"tunnel with names", names, 22, 30, 126000, "46e2fbc8f69b891f"},
         {"layer with lens", layer, 24, 20, 140200, "75e83dba538d7b9c"},
         {"layer fading out", layer, 26, 50, 140200, "653d460f7bebeb2e"},
-        {"closing layer", closing, 27, 30, 155300, "08feafc67a9c02f8"},
+        {"closing layer", closing, 27, 30, 155300, "6f7f4e493427ccb1"},
     };
     for (const auto& c : cases) {
         // The wave of caption 98 is drawn over its copy 129, whose uncovered

@@ -59,8 +59,8 @@ const moment closing_moments[] = {
     {138000, scene_id::layer_lens, "156ed4086987e325"},
     {144000, scene_id::layer_lens, "bd2c65416f0b66e5"},
     {151500, scene_id::layer_lens, "3d5859cd4f50c60a"},   // fading out
-    {155000, scene_id::closing_layer, "38b6d275276e314e"},
-    {158500, scene_id::closing_layer, "f29913df5164200e"},
+    {155000, scene_id::closing_layer, "823dbb3bd090c65a"},
+    {158500, scene_id::closing_layer, "596cf14cc900625c"},
 };
 // ============================================================================
 
