@@ -36,16 +36,16 @@ struct moment {
 const moment early_moments[] = {
     {3000, scene_id::opening_zoomer, "3398473e284435b6"},
     {9000, scene_id::opening_zoomer, "110c31570e826e26"},
-    {14000, scene_id::zoomer_streaks, "de1ae7641403979c"},
-    {20000, scene_id::zoomer_streaks, "5c94b172b0d46160"},
+    {14000, scene_id::zoomer_streaks, "71695df230447136"},
+    {20000, scene_id::zoomer_streaks, "9d8e70fdd1a11275"},
     {26000, scene_id::plasma_shaded, "5b5a2bb407dd69db"},
-    {37000, scene_id::plasma_lines, "3f7a176972b0f1d2"},
+    {37000, scene_id::plasma_lines, "cb38aea587d5c5a0"},
     {45000, scene_id::plasma_lines, "c13484fec164951f"},
     {53000, scene_id::bump_sprites, "206270410d7f6c84"},
-    {65000, scene_id::plasma_shaded_two, "5fa03065f0a3548d"},
+    {65000, scene_id::plasma_shaded_two, "2b9317c57f9f5142"},
     {76000, scene_id::zoomer_dots, "2e114dcfce0543dc"},
-    {87000, scene_id::plasma_sequence, "4a565a891e15fad4"},
-    {93000, scene_id::plasma_sequence, "d7f0d4a75ce7bf0f"},
+    {87000, scene_id::plasma_sequence, "9be9ea420c132177"},
+    {93000, scene_id::plasma_sequence, "a6cb398620fae901"},
 };
 // Orders 17 on: the closing scenes.
 const moment closing_moments[] = {
