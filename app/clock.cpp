@@ -29,12 +29,6 @@ void clear(int32_t& pending)
     std::atomic_ref<int32_t>(pending).store(0, std::memory_order_release);
 }
 
-int32_t stamp()
-{
-    // elapsed_ms is written by the frame loop; a stale read only shifts the stamp by a frame.
-    return std::atomic_ref<int32_t>(show_clock.elapsed_ms).load(std::memory_order_relaxed);
-}
-
 int32_t next_index(int32_t index)
 {
     return index + 1 == clock_ring_size ? 0 : index + 1;
@@ -45,6 +39,7 @@ int32_t next_index(int32_t index)
 void start_timer(uint32_t delay, uint32_t /*resolution*/, clock_source source)
 {
     show_clock.source = source;
+    show_clock.release_delay_ms = clock_release_delay(delay, platform_sound_output_latency_ms());
     show_clock.start_tick = platform_ticks_ms();
     show_clock.timer_id = platform_task_start(timer_callback, delay, false);
 }
@@ -56,7 +51,7 @@ void stop_timer()
     show_clock.timer_id = nullptr;
 }
 
-void timer_sample(uint8_t sync, uint16_t position_word)
+void timer_sample(uint8_t sync, uint16_t position_word, int32_t now)
 {
     clock_state& c = show_clock;
     // A full ring (the frame loop stalled for 40 ticks) keeps the oldest
@@ -69,7 +64,7 @@ void timer_sample(uint8_t sync, uint16_t position_word)
     if (v != c.last_sync_value && !is_pending(c.sync_ring[c.sync_write].pending)) {
         sync_ring_entry& e = c.sync_ring[c.sync_write];
         e.value = v;
-        e.time = stamp();
+        e.time = now;
         publish(e.pending);
         c.sync_write = next_index(c.sync_write);
         c.last_sync_value = v;
@@ -80,7 +75,7 @@ void timer_sample(uint8_t sync, uint16_t position_word)
         position_ring_entry& e = c.position_ring[c.position_write];
         e.row = w & 0xFF;
         e.order = w >> 8;
-        e.time = stamp();
+        e.time = now;
         publish(e.pending);
         c.position_write = next_index(c.position_write);
         c.last_position_word = w;
@@ -92,7 +87,7 @@ void timer_callback()
 {
     const clock_source& source = show_clock.source;
     if (source.sync_value && source.position)
-        timer_sample(source.sync_value(), source.position());
+        timer_sample(source.sync_value(), source.position(), int32_t(platform_ticks_ms() - show_clock.start_tick));
 }
 
 void update_clock()
@@ -109,14 +104,14 @@ void clock_advance(int32_t now)
     int32_t best = 0;
     for (int i = 0; i < clock_ring_size; ++i) {
         sync_ring_entry& s = c.sync_ring[i];
-        if (!taken && is_pending(s.pending) && s.time + clock_release_delay_ms < now) {
+        if (!taken && is_pending(s.pending) && s.time + c.release_delay_ms < now) {
             c.music.sync_pending = 1;
             c.music.sync_value = s.value;
             clear(s.pending);  // last: from here on the timer may write the entry again
             taken = true;  // one sync event per frame: the lowest index, not the oldest
         }
         position_ring_entry& p = c.position_ring[i];
-        if (is_pending(p.pending) && p.time + clock_release_delay_ms < now) {
+        if (is_pending(p.pending) && p.time + c.release_delay_ms < now) {
             if (p.time > best) {  // the latest due position wins; a stamp at 0 or earlier is dropped
                 c.music.music_row = p.row;
                 c.music.music_order = p.order;

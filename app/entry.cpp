@@ -83,7 +83,7 @@ int program_start()
     player_start(sound_output.player, 0);
     const clock_source song = {[] { return player_sync_value(sound_output.player); },
                                [] { return player_position(sound_output.player); }};
-    start_timer(30, 1, song);
+    start_timer(clock_timer_period_ms, 1, song);
 
     // The frame loop, free-running: only the flip's wait paces it.
     loop_stats = {};

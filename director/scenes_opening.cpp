@@ -54,7 +54,7 @@ void scene_opening_zoomer(int32_t t, const music_position& /*music*/, uint32_t* 
     const float zoomer_rotation = float(-double(d.pulse_phase) * double(0.00005f));
     // Drawn even while the screen stays black: the zoomer's grid keeps
     // values from frame to frame, so later frames depend on this one.
-    tilted_zoomer(zoomer_time, zoomer_rotation, texture_slots[slot_organic], screen);
+    tilted_zoomer(zoomer_time, zoomer_rotation, texture_slots[slot_swirl], screen);
 
     const int32_t beats = d.reveal_beats;
     if (beats == 0)  // the show starts black until the first beat

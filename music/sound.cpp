@@ -35,7 +35,7 @@ uint32_t sound_start(uint8_t* image)
         return 0;
     std::memset(platform_sound_buffer(), 0, platform_sound_buffer_bytes);
     platform_sound_play();
-    sound_output.thread = platform_task_start(stream_thread, 20, true);
+    sound_output.thread = platform_task_start(stream_thread, sound_stream_period_ms, true);
     if (!sound_output.thread) {
         sound_shutdown();
         return 0;

@@ -9,10 +9,12 @@ struct platform_task;
 
 // Frames one streaming step may render: the whole ring.
 constexpr uint32_t sound_mix_frames = 16384;
+// How often the streaming step runs.
+constexpr uint32_t sound_stream_period_ms = 20;
 
 // Everything the sound side keeps; one instance, `sound_output`.
 struct sound_output_record {
-    platform_task* thread = nullptr;  // the streaming step, every 20 ms
+    platform_task* thread = nullptr;  // the streaming step, every sound_stream_period_ms
     bool silent = false;              // no sound device: a silent ring plays instead
     uint32_t play_cursor = 0;         // last one read
     uint32_t write_position = 0;      // the ring has been refilled up to here

@@ -26,4 +26,5 @@ struct platform_backend {
     platform_task* (*task_start)(platform_tick_fn tick, uint32_t period_ms, bool high_priority);
     bool (*task_stop)(platform_task* task, uint32_t timeout_ms);
     uint64_t (*largest_tick_gap_us)();  // null: the backend does not measure it
+    uint32_t (*sound_output_latency_ms)();  // null: nothing is queued beyond the ring
 };

@@ -51,6 +51,11 @@ void platform_sound_written()
         active->sound_written();
 }
 
+uint32_t platform_sound_output_latency_ms()
+{
+    return active->sound_output_latency_ms ? active->sound_output_latency_ms() : 0;
+}
+
 uint32_t platform_sound_cursor_after_ms(uint64_t ms)
 {
     uint64_t frames = ms * platform_sound_rate / 1000;

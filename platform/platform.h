@@ -76,6 +76,11 @@ void platform_sound_close();
 // after each step): the backend hands the bytes on to what plays them, so
 // they are ordered before its reads (or copied to the device).
 void platform_sound_written();
+// Milliseconds from the moment the play cursor passes a byte until it is
+// heard, as far as the backend knows: the sound device's own buffer beyond
+// the ring (0 where it keeps none, as DirectSound's ring is played directly,
+// and on the silent and virtual devices).  Asked once the sound plays.
+uint32_t platform_sound_output_latency_ms();
 
 // The play cursor of a ring that has played for `ms` milliseconds: whole
 // frames, wrapping at the ring's size.  The silent and virtual devices use it.

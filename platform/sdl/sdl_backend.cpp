@@ -24,4 +24,5 @@ const platform_backend platform_sdl_backend = {
     sdl_task_start,
     sdl_task_stop,
     sdl_largest_tick_gap_us,
+    sdl_sound_output_latency_ms,
 };

@@ -21,6 +21,7 @@ uint8_t* sdl_sound_buffer();
 void sdl_sound_play();
 void sdl_sound_close();
 void sdl_sound_written();
+uint32_t sdl_sound_output_latency_ms();
 
 // sdl_tasks.cpp: time, and the threads the task pool runs on
 uint32_t sdl_ticks_ms();

@@ -20,6 +20,7 @@ struct sdl_sound_state {
     // orders the other way: the reads before the step's writes.)
     std::atomic<uint32_t> steps_written{0};
     SDL_AudioDeviceID device = 0;
+    uint32_t device_frames = 0;  // what the device takes a callback, played after the ring
     bool audio_started = false;
     bool open = false;
     bool silent = false;        // no device: the cursor follows the tick clock
@@ -65,9 +66,12 @@ bool sdl_sound_open(bool* silent)
         wanted.channels = 2;
         wanted.samples = 1024;  // about 23 ms a callback, well inside the ring
         wanted.callback = play_ring;
-        sound.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
-        if (sound.device != 0)
+        SDL_AudioSpec obtained{};
+        sound.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+        if (sound.device != 0) {
             sound.silent = false;
+            sound.device_frames = obtained.samples;
+        }
         else
             std::snprintf(why, sizeof why, "%s", SDL_GetError());
     }
@@ -91,6 +95,12 @@ uint32_t sdl_sound_play_cursor()
 void sdl_sound_written()
 {
     sound.steps_written.fetch_add(1, std::memory_order_release);
+}
+
+uint32_t sdl_sound_output_latency_ms()
+{
+    // A callback's bytes start to sound when the device's previous buffer has played.
+    return sound.device ? sound.device_frames * 1000 / uint32_t(platform_sound_rate) : 0;
 }
 
 uint8_t* sdl_sound_buffer()

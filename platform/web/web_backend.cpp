@@ -37,6 +37,7 @@ const platform_backend platform_web_backend = {
     web_task_start,
     web_task_stop,
     web_largest_tick_gap_us,
+    web_sound_output_latency_ms,
 };
 
 void web_page_ready()

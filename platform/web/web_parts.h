@@ -58,6 +58,8 @@ uint32_t web_sound_play_cursor();
 uint8_t* web_sound_buffer();
 void web_sound_play();
 void web_sound_close();
+// The audio context's own delay before the speakers (0 when silent).
+uint32_t web_sound_output_latency_ms();
 // Gives the worklet every byte of the ring that is final.
 void web_feed_sound();
 

@@ -14,6 +14,8 @@ EM_JS(void, page_sound_close, (), { ob.soundClose(); });
 EM_JS(void, page_sound_watch, (), { ob.soundWatch(); });
 EM_JS(int, page_sound_lost, (), { return ob.lost ? 1 : 0; });
 EM_JS(void, page_sound_off, (), { ob.soundOff(); });
+// The page's audio context's own delay before the speakers, in seconds.
+EM_JS(double, page_sound_latency, (), { var a = ob.audio; return a ? (a.baseLatency || 0) + (a.outputLatency || 0) : 0; });
 // clang-format on
 
 // Gives the worklet every byte of the ring that will not change before it
@@ -114,6 +116,11 @@ uint32_t web_sound_play_cursor()
     }
     web_world.cursor_bytes = played < most ? played : most;
     return uint32_t(web_world.cursor_bytes % platform_sound_buffer_bytes);
+}
+
+uint32_t web_sound_output_latency_ms()
+{
+    return web_world.sound_silent ? 0 : uint32_t(page_sound_latency() * 1000 + 0.5);
 }
 
 uint8_t* web_sound_buffer()

@@ -24,4 +24,5 @@ const platform_backend platform_win32_backend = {
     win32_task_start,
     win32_task_stop,
     win32_largest_tick_gap_us,
+    nullptr,  // DirectSound plays the ring itself
 };

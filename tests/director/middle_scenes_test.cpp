@@ -146,14 +146,18 @@ void put(const placed& p, frame& f)
     }
 }
 
-// The base frame with the given captions put on it in order; each must show.
+// The base frame with the given captions put on it in order; each that is
+// not blank must show.
 frame with_captions(const frame& base, const std::vector<placed>& captions)
 {
     frame f = base;
     for (const placed& p : captions) {
         const frame before = f;
         put(p, f);
-        EXPECT_NE(f, before) << "caption " << p.caption << " leaves no mark";
+        const image& c = caption_table[p.caption];
+        if (std::any_of(c.pixels, c.pixels + c.width * c.height, [](uint32_t v) { return v != 0; })) {
+            EXPECT_NE(f, before) << "caption " << p.caption << " leaves no mark";
+        }
     }
     return f;
 }
@@ -360,11 +364,11 @@ TEST_F(MiddleScenes, GoldenStills)
              s.sync2_time = 24616;
              s.sync3_time = 25700;
              s.pulse_phase = 31000.0f;
-         }), "4273f939154aff55"},
+         }), "e5c9e75a4aef1b6a"},
         {"outline and captions, order 6", with(at(6, 46, 39000), [](director_state& s) {
              s.reveal_beats = 9;
              s.spin_phase = -850.0f;
-         }), "385f674571afd5fa"},
+         }), "fac383a9a9c246ff"},
         {"outline copies, order 8", with(at(8, 25, 47000), [](director_state& s) {
              s.reveal_beats = 14;
              s.spin_phase = 1900.0f;
@@ -375,16 +379,16 @@ TEST_F(MiddleScenes, GoldenStills)
          }), "012dec18873ae1ad"},
         {"second blob, order 11", with(at(11, 44, 66000), [](director_state& s) {
              s.sequence_beats = 13;
-         }), "0678918e7d837fb8"},
-        {"zoomer and dots, order 13", with(at(13, 30, 76000), [](director_state&) {}), "3dc3f6605607b2ae"},
+         }), "ee205d8e36c90782"},
+        {"zoomer and dots, order 13", with(at(13, 30, 76000), [](director_state&) {}), "2e114dcfce0543dc"},
         {"sphere and sequence, order 15", with(at(15, 46, 89000), [](director_state& s) {
              s.sync1_time = 88633;
              s.sequence_beats = 8;
-         }), "bb549c2c2e0b1390"},
+         }), "0de785197e8100b4"},
         {"fading, order 16", with(at(16, 59, 95900), [](director_state& s) {
              s.sync1_time = 94333;
              s.sequence_beats = 11;
-         }), "8b41ffcaf1f6842a"},
+         }), "fff750a31ffe978f"},
     };
     for (const still& s : stills) {
         const frame f = render(s.m);

@@ -231,10 +231,10 @@ TEST(OpeningStills, GoldenHashes)
         int32_t ms;
         const char* hash;
     } stills[] = {
-        {2000, "2dc5f7564e00e0d0"},
-        {6000, "c9c1d9cbb84517ad"},
-        {12000, "f06ce1e711f5993d"},
-        {20000, "e16d2e91516486c1"},
+        {2000, "adcdc9ea6428f567"},
+        {6000, "72f23461233b8c7d"},
+        {12000, "fcd26ee4ea0902fd"},
+        {20000, "4c01d71057947c8b"},
     };
     for (const auto& s : stills) {
         const std::string path = dir + "/still_" + std::to_string(s.ms) + ".png";

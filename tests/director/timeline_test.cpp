@@ -114,8 +114,8 @@ TEST(TextureSequences, StoredTablesHoldTheSlotsInOrder)
 {
     const int32_t warp[30] = {6, 7, 6, 9, 7, 15, 12, 6, 7, 15, 7, 9, 12, 6, 12,
                               7, 15, 9, 7, 12, 6, 9, 7, 15, 6, 7, 6, 12, 15, 9};
-    const int32_t tunnel[37] = {6, 6, 6, 7, 6, 5, 7, 6, 7, 7, 7, 7, 9, 7, 9, 9, 9, 7, 5,
-                                9, 9, 9, 9, 5, 9, 5, 5, 5, 9, 5, 6, 5, 5, 5, 5, 6, 5};
+    const int32_t tunnel[37] = {6, 6, 15, 6, 9, 6, 15, 6, 12, 6, 15, 9, 6, 15, 6, 9, 15, 12, 12,
+                                15, 9, 9, 12, 15, 9, 12, 9, 15, 9, 6, 15, 6, 9, 6, 15, 12, 6};
     for (int i = 0; i < 30; ++i)
         EXPECT_EQ(warp_texture_sequence[i], warp[i]) << i;
     for (int i = 0; i < 37; ++i)

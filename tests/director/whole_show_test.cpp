@@ -35,33 +35,33 @@ struct moment {
 //
 // Orders 0 to 16: the opening and middle scenes.
 const moment early_moments[] = {
-    {3000, scene_id::opening_zoomer, "0576979f145b5f1b"},
-    {9000, scene_id::opening_zoomer, "7bed311d24f70d4d"},
-    {14000, scene_id::zoomer_streaks, "c6f9608817dd6fca"},
-    {20000, scene_id::zoomer_streaks, "6ed2ab3e6dca246c"},
-    {26000, scene_id::plasma_shaded, "19c89943320d36e4"},
-    {37000, scene_id::plasma_lines, "f27e144297f57358"},
-    {45000, scene_id::plasma_lines, "590243bc632c2305"},
-    {53000, scene_id::bump_sprites, "8a715af1a80acbe9"},
-    {65000, scene_id::plasma_shaded_two, "c8494680ef31104a"},
-    {76000, scene_id::zoomer_dots, "3dc3f6605607b2ae"},
-    {87000, scene_id::plasma_sequence, "09c3527e3c12f4d4"},
-    {93000, scene_id::plasma_sequence, "440f0f7ddaa23895"},
+    {3000, scene_id::opening_zoomer, "3398473e284435b6"},
+    {9000, scene_id::opening_zoomer, "110c31570e826e26"},
+    {14000, scene_id::zoomer_streaks, "71695df230447136"},
+    {20000, scene_id::zoomer_streaks, "9d8e70fdd1a11275"},
+    {26000, scene_id::plasma_shaded, "5b5a2bb407dd69db"},
+    {37000, scene_id::plasma_lines, "cb38aea587d5c5a0"},
+    {45000, scene_id::plasma_lines, "c13484fec164951f"},
+    {53000, scene_id::bump_sprites, "206270410d7f6c84"},
+    {65000, scene_id::plasma_shaded_two, "2b9317c57f9f5142"},
+    {76000, scene_id::zoomer_dots, "2e114dcfce0543dc"},
+    {87000, scene_id::plasma_sequence, "9be9ea420c132177"},
+    {93000, scene_id::plasma_sequence, "a6cb398620fae901"},
 };
 // Orders 17 on: the closing scenes.
 const moment closing_moments[] = {
-    {96500, scene_id::tunnel, "3c1119aaac5a4370"},        // fading in
-    {103000, scene_id::tunnel, "c88972449f79442e"},
-    {110000, scene_id::tunnel, "1f0b142b867a0ece"},       // the first slogans
-    {116500, scene_id::tunnel, "a0b93ec8627056c6"},       // the gliding captions
-    {121000, scene_id::tunnel, "79ab4e2e247edb54"},       // the names
-    {127000, scene_id::tunnel, "d65beed38cec836e"},
-    {131500, scene_id::layer_lens, "90afe34dad25525c"},
-    {138000, scene_id::layer_lens, "0d3d94b0a01a69c4"},
-    {144000, scene_id::layer_lens, "ac18e0b10187bd3d"},
-    {151500, scene_id::layer_lens, "2c61fd473a3b082a"},   // fading out
-    {155000, scene_id::closing_layer, "da80de5f769f255f"},
-    {158500, scene_id::closing_layer, "1fe7bf16a9822019"},
+    {96500, scene_id::tunnel, "dd6136e6d8db980c"},        // fading in
+    {103000, scene_id::tunnel, "3d4fe095ccd542f1"},
+    {110000, scene_id::tunnel, "3ced5c0bc5a69902"},       // the first slogans
+    {116500, scene_id::tunnel, "23a65147a9605089"},       // the gliding captions
+    {121000, scene_id::tunnel, "f2c2f222c99214fa"},       // the names
+    {127000, scene_id::tunnel, "a4b96b7a5ac9678c"},
+    {131500, scene_id::layer_lens, "332b38900ba42d42"},
+    {138000, scene_id::layer_lens, "156ed4086987e325"},
+    {144000, scene_id::layer_lens, "bd2c65416f0b66e5"},
+    {151500, scene_id::layer_lens, "3d5859cd4f50c60a"},   // fading out
+    {155000, scene_id::closing_layer, "823dbb3bd090c65a"},
+    {158500, scene_id::closing_layer, "596cf14cc900625c"},
 };
 // ============================================================================
 

@@ -72,7 +72,7 @@ void print_song(FILE* out)
     std::fprintf(out, "  one pass: %.2f s (%zu rows)\n", walk.frames / double(mix_rate), walk.rows.size());
     for (const song_row_event& r : walk.rows)
         if (r.order == 27 && r.row == 62) {
-            std::fprintf(out, "  order 27, row 62 at %.3f s: the show ends a little over 250 ms later\n",
+            std::fprintf(out, "  order 27, row 62 at %.3f s: the show ends when it is heard, about 0.37 s later\n",
                          r.frame / double(mix_rate));
             break;
         }
