@@ -17,6 +17,7 @@
 #include "base/format.h"
 #include "director/timeline.h"
 #include "music/player.h"
+#include "music/sound.h"
 #include "platform/platform.h"
 
 namespace {
