@@ -11,7 +11,7 @@ namespace {
 
 // The coded stream is held to this many bytes: the rate that keeps the
 // packed programs within 64 KB (the samples lose little at it: 18 dB).
-constexpr uint32_t song_stream_target = 5500;
+constexpr uint32_t song_stream_target = 4400;
 
 bool build_song(const std::string& content_dir, std::vector<data_block_out>& out)
 {
