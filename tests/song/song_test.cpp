@@ -84,7 +84,7 @@ TEST_F(Song, HasTheLayoutTheShowIsBuiltFor)
     EXPECT_EQ(read_u32(m + header_restart_position), 0u);
     EXPECT_EQ(read_u32(m + header_channel_count), 22u);
     EXPECT_EQ(read_u32(m + header_pattern_count), 19u);
-    EXPECT_EQ(read_u32(m + header_instrument_count), 9u);
+    EXPECT_EQ(read_u32(m + header_instrument_count), 11u);
     EXPECT_EQ(m[header_speed], 16);
     EXPECT_EQ(m[header_tempo], 111);
     EXPECT_EQ(read_u16(m + header_flags), module_linear_frequencies);
