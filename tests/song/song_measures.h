@@ -14,7 +14,7 @@ struct song_measures {
     double correlation = 0;          // left against right, mean over the 1 s windows
     double mono_loss_db = 0;         // power of (L + R) / 2 under the mean power of L and R
     std::vector<double> clicks;      // seconds
-    double ending_db[2] = {};        // RMS in dBFS of the 100 ms 2.5 s before the end, and of the last 100 ms
+    std::vector<double> ending_db;   // RMS in dBFS of the 30 windows of 100 ms that make the last 3 s
     int near_twins = 0, identical = 0;  // 64-row blocks with a twin of similarity >= 0.90, and >= 0.9999
 };
 
@@ -144,8 +144,8 @@ inline song_measures measure_song(const std::vector<int16_t>& pcm, const std::ve
             s += (double(pcm[2 * i]) * pcm[2 * i] + double(pcm[2 * i + 1]) * pcm[2 * i + 1]) / 2;
         return 10 * std::log10(s / n / 32768.0 / 32768.0 + 1e-12);
     };
-    m.ending_db[0] = rms_db(frames - 4410 - 110250, 4410);
-    m.ending_db[1] = rms_db(frames - 4410, 4410);
+    for (size_t w = 30; w > 0; --w)
+        m.ending_db.push_back(rms_db(frames - w * 4410, 4410));
     // Repeats: each 64-row block as a sequence of 16 steps of 24 log-spaced
     // band levels (dB, 60 Hz to 16 kHz); two blocks are twins when the
     // correlation of their sequences is at least 0.90.

@@ -156,7 +156,7 @@ TEST_F(Song, NeverClipsAudibly)
 // comes back to its start) by numbers: loud
 // enough by ffmpeg's EBU R128 meter with its true peak under -1 dBTP, bright,
 // little sub-bass, wide but mono-safe, no clicks, few near repeats, and an
-// ending that has died away.
+// ending that rings out and dies away into the end.
 TEST_F(Song, SoundsLoudBrightWideAndClean)
 {
     std::vector<double> blocks;
@@ -183,8 +183,17 @@ TEST_F(Song, SoundsLoudBrightWideAndClean)
     EXPECT_TRUE(m.clicks.empty()) << m.clicks.size() << " clicks, the first at " << m.clicks[0] << " s";
     EXPECT_LE(m.near_twins, 13);
     EXPECT_EQ(m.identical, 0);
-    EXPECT_GT(m.ending_db[0], -30);  // still sounding 2.5 s before the end
-    EXPECT_LT(m.ending_db[1], -50);  // and silent at the end
+    // The ending rings out: still full 2.5 s before the end; from 1.4 s before
+    // it (the last hit's ring) every 100 ms no louder than the last and at
+    // most 6 dB under it until under -50 dBFS, which comes only in the last 0.3 s.
+    const std::vector<double>& e = m.ending_db;
+    EXPECT_GT(e[5], -22);
+    for (size_t i = 16; i < e.size() && e[i - 1] > -50; ++i) {
+        EXPECT_LE(e[i], e[i - 1] + 0.5) << i;
+        EXPECT_GE(e[i], e[i - 1] - 6) << i;
+    }
+    EXPECT_GT(e[26], -50);
+    EXPECT_LT(e[29], -50);
     for (int16_t v : sound.samples)
         ASSERT_LT(std::abs(v), pcm_clip);
     std::string path = scratch_dir("song_measures") + "/song.wav", error;
