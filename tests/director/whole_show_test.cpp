@@ -45,8 +45,8 @@ const moment early_moments[] = {
     {53000, scene_id::bump_sprites, "206270410d7f6c84"},
     {65000, scene_id::plasma_shaded_two, "2b9317c57f9f5142"},
     {76000, scene_id::zoomer_dots, "2e114dcfce0543dc"},
-    {87000, scene_id::plasma_sequence, "9be9ea420c132177"},
-    {93000, scene_id::plasma_sequence, "a6cb398620fae901"},
+    {87000, scene_id::plasma_sequence, "ea4c454d78d6104e"},
+    {93000, scene_id::plasma_sequence, "1a75c3fbd8525e65"},
 };
 // Orders 17 on: the closing scenes.
 const moment closing_moments[] = {
