@@ -56,10 +56,10 @@ const moment closing_moments[] = {
     {116500, scene_id::tunnel, "23a65147a9605089"},       // the gliding captions
     {121000, scene_id::tunnel, "f2c2f222c99214fa"},       // the names
     {127000, scene_id::tunnel, "a4b96b7a5ac9678c"},
-    {131500, scene_id::layer_lens, "332b38900ba42d42"},
+    {131500, scene_id::layer_lens, "4b0f965f56523837"},
     {138000, scene_id::layer_lens, "156ed4086987e325"},
-    {144000, scene_id::layer_lens, "bd2c65416f0b66e5"},
-    {151500, scene_id::layer_lens, "3d5859cd4f50c60a"},   // fading out
+    {144000, scene_id::layer_lens, "ceff6db2d15f88ff"},
+    {151500, scene_id::layer_lens, "6da2d987ea9b1656"},   // fading out
     {155000, scene_id::closing_layer, "823dbb3bd090c65a"},
     {158500, scene_id::closing_layer, "596cf14cc900625c"},
 };
