@@ -37,8 +37,8 @@ struct moment {
 const moment early_moments[] = {
     {3000, scene_id::opening_zoomer, "3398473e284435b6"},
     {9000, scene_id::opening_zoomer, "110c31570e826e26"},
-    {14000, scene_id::zoomer_streaks, "71695df230447136"},
-    {20000, scene_id::zoomer_streaks, "9d8e70fdd1a11275"},
+    {14000, scene_id::zoomer_streaks, "e8c17af20da6f9ba"},
+    {20000, scene_id::zoomer_streaks, "dfb003d662670748"},
     {26000, scene_id::plasma_shaded, "5b5a2bb407dd69db"},
     {37000, scene_id::plasma_lines, "cb38aea587d5c5a0"},
     {45000, scene_id::plasma_lines, "c13484fec164951f"},
