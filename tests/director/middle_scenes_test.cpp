@@ -376,7 +376,7 @@ TEST_F(MiddleScenes, GoldenStills)
         {"bump and lights, order 9", with(at(9, 38, 54000), [](director_state& s) {
              s.sync1_time = 53800;
              s.subtitle_beats = 4;
-         }), "012dec18873ae1ad"},
+         }), "1d69794a4f2480d3"},
         {"second blob, order 11", with(at(11, 44, 66000), [](director_state& s) {
              s.sequence_beats = 13;
          }), "ee205d8e36c90782"},

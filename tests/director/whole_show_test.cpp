@@ -42,7 +42,7 @@ const moment early_moments[] = {
     {26000, scene_id::plasma_shaded, "5b5a2bb407dd69db"},
     {37000, scene_id::plasma_lines, "cb38aea587d5c5a0"},
     {45000, scene_id::plasma_lines, "c13484fec164951f"},
-    {53000, scene_id::bump_sprites, "206270410d7f6c84"},
+    {53000, scene_id::bump_sprites, "58eba23f163cb0e1"},
     {65000, scene_id::plasma_shaded_two, "2b9317c57f9f5142"},
     {76000, scene_id::zoomer_dots, "2e114dcfce0543dc"},
     {87000, scene_id::plasma_sequence, "ea4c454d78d6104e"},
