@@ -33,7 +33,7 @@ enum texture_slot : int {
     slot_ring_strip_second = 22,
     slot_clouds_cut = 23,      // atlas: the cloud tile without its top rows
     slot_environment = 24,     // the 3D engine's environment map, redrawn every frame
-    slot_embossed = 25,        // the clouds with embossed words
+    slot_embossed = 25,        // the clouds with one soft embossed line
     slot_tiled_words = 26,     // organic cells with glowing words
     slot_lens_light = 27,      // bubbles, darkened, with a word: the lens scene's layer
     slot_lens_dark = 28,       // organic cells brightened, less slot 27 twice

@@ -426,8 +426,8 @@ TEST_F(ClosingScenes, FramesMatchTheirGoldenHashes)
         {"tunnel fading in", tunnel, 17, 20, 97000, "53015fccb3c95f86"},
         {"tunnel with slogans", tunnel, 20, 30, 114100, "9b59c9a9c3b46d5c"},
         {"tunnel with names", names, 22, 30, 126000, "46e2fbc8f69b891f"},
-        {"layer with lens", layer, 24, 20, 140200, "75e83dba538d7b9c"},
-        {"layer fading out", layer, 26, 50, 140200, "653d460f7bebeb2e"},
+        {"layer with lens", layer, 24, 20, 140200, "9bfa4096896d440a"},
+        {"layer fading out", layer, 26, 50, 140200, "cf8891127b27a6b6"},
         {"closing layer", closing, 27, 30, 155300, "6f7f4e493427ccb1"},
     };
     for (const auto& c : cases) {

@@ -37,16 +37,16 @@ struct moment {
 const moment early_moments[] = {
     {3000, scene_id::opening_zoomer, "3398473e284435b6"},
     {9000, scene_id::opening_zoomer, "110c31570e826e26"},
-    {14000, scene_id::zoomer_streaks, "71695df230447136"},
-    {20000, scene_id::zoomer_streaks, "9d8e70fdd1a11275"},
+    {14000, scene_id::zoomer_streaks, "e8c17af20da6f9ba"},
+    {20000, scene_id::zoomer_streaks, "dfb003d662670748"},
     {26000, scene_id::plasma_shaded, "5b5a2bb407dd69db"},
     {37000, scene_id::plasma_lines, "cb38aea587d5c5a0"},
     {45000, scene_id::plasma_lines, "c13484fec164951f"},
-    {53000, scene_id::bump_sprites, "206270410d7f6c84"},
+    {53000, scene_id::bump_sprites, "58eba23f163cb0e1"},
     {65000, scene_id::plasma_shaded_two, "2b9317c57f9f5142"},
     {76000, scene_id::zoomer_dots, "2e114dcfce0543dc"},
-    {87000, scene_id::plasma_sequence, "9be9ea420c132177"},
-    {93000, scene_id::plasma_sequence, "a6cb398620fae901"},
+    {87000, scene_id::plasma_sequence, "ea4c454d78d6104e"},
+    {93000, scene_id::plasma_sequence, "1a75c3fbd8525e65"},
 };
 // Orders 17 on: the closing scenes.
 const moment closing_moments[] = {
@@ -56,10 +56,10 @@ const moment closing_moments[] = {
     {116500, scene_id::tunnel, "23a65147a9605089"},       // the gliding captions
     {121000, scene_id::tunnel, "f2c2f222c99214fa"},       // the names
     {127000, scene_id::tunnel, "a4b96b7a5ac9678c"},
-    {131500, scene_id::layer_lens, "332b38900ba42d42"},
+    {131500, scene_id::layer_lens, "4b0f965f56523837"},
     {138000, scene_id::layer_lens, "156ed4086987e325"},
-    {144000, scene_id::layer_lens, "bd2c65416f0b66e5"},
-    {151500, scene_id::layer_lens, "3d5859cd4f50c60a"},   // fading out
+    {144000, scene_id::layer_lens, "ceff6db2d15f88ff"},
+    {151500, scene_id::layer_lens, "6da2d987ea9b1656"},   // fading out
     {155000, scene_id::closing_layer, "823dbb3bd090c65a"},
     {158500, scene_id::closing_layer, "596cf14cc900625c"},
 };
