@@ -83,7 +83,7 @@ TEST_F(Song, HasTheLayoutTheShowIsBuiltFor)
     EXPECT_EQ(read_u32(m + header_song_length), 28u);
     EXPECT_EQ(read_u32(m + header_restart_position), 0u);
     EXPECT_EQ(read_u32(m + header_channel_count), 22u);
-    EXPECT_EQ(read_u32(m + header_pattern_count), 26u);
+    EXPECT_EQ(read_u32(m + header_pattern_count), 27u);
     EXPECT_EQ(read_u32(m + header_instrument_count), 11u);
     EXPECT_EQ(m[header_speed], 16);
     EXPECT_EQ(m[header_tempo], 111);
@@ -91,7 +91,7 @@ TEST_F(Song, HasTheLayoutTheShowIsBuiltFor)
     for (int c = 0; c < 32; ++c)
         EXPECT_EQ(m[header_panning + c], 128);
     EXPECT_EQ(m[header_orders + 27], 10);
-    for (int p = 0; p < 26; ++p)
+    for (int p = 0; p < 27; ++p)
         EXPECT_EQ(read_u32(m + read_u32(m + header_pattern_offsets + 4 * p)), 64u) << "pattern " << p;
     // the samples: decoded within 64 KB, coded within 12 KB, the module inside the music image
     uint32_t decoded = read_u32(embedded_song_sbc) * codec_granule_samples - codec_delay_samples;
