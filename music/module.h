@@ -13,8 +13,6 @@
 
 // The music image: the module copy, then the decoded 8-bit PCM behind it.
 constexpr uint32_t music_image_size = 1048576;
-// Bytes of the program's own module (its length is not stored in it).
-constexpr uint32_t song_module_size = 27120;
 constexpr uint32_t module_header_size = 10064;
 
 // Limits of the format.
