@@ -53,7 +53,7 @@ enum caption_slot : int {
     caption_rising_column = 19,    // the two rotated columns of orders 4 and 5
     caption_falling_column = 20,
     caption_name_banner = 22,      // the show's name, multiplied onto the bump scene
-    caption_outline_1 = 24,        // 24..35: around the spinning outline
+    caption_outline_1 = 24,        // 24..35: around the spinning outline (34 left empty)
     caption_outline_2, caption_outline_3, caption_outline_4, caption_outline_5, caption_outline_6,
     caption_outline_7, caption_outline_8, caption_outline_9, caption_outline_10, caption_outline_11,
     caption_outline_12,
@@ -62,7 +62,7 @@ enum caption_slot : int {
     caption_blob_8, caption_blob_9, caption_blob_10, caption_blob_11, caption_blob_12, caption_blob_13,
     caption_blob_14,
     caption_long_line = 51,        // the long line, glowing
-    caption_long_line_band = 53,   // the long line as a dark mirrored band
+    caption_long_line_band = 53,   // the long line's dark mirrored band: left empty
     caption_big_name = 54,         // the big name, waved into caption_big_name_wave
     caption_sphere_1 = 55,         // 55..59: around the sprite sphere
     caption_sphere_2, caption_sphere_3, caption_sphere_4, caption_sphere_5,

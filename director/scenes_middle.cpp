@@ -86,9 +86,9 @@ const outline_caption outline_captions[] = {
     {13, 5, {caption_outline_11, blit_kind::alpha, 225, 70}},     // second group
     {13, 6, {caption_outline_4, blit_kind::alpha, 150, 90}},
     {13, 7, {caption_outline_5, blit_kind::alpha, 200, 105}},
-    {14, 8, {caption_outline_6, blit_kind::alpha, 80, 150}},      // third group
+    {14, 8, {caption_outline_6, blit_kind::alpha, 20, 140}},      // third group
     {14, 9, {caption_outline_8, blit_kind::multiply, 70, 165}},
-    {14, 9, {caption_outline_7, blit_kind::add, 50, 173}},
+    {14, 9, {caption_outline_7, blit_kind::add, 88, 152}},
     {14, 10, {caption_outline_9, blit_kind::multiply, 30, 190}},
     {14, 10, {caption_outline_10, blit_kind::alpha, 70, 195}},
 };
@@ -164,7 +164,7 @@ void scene_bump_sprites(int32_t t, const music_position& /*music*/, uint32_t* sc
     const int32_t surface_v = round_to_int(256 * real_sin(t * 0.0003780146669690784));
     bump_refraction(light_u, light_v, surface_u, surface_v, texture_slots[slot_embossed], texture_slots[slot_white_glow], work_buffer, screen);
 
-    blit_multiply(caption_table[caption_name_banner], frame, 18, 193);
+    blit_multiply(caption_table[caption_name_banner], frame, 18, 172);
     // One subtitle per sync event of value 1, counted from the scene's start;
     // past the last subtitle it holds.
     const int32_t subtitle_count = caption_subtitle_last - caption_subtitle_first + 1;

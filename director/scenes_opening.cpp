@@ -24,17 +24,17 @@ constexpr struct {
     int16_t x, y;
 } caption_column[] = {
     {0, caption_column_left_1, 0, 160},
-    {1, caption_column_left_2, 20, 175},
+    {1, caption_column_left_2, 44, 160},
     {2, caption_column_left_3, 0, 190},
     {3, caption_column_left_4, 50, 197},
     {5, caption_column_left_5, 30, 212},
     {6, caption_column_right_1, 211, 15},
     {7, caption_column_right_2, 240, 0},
     {8, caption_column_right_3, 211, 32},
-    {9, caption_column_right_4, 200, 60},
+    {9, caption_column_right_4, 170, 56},
     {10, caption_column_right_5, 180, 80},
     {11, caption_column_right_6, 230, 80},
-    {11, caption_column_right_7, 250, 100},  // shares its threshold: the last two appear together
+    {9, caption_column_right_7, 214, 104},  // with right_4 ("it fits", "in 64")
 };
 
 }  // namespace

@@ -8,7 +8,7 @@
 constexpr int caption_text_count = 106;  // entries of the stored caption text table
 constexpr int caption_count = 134;       // images of the caption table
 // Where the title goes in the caption table; the recipes place the rest.
-// Slots 23, 36, 108 and 111 stay empty, and so do the scratch slots 8 and 21.
+// Slots 23, 34, 36, 53, 108 and 111 stay empty, and so do the scratch slots 8 and 21.
 constexpr int title_letter_first = 0;   // 0..6: the letters of the title
 constexpr int title_tag = 7;            // the sideways tag of the last frames
 constexpr int title_scratch = 8;        // a letter's shadow while the frames are drawn

@@ -35,27 +35,27 @@ struct moment {
 //
 // Orders 0 to 16: the opening and middle scenes.
 const moment early_moments[] = {
-    {3000, scene_id::opening_zoomer, "3398473e284435b6"},
-    {9000, scene_id::opening_zoomer, "110c31570e826e26"},
-    {14000, scene_id::zoomer_streaks, "e8c17af20da6f9ba"},
-    {20000, scene_id::zoomer_streaks, "dfb003d662670748"},
+    {3000, scene_id::opening_zoomer, "650a07a36c76bb8c"},
+    {9000, scene_id::opening_zoomer, "7abbf6e3fd05c13d"},
+    {14000, scene_id::zoomer_streaks, "a1fe355d0e3c32ed"},
+    {20000, scene_id::zoomer_streaks, "1d1fb045f94c864e"},
     {26000, scene_id::plasma_shaded, "5b5a2bb407dd69db"},
     {37000, scene_id::plasma_lines, "cb38aea587d5c5a0"},
     {45000, scene_id::plasma_lines, "c13484fec164951f"},
-    {53000, scene_id::bump_sprites, "58eba23f163cb0e1"},
+    {53000, scene_id::bump_sprites, "8b2ef7aa2c6e0a1c"},
     {65000, scene_id::plasma_shaded_two, "2b9317c57f9f5142"},
-    {76000, scene_id::zoomer_dots, "2e114dcfce0543dc"},
+    {76000, scene_id::zoomer_dots, "cd19a3c1ae8e44d9"},
     {87000, scene_id::plasma_sequence, "ea4c454d78d6104e"},
-    {93000, scene_id::plasma_sequence, "1a75c3fbd8525e65"},
+    {93000, scene_id::plasma_sequence, "366c7808891faadd"},
 };
 // Orders 17 on: the closing scenes.
 const moment closing_moments[] = {
     {96500, scene_id::tunnel, "dd6136e6d8db980c"},        // fading in
     {103000, scene_id::tunnel, "3d4fe095ccd542f1"},
     {110000, scene_id::tunnel, "3ced5c0bc5a69902"},       // the first slogans
-    {116500, scene_id::tunnel, "23a65147a9605089"},       // the gliding captions
+    {116500, scene_id::tunnel, "b7d048ac63d399e4"},       // the gliding captions
     {121000, scene_id::tunnel, "f2c2f222c99214fa"},       // the names
-    {127000, scene_id::tunnel, "a4b96b7a5ac9678c"},
+    {127000, scene_id::tunnel, "ce7b072cc7c10e51"},
     {131500, scene_id::layer_lens, "4b0f965f56523837"},
     {138000, scene_id::layer_lens, "156ed4086987e325"},
     {144000, scene_id::layer_lens, "ceff6db2d15f88ff"},
