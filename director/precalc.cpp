@@ -20,9 +20,13 @@ void precalc_all()
 {
     // Made once: the show only reads what is made here, so a second run
     // (the page's "play again") starts from the same without making it again.
+    // Only the warp grids, which the effects carry from frame to frame,
+    // start again from zero, so every run draws the same frames.
     static bool made = false;
-    if (made)
+    if (made) {
+        warp_grids_clear();
         return;
+    }
     made = true;
     work_buffer = static_cast<uint32_t*>(mem_alloc(size_t(screen_width) * screen_height * 4));
     for (auto& slot : texture_slots)

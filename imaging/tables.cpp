@@ -2,6 +2,8 @@
 #include "imaging/tables.h"
 
 #include <cmath>
+#include <cstring>
+#include <initializer_list>
 
 #include "base/maths.h"
 #include "base/memory.h"
@@ -60,6 +62,12 @@ void polar_tables()
             angle_table[at] = angle_of(dx, dy);
         }
     }
+}
+
+void warp_grids_clear()
+{
+    for (int16_t* grid : {warp_grid.u, warp_grid.v, warp_grid.shade})
+        std::memset(grid, 0, size_t(warp_grid_entries) * 2);
 }
 
 void blob_table_setup()

@@ -38,5 +38,9 @@ extern int32_t* lens_depth;
 // fills the sine, angle and distance tables.
 void polar_tables();
 
+// Zeroes the warp grids, which the effects carry from frame to frame (the
+// zoomer leaves the grid points behind its horizon as the last frame set them).
+void warp_grids_clear();
+
 // Allocates lens_depth and blob_table (once) and fills blob_table.
 void blob_table_setup();
