@@ -273,7 +273,7 @@ void scene_plasma_sequence(int32_t t, const music_position& music, uint32_t* scr
     const int32_t count = d.sequence_beats;
 
     // The title wobbles hardest right after a sync event of value 1.
-    const double wobble = decay(t, d.sync1_time, 2, 0.003333333333333333);
+    const double wobble = decay(t, d.sync1_time, 0.35, 0.0005833333333333334);
 
     // A new texture at every sync event of value 1.
     const int32_t texture = warp_texture_sequence[held_index(count, warp_texture_sequence_length)];
