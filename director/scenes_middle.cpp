@@ -272,7 +272,9 @@ void scene_plasma_sequence(int32_t t, const music_position& music, uint32_t* scr
     const image frame = frame_image(screen);
     const int32_t count = d.sequence_beats;
 
-    // The title wobbles hardest right after a sync event of value 1.
+    // The title shivers right after a sync event of value 1, for 600 ms and
+    // gently: the wave's shift jumps from row to row, and at more than a few
+    // pixels it sliced the letters into streaks.
     const double wobble = decay(t, d.sync1_time, 0.35, 0.0005833333333333334);
 
     // A new texture at every sync event of value 1.

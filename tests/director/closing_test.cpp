@@ -424,11 +424,11 @@ TEST_F(ClosingScenes, FramesMatchTheirGoldenHashes)
         const char* hash;
     } cases[] = {
         {"tunnel fading in", tunnel, 17, 20, 97000, "53015fccb3c95f86"},
-        {"tunnel with slogans", tunnel, 20, 30, 114100, "9b59c9a9c3b46d5c"},
-        {"tunnel with names", names, 22, 30, 126000, "46e2fbc8f69b891f"},
+        {"tunnel with slogans", tunnel, 20, 30, 114100, "d0bfcc4daed69f28"},
+        {"tunnel with names", names, 22, 30, 126000, "3c15b623f44e0891"},
         {"layer with lens", layer, 24, 20, 140200, "9bfa4096896d440a"},
         {"layer fading out", layer, 26, 50, 140200, "cf8891127b27a6b6"},
-        {"closing layer", closing, 27, 30, 155300, "6f7f4e493427ccb1"},
+        {"closing layer", closing, 27, 30, 155300, "0aeb916d81db3d95"},
     };
     for (const auto& c : cases) {
         // The wave of caption 98 is drawn over its copy 129, whose uncovered

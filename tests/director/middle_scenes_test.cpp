@@ -368,7 +368,7 @@ TEST_F(MiddleScenes, GoldenStills)
         {"outline and captions, order 6", with(at(6, 46, 39000), [](director_state& s) {
              s.reveal_beats = 9;
              s.spin_phase = -850.0f;
-         }), "fac383a9a9c246ff"},
+         }), "70cb794afc19b7ec"},
         {"outline copies, order 8", with(at(8, 25, 47000), [](director_state& s) {
              s.reveal_beats = 14;
              s.spin_phase = 1900.0f;
@@ -376,19 +376,19 @@ TEST_F(MiddleScenes, GoldenStills)
         {"bump and lights, order 9", with(at(9, 38, 54000), [](director_state& s) {
              s.sync1_time = 53800;
              s.subtitle_beats = 4;
-         }), "1d69794a4f2480d3"},
+         }), "0f94e844ced10431"},
         {"second blob, order 11", with(at(11, 44, 66000), [](director_state& s) {
              s.sequence_beats = 13;
-         }), "ee205d8e36c90782"},
-        {"zoomer and dots, order 13", with(at(13, 30, 76000), [](director_state&) {}), "2e114dcfce0543dc"},
+         }), "5b311bfbce7701c5"},
+        {"zoomer and dots, order 13", with(at(13, 30, 76000), [](director_state&) {}), "a8c8d117e39da7c8"},
         {"sphere and sequence, order 15", with(at(15, 46, 89000), [](director_state& s) {
              s.sync1_time = 88633;
              s.sequence_beats = 8;
-         }), "b42657f5a90ac142"},
+         }), "c4d53df5b50c1a28"},
         {"fading, order 16", with(at(16, 59, 95900), [](director_state& s) {
              s.sync1_time = 94333;
              s.sequence_beats = 11;
-         }), "befd90d859d20e49"},
+         }), "338dde9dc1ecd6a5"},
     };
     for (const still& s : stills) {
         const frame f = render(s.m);

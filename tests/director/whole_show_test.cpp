@@ -35,33 +35,33 @@ struct moment {
 //
 // Orders 0 to 16: the opening and middle scenes.
 const moment early_moments[] = {
-    {3000, scene_id::opening_zoomer, "3398473e284435b6"},
-    {9000, scene_id::opening_zoomer, "110c31570e826e26"},
+    {3000, scene_id::opening_zoomer, "33295edf1c401c76"},
+    {9000, scene_id::opening_zoomer, "412eca64ad244059"},
     {14000, scene_id::zoomer_streaks, "e8c17af20da6f9ba"},
-    {20000, scene_id::zoomer_streaks, "dfb003d662670748"},
+    {20000, scene_id::zoomer_streaks, "da148cda83507aee"},
     {26000, scene_id::plasma_shaded, "5b5a2bb407dd69db"},
-    {37000, scene_id::plasma_lines, "cb38aea587d5c5a0"},
+    {37000, scene_id::plasma_lines, "2fd0a2e5004074de"},
     {45000, scene_id::plasma_lines, "c13484fec164951f"},
-    {53000, scene_id::bump_sprites, "58eba23f163cb0e1"},
+    {53000, scene_id::bump_sprites, "64de08fdf5b2487f"},
     {65000, scene_id::plasma_shaded_two, "2b9317c57f9f5142"},
-    {76000, scene_id::zoomer_dots, "2e114dcfce0543dc"},
-    {87000, scene_id::plasma_sequence, "ea4c454d78d6104e"},
-    {93000, scene_id::plasma_sequence, "1a75c3fbd8525e65"},
+    {76000, scene_id::zoomer_dots, "a8c8d117e39da7c8"},
+    {87000, scene_id::plasma_sequence, "c1a341da83dab333"},
+    {93000, scene_id::plasma_sequence, "e1d0830f7373d57d"},
 };
 // Orders 17 on: the closing scenes.
 const moment closing_moments[] = {
     {96500, scene_id::tunnel, "dd6136e6d8db980c"},        // fading in
     {103000, scene_id::tunnel, "3d4fe095ccd542f1"},
-    {110000, scene_id::tunnel, "3ced5c0bc5a69902"},       // the first slogans
-    {116500, scene_id::tunnel, "23a65147a9605089"},       // the gliding captions
-    {121000, scene_id::tunnel, "f2c2f222c99214fa"},       // the names
-    {127000, scene_id::tunnel, "a4b96b7a5ac9678c"},
-    {131500, scene_id::layer_lens, "4b0f965f56523837"},
+    {110000, scene_id::tunnel, "7cad82168a87e3cb"},       // the first slogans
+    {116500, scene_id::tunnel, "51beea69beb8a182"},       // the gliding captions
+    {121000, scene_id::tunnel, "ec25594802185b34"},       // the names
+    {127000, scene_id::tunnel, "36bf1245fb41eadf"},
+    {131500, scene_id::layer_lens, "8a1ac7f7a30e73c3"},
     {138000, scene_id::layer_lens, "156ed4086987e325"},
-    {144000, scene_id::layer_lens, "ceff6db2d15f88ff"},
+    {144000, scene_id::layer_lens, "97621ad6c18ea2ac"},
     {151500, scene_id::layer_lens, "6da2d987ea9b1656"},   // fading out
-    {155000, scene_id::closing_layer, "823dbb3bd090c65a"},
-    {158500, scene_id::closing_layer, "596cf14cc900625c"},
+    {155000, scene_id::closing_layer, "15542bc79ab5a7ee"},
+    {158500, scene_id::closing_layer, "b8014acfc33f892a"},
 };
 // ============================================================================
 
