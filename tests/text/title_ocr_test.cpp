@@ -11,10 +11,12 @@
 #include "base/image.h"
 #include "data/blocks.h"
 #include "director/pictures.h"
+#include "director/timeline.h"
 #include "imaging/blits.h"
 #include "imaging/image.h"
 #include "media/media_files.h"
 #include "tests/support/helpers.h"
+#include "tests/support/show_precalc.h"
 #include "text/captions.h"
 #include "text/font.h"
 
@@ -31,20 +33,6 @@ std::string letters(const std::string& text)
         if (std::isalnum(static_cast<unsigned char>(c)))
             kept += char(std::tolower(static_cast<unsigned char>(c)));
     return kept;
-}
-
-// A picture's luma, resampled to `width` x `height`.
-picture grey_page(const picture& shown, int width, int height)
-{
-    picture page;
-    page.width = std::max(1, width);
-    page.height = height;
-    for (int y = 0; y < page.height; ++y)
-        for (int x = 0; x < page.width; ++x) {
-            const int sx = int(int64_t(x) * shown.width / page.width), sy = int(int64_t(y) * shown.height / page.height);
-            page.pixels.push_back(0xFF000000u | uint32_t(luma(shown.pixels[size_t(sy) * shown.width + sx])) * 0x010101u);
-        }
-    return page;
 }
 
 TEST(TitleOcr, TheLastTitleFrameReadsOddball)
@@ -106,6 +94,73 @@ TEST(TitleOcr, TheLastTitleFrameReadsOddball)
 // How a scene puts a caption on the frame.
 enum class drawn { alpha, add, multiply };
 
+// A caption as its scene draws it on a plain ground, as a page for the engine
+// in `path`: dark grey under the alpha blit (the show's grounds are mostly
+// darker than its letters; the dark halos melt into it rather than read as a
+// second ink), black under the added, white under the multiplied.  The
+// caption's rows become 80 page rows, about 4 per glyph pixel, with a border
+// of about 20, and the recipe's stretch along one side (x2w, x2h) is undone:
+// the engine knows letters of book proportions.
+bool write_page(const std::string& path, const image& caption, drawn how, const char* text)
+{
+    const int pad = caption.height / 4 + 2;
+    image canvas = image_create(int16_t(caption.width + 2 * pad), int16_t(caption.height + 2 * pad));
+    const uint32_t ground = how == drawn::alpha ? 0xFF404040u : how == drawn::add ? 0xFF000000u : 0xFFFFFFFFu;
+    std::fill_n(canvas.pixels, size_t(canvas.width) * canvas.height, ground);
+    if (how == drawn::alpha)
+        blit_alpha(caption, canvas, pad, pad);
+    else if (how == drawn::add)
+        blit_add(caption, canvas, pad, pad);
+    else
+        blit_multiply(caption, canvas, pad, pad);
+    const double scale = 80.0 / caption.height;
+    const double stretch = double(caption.height) / (font_glyph_height + 1) * (text_width(text) + 2) / caption.width;
+    picture page;
+    page.width = std::max(1, int(canvas.width * scale * stretch));
+    page.height = int(canvas.height * scale);
+    for (int y = 0; y < page.height; ++y)
+        for (int x = 0; x < page.width; ++x) {
+            const int sx = int(int64_t(x) * canvas.width / page.width), sy = int(int64_t(y) * canvas.height / page.height);
+            page.pixels.push_back(0xFF000000u | uint32_t(luma(canvas.pixels[size_t(sy) * canvas.width + sx])) * 0x010101u);
+        }
+    image_release(canvas);
+    std::string error;
+    return png_write(path, page, false, &error);
+}
+
+// The pages listed in `list` read in one run of the engine each way, as a
+// line with its layout analysis and without (modes 7 and 13): either slips on
+// a letter here and there (0 as O, a as d) that the other gets.  Each page's
+// two readings, in letters and digits (punctuation of a pixel or two is not
+// asked for); the engine parts the pages with form feeds.
+std::vector<std::string> read_pages(const std::string& list, size_t count)
+{
+    std::vector<std::string> read[2];
+    for (int pass = 0; pass < 2; ++pass) {
+        // One thread: the engine's own threads only fight over small pages.
+        command_result ocr = run_command("OMP_THREAD_LIMIT=1 tesseract " + list + " - --psm " + (pass ? "13" : "7") + " 2>/dev/null");
+        EXPECT_EQ(ocr.status, 0) << ocr.errors;
+        read[pass].emplace_back();
+        for (char c : ocr.output)
+            if (c == '\f')
+                read[pass].emplace_back();
+            else
+                read[pass].back() += c;
+        read[pass].resize(std::max(read[pass].size(), count));
+    }
+    std::vector<std::string> both;
+    for (size_t k = 0; k < count; ++k)
+        both.push_back(letters(read[0][k]) + " " + letters(read[1][k]));
+    return both;
+}
+
+// A caption reads when either reading gives back its letters and digits.
+bool reads_as(const std::string& both, const char* text)
+{
+    const std::string expected = letters(text);
+    return both.substr(0, both.find(' ')) == expected || both.substr(both.find(' ') + 1) == expected;
+}
+
 // Runs of caption slots and the text entries they show, `count` in step.
 struct caption_run {
     int slot, entry, count;
@@ -142,72 +197,50 @@ TEST(CaptionOcr, EveryUprightCaptionReadsAsItsWords)
     image captions[caption_count] = {};
     render_captions(captions, textures, texture_slot_count);
 
-    // One page per caption, drawn as its scene draws it on a plain ground:
-    // dark grey under the alpha blit (the show's grounds are mostly darker
-    // than its letters; the dark halos melt into it rather than read as a
-    // second ink), black under the added, white under the multiplied.  Its
-    // caption rows become 80 page rows, about 4 per glyph pixel.
-    constexpr int rows = 80;
-    std::vector<std::string> words;
     std::ofstream list(dir + "/pages.txt");
+    size_t count = 0;
     for (const caption_run& r : upright_captions)
-        for (int i = 0; i < r.count; ++i) {
-            const image& caption = captions[r.slot + i];
-            const int pad = caption.height / 4 + 2;  // a border of about 20 pixels on the page
-            image canvas = image_create(int16_t(caption.width + 2 * pad), int16_t(caption.height + 2 * pad));
-            const uint32_t ground = r.how == drawn::alpha ? 0xFF404040u : r.how == drawn::add ? 0xFF000000u : 0xFFFFFFFFu;
-            std::fill_n(canvas.pixels, size_t(canvas.width) * canvas.height, ground);
-            if (r.how == drawn::alpha)
-                blit_alpha(caption, canvas, pad, pad);
-            else if (r.how == drawn::add)
-                blit_add(caption, canvas, pad, pad);
-            else
-                blit_multiply(caption, canvas, pad, pad);
-            // The page undoes the recipe's stretch along one side (x2w, x2h):
-            // the engine knows letters of book proportions.
-            const char* text = caption_text(r.entry + i);
-            const double stretch = double(caption.height) / (font_glyph_height + 1) * (text_width(text) + 2) / caption.width;
-            const double scale = double(rows) / caption.height;
-            picture shown;
-            shown.width = canvas.width;
-            shown.height = canvas.height;
-            shown.pixels.assign(canvas.pixels, canvas.pixels + size_t(canvas.width) * canvas.height);
-            image_release(canvas);
-            char name[40];
-            std::snprintf(name, sizeof name, "/page_%03d.png", r.slot + i);
-            std::string error;
-            ASSERT_TRUE(png_write(dir + name, grey_page(shown, int(shown.width * scale * stretch), int(shown.height * scale)), false, &error)) << error;
-            list << dir + name << '\n';
-            words.push_back(std::to_string(r.slot + i) + " '" + caption_text(r.entry + i) + "'");
+        for (int i = 0; i < r.count; ++i, ++count) {
+            const std::string page = dir + "/page_" + std::to_string(r.slot + i) + ".png";
+            EXPECT_TRUE(write_page(page, captions[r.slot + i], r.how, caption_text(r.entry + i))) << page;
+            list << page << '\n';
         }
     list.close();
     for (image& caption : captions)
         image_release(caption);
-    // All pages in one run of the engine, which parts them with form feeds;
-    // two runs, reading each page as a line with the engine's layout analysis
-    // and without (modes 7 and 13).  Either slips on a letter here and there
-    // (0 as O, a as d) that the other gets: a caption reads when either gives
-    // back its letters and digits (punctuation of a pixel or two is not asked for).
-    std::vector<std::string> read[2];
-    for (int pass = 0; pass < 2; ++pass) {
-        // One thread: the engine's own threads only fight over small pages.
-        command_result ocr = run_command("OMP_THREAD_LIMIT=1 tesseract " + dir + "/pages.txt - --psm " + (pass ? "13" : "7") + " 2>/dev/null");
-        ASSERT_EQ(ocr.status, 0) << ocr.errors;
-        read[pass].emplace_back();
-        for (char c : ocr.output)
-            if (c == '\f')
-                read[pass].emplace_back();
-            else
-                read[pass].back() += c;
-        ASSERT_GE(read[pass].size(), words.size());
-    }
+
+    const std::vector<std::string> read = read_pages(dir + "/pages.txt", count);
     size_t k = 0;
     for (const caption_run& r : upright_captions)
-        for (int i = 0; i < r.count; ++i, ++k) {
-            const std::string expected = letters(caption_text(r.entry + i));
-            EXPECT_TRUE(letters(read[0][k]) == expected || letters(read[1][k]) == expected)
-                << "caption " << words[k] << " read as '" << read[0][k] << "' and '" << read[1][k] << "'";
-        }
+        for (int i = 0; i < r.count; ++i, ++k)
+            EXPECT_TRUE(reads_as(read[k], caption_text(r.entry + i)))
+                << "caption " << r.slot + i << " '" << caption_text(r.entry + i) << "' read as '" << read[k] << "'";
+}
+
+// The sphere scene's name as it draws it right after a beat, when the row
+// wave shakes it hardest, at two moments of the wave: a strong wave, whose
+// shift jumps from row to row, sliced the letters into streaks.
+TEST(CaptionOcr, TheSphereScenesNameReadsWhenItShakesHardest)
+{
+    ASSERT_EQ(run_command("tesseract --version").status, 0) << "tesseract is needed (./check installs tesseract-ocr)";
+    std::string dir = scratch_dir("caption-ocr-wave");
+    uint32_t* screen = precalculated_show();
+    const image name = caption_table[caption_big_name], waved = caption_table[caption_big_name_wave];
+    music_position music{15, 40, 0, 0};
+    std::ofstream list(dir + "/pages.txt");
+    for (int32_t t : {86000, 91000}) {
+        std::copy(name.pixels, name.pixels + size_t(name.width) * name.height, waved.pixels);  // the built copy
+        director = director_state{};
+        director.sync1_time = director.prev_frame_time = t;
+        director.sequence_beats = 3;
+        timeline_frame(t, music, screen);
+        const std::string page = dir + "/wave_" + std::to_string(t) + ".png";
+        EXPECT_TRUE(write_page(page, waved, drawn::alpha, caption_text(14))) << page;
+        list << page << '\n';
+    }
+    list.close();
+    for (const std::string& read : read_pages(dir + "/pages.txt", 2))
+        EXPECT_TRUE(reads_as(read, "oddball")) << "read as '" << read << "'";
 }
 
 }  // namespace
