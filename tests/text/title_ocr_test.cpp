@@ -120,8 +120,10 @@ bool write_page(const std::string& path, const image& caption, drawn how, const 
     page.height = int(canvas.height * scale);
     for (int y = 0; y < page.height; ++y)
         for (int x = 0; x < page.width; ++x) {
-            const int sx = int(int64_t(x) * canvas.width / page.width), sy = int(int64_t(y) * canvas.height / page.height);
-            page.pixels.push_back(0xFF000000u | uint32_t(luma(canvas.pixels[size_t(sy) * canvas.width + sx])) * 0x010101u);
+            const int sx = int(int64_t(x) * canvas.width / page.width);
+            const int sy = int(int64_t(y) * canvas.height / page.height);
+            const uint32_t grey = uint32_t(luma(canvas.pixels[size_t(sy) * canvas.width + sx]));
+            page.pixels.push_back(0xFF000000u | grey * 0x010101u);
         }
     image_release(canvas);
     std::string error;
@@ -138,7 +140,8 @@ std::vector<std::string> read_pages(const std::string& list, size_t count)
     std::vector<std::string> read[2];
     for (int pass = 0; pass < 2; ++pass) {
         // One thread: the engine's own threads only fight over small pages.
-        command_result ocr = run_command("OMP_THREAD_LIMIT=1 tesseract " + list + " - --psm " + (pass ? "13" : "7") + " 2>/dev/null");
+        command_result ocr =
+            run_command("OMP_THREAD_LIMIT=1 tesseract " + list + " - --psm " + (pass ? "13" : "7") + " 2>/dev/null");
         EXPECT_EQ(ocr.status, 0) << ocr.errors;
         read[pass].emplace_back();
         for (char c : ocr.output)
@@ -177,7 +180,8 @@ constexpr caption_run upright_captions[] = {
     {31, 34, 2, drawn::multiply}, {33, 35, 1},                            // around the outline
     {22, 14, 1, drawn::multiply}, {71, 16, 1}, {73, 17, 3}, {77, 20, 6}, {83, 18, 1}, {84, 26, 1},  // the bump scene
     {37, 36, 1}, {39, 38, 1}, {42, 41, 1}, {51, 50, 1},                   // the blob, the long line
-    {54, 14, 1}, {64, 14, 1}, {55, 51, 1}, {57, 53, 3}, {61, 56, 3, drawn::add}, {65, 59, 1, drawn::add}, {66, 59, 1, drawn::add},  // the sphere
+    {54, 14, 1}, {64, 14, 1}, {55, 51, 1}, {57, 53, 3},                   // the sphere scene
+    {61, 56, 3, drawn::add}, {65, 59, 1, drawn::add}, {66, 59, 1, drawn::add},  // and its bottom line
     {94, 72, 4}, {98, 76, 3}, {101, 79, 1}, {103, 81, 3}, {106, 84, 2}, {109, 69, 1},  // the tunnel
     {114, 88, 1}, {115, 88, 1}, {116, 89, 13, drawn::add},                // its names, the list, the closing line
 };
@@ -189,7 +193,8 @@ TEST(CaptionOcr, EveryUprightCaptionReadsAsItsWords)
 
     // The captions as the precalculation makes them, over black textures of
     // their own (only the worded textures read them).
-    std::vector<std::vector<uint32_t>> texture_pixels(texture_slot_count, std::vector<uint32_t>(texture_size * texture_size));
+    std::vector<std::vector<uint32_t>> texture_pixels(texture_slot_count,
+                                                      std::vector<uint32_t>(texture_size * texture_size));
     uint32_t* textures[texture_slot_count];
     for (int i = 0; i < texture_slot_count; ++i)
         textures[i] = texture_pixels[i].data();
