@@ -58,7 +58,7 @@ constexpr timed_caption name_captions[] = {
     {1, caption_name_2, 180, 200},
     {2, caption_name_3, 210, 78},
     {3, caption_name_4, 240, 50},
-    {4, caption_name_pair_1, 215, 88, true},
+    {4, caption_name_pair_1, 215, 100, true},
     {5, caption_name_5, 10, 117},
     {6, caption_name_6, 32, 122},
     {7, caption_name_pair_2, 20, 148, true},

@@ -264,6 +264,9 @@ const single_caption bottom_captions[] = {
     {11, caption_sphere_line_5},
 };
 
+// The big name, 194 pixels wide at twice the font's size, in the middle.
+constexpr int16_t big_name_x = 63;
+
 }  // namespace
 
 void scene_plasma_sequence(int32_t t, const music_position& music, uint32_t* screen)
@@ -272,8 +275,10 @@ void scene_plasma_sequence(int32_t t, const music_position& music, uint32_t* scr
     const image frame = frame_image(screen);
     const int32_t count = d.sequence_beats;
 
-    // The title wobbles hardest right after a sync event of value 1.
-    const double wobble = decay(t, d.sync1_time, 2, 0.003333333333333333);
+    // The title shivers right after a sync event of value 1, for 600 ms and
+    // by a pixel or so: the wave's shift jumps from row to row, and at more
+    // than that it sliced the letters into streaks.
+    const double wobble = decay(t, d.sync1_time, 0.18, 0.0003);
 
     // A new texture at every sync event of value 1.
     const int32_t texture = warp_texture_sequence[held_index(count, warp_texture_sequence_length)];
@@ -282,10 +287,10 @@ void scene_plasma_sequence(int32_t t, const music_position& music, uint32_t* scr
     render_sprite_sphere(float(t * 0.1), &texture_slots[slot_glow], screen);  // slots 0 to 3 in turn
 
     if (count == 0) {
-        blit_alpha(caption_table[caption_big_name_tall], frame, -22, 30);
+        blit_alpha(caption_table[caption_big_name_tall], frame, big_name_x, 30);
     } else {
         row_wave(float(t), float(wobble), caption_table[caption_big_name], caption_table[caption_big_name_wave]);
-        blit_alpha(caption_table[caption_big_name_wave], frame, -22, 30);
+        blit_alpha(caption_table[caption_big_name_wave], frame, big_name_x, 30);
     }
 
     for (const revealed_caption& entry : sphere_captions)
@@ -326,7 +331,7 @@ void middle_caption_sets(caption_set_visitor visit, void* user)
     // Orders 15 and 16: the title, the revealed captions and each bottom line.
     for (const single_caption& bottom : bottom_captions) {
         n = 0;
-        set[n++] = {caption_big_name, -22, 30};
+        set[n++] = {caption_big_name, big_name_x, 30};
         for (const revealed_caption& entry : sphere_captions)
             if (shows_itself(entry.placed.blit))
                 set[n++] = {entry.placed.caption, entry.placed.x, entry.placed.y};

@@ -424,11 +424,11 @@ TEST_F(ClosingScenes, FramesMatchTheirGoldenHashes)
         const char* hash;
     } cases[] = {
         {"tunnel fading in", tunnel, 17, 20, 97000, "53015fccb3c95f86"},
-        {"tunnel with slogans", tunnel, 20, 30, 114100, "d468423fe4e9b986"},
-        {"tunnel with names", names, 22, 30, 126000, "f0503c7a5b0a44e5"},
+        {"tunnel with slogans", tunnel, 20, 30, 114100, "4ead028f345f0f0e"},
+        {"tunnel with names", names, 22, 30, 126000, "cf0a8d8fe6538ad6"},
         {"layer with lens", layer, 24, 20, 140200, "9bfa4096896d440a"},
         {"layer fading out", layer, 26, 50, 140200, "cf8891127b27a6b6"},
-        {"closing layer", closing, 27, 30, 155300, "6f7f4e493427ccb1"},
+        {"closing layer", closing, 27, 30, 155300, "0aeb916d81db3d95"},
     };
     for (const auto& c : cases) {
         // The wave of caption 98 is drawn over its copy 129, whose uncovered

@@ -368,7 +368,7 @@ TEST_F(MiddleScenes, GoldenStills)
         {"outline and captions, order 6", with(at(6, 46, 39000), [](director_state& s) {
              s.reveal_beats = 9;
              s.spin_phase = -850.0f;
-         }), "0c7311fb3527e8f9"},
+         }), "27ee4782f67c2759"},
         {"outline copies, order 8", with(at(8, 25, 47000), [](director_state& s) {
              s.reveal_beats = 14;
              s.spin_phase = 1900.0f;
@@ -376,19 +376,19 @@ TEST_F(MiddleScenes, GoldenStills)
         {"bump and lights, order 9", with(at(9, 38, 54000), [](director_state& s) {
              s.sync1_time = 53800;
              s.subtitle_beats = 4;
-         }), "f3044b075953da50"},
+         }), "e45b8b12265e7022"},
         {"second blob, order 11", with(at(11, 44, 66000), [](director_state& s) {
              s.sequence_beats = 13;
-         }), "ee205d8e36c90782"},
-        {"zoomer and dots, order 13", with(at(13, 30, 76000), [](director_state&) {}), "cd19a3c1ae8e44d9"},
+         }), "5b311bfbce7701c5"},
+        {"zoomer and dots, order 13", with(at(13, 30, 76000), [](director_state&) {}), "b387237c61d9e9c1"},
         {"sphere and sequence, order 15", with(at(15, 46, 89000), [](director_state& s) {
              s.sync1_time = 88633;
              s.sequence_beats = 8;
-         }), "b42657f5a90ac142"},
+         }), "6a7b5523e8f9a16a"},
         {"fading, order 16", with(at(16, 59, 95900), [](director_state& s) {
              s.sync1_time = 94333;
              s.sequence_beats = 11;
-         }), "80981a08e16aac5f"},
+         }), "bd3e2d3669b2110b"},
     };
     for (const still& s : stills) {
         const frame f = render(s.m);

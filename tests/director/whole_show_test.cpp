@@ -35,33 +35,33 @@ struct moment {
 //
 // Orders 0 to 16: the opening and middle scenes.
 const moment early_moments[] = {
-    {3000, scene_id::opening_zoomer, "650a07a36c76bb8c"},
-    {9000, scene_id::opening_zoomer, "7abbf6e3fd05c13d"},
+    {3000, scene_id::opening_zoomer, "6d206027571f26da"},
+    {9000, scene_id::opening_zoomer, "92cbaa0af3cfd301"},
     {14000, scene_id::zoomer_streaks, "a1fe355d0e3c32ed"},
-    {20000, scene_id::zoomer_streaks, "1d1fb045f94c864e"},
+    {20000, scene_id::zoomer_streaks, "64cf9cf609a22f70"},
     {26000, scene_id::plasma_shaded, "5b5a2bb407dd69db"},
-    {37000, scene_id::plasma_lines, "cb38aea587d5c5a0"},
+    {37000, scene_id::plasma_lines, "2fd0a2e5004074de"},
     {45000, scene_id::plasma_lines, "c13484fec164951f"},
-    {53000, scene_id::bump_sprites, "8b2ef7aa2c6e0a1c"},
+    {53000, scene_id::bump_sprites, "1b24e280addaa493"},
     {65000, scene_id::plasma_shaded_two, "2b9317c57f9f5142"},
-    {76000, scene_id::zoomer_dots, "cd19a3c1ae8e44d9"},
-    {87000, scene_id::plasma_sequence, "ea4c454d78d6104e"},
-    {93000, scene_id::plasma_sequence, "366c7808891faadd"},
+    {76000, scene_id::zoomer_dots, "b387237c61d9e9c1"},
+    {87000, scene_id::plasma_sequence, "e091f8f34cd6e1aa"},
+    {93000, scene_id::plasma_sequence, "1d0e2fd4efb71575"},
 };
 // Orders 17 on: the closing scenes.
 const moment closing_moments[] = {
     {96500, scene_id::tunnel, "dd6136e6d8db980c"},        // fading in
     {103000, scene_id::tunnel, "3d4fe095ccd542f1"},
-    {110000, scene_id::tunnel, "3ced5c0bc5a69902"},       // the first slogans
-    {116500, scene_id::tunnel, "b7d048ac63d399e4"},       // the gliding captions
-    {121000, scene_id::tunnel, "f2c2f222c99214fa"},       // the names
-    {127000, scene_id::tunnel, "ce7b072cc7c10e51"},
-    {131500, scene_id::layer_lens, "4b0f965f56523837"},
+    {110000, scene_id::tunnel, "7cad82168a87e3cb"},       // the first slogans
+    {116500, scene_id::tunnel, "70d7f208698af3cf"},       // the gliding captions
+    {121000, scene_id::tunnel, "ec25594802185b34"},       // the names
+    {127000, scene_id::tunnel, "5d0f7f4b60be2f63"},
+    {131500, scene_id::layer_lens, "8a1ac7f7a30e73c3"},
     {138000, scene_id::layer_lens, "156ed4086987e325"},
-    {144000, scene_id::layer_lens, "ceff6db2d15f88ff"},
+    {144000, scene_id::layer_lens, "97621ad6c18ea2ac"},
     {151500, scene_id::layer_lens, "6da2d987ea9b1656"},   // fading out
-    {155000, scene_id::closing_layer, "823dbb3bd090c65a"},
-    {158500, scene_id::closing_layer, "596cf14cc900625c"},
+    {155000, scene_id::closing_layer, "15542bc79ab5a7ee"},
+    {158500, scene_id::closing_layer, "b8014acfc33f892a"},
 };
 // ============================================================================
 
