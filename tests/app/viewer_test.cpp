@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -225,6 +226,10 @@ TEST(Viewer, NoSecondIsDeadAndNoFrameIsBlownOut)
 {
     const std::vector<frame_look>& looks = whole_show().looks;
     const uint32_t end_ms = looks.back().ms;
+    struct {
+        int second = -1;
+        double value;
+    } darkest{-1, 256}, flattest{-1, 256}, whitest_second{-1, 0};
     for (size_t first = 0; first < looks.size(); first += fps) {
         const int second = int(first / fps);
         double mean = 0, deviation = 0, whitest = 0;
@@ -240,11 +245,20 @@ TEST(Viewer, NoSecondIsDeadAndNoFrameIsBlownOut)
             ++counted;
         }
         EXPECT_LE(whitest, 0.10) << "second " << second;
+        if (whitest > whitest_second.value)
+            whitest_second = {second, whitest};
         if (counted < size_t(fps / 2))
             continue;
         EXPECT_GE(mean / counted, 40.0) << "second " << second;
         EXPECT_GE(deviation / counted, 25.0) << "second " << second;
+        if (mean / counted < darkest.value)
+            darkest = {second, mean / counted};
+        if (deviation / counted < flattest.value)
+            flattest = {second, deviation / counted};
     }
+    std::printf("darkest second %d (mean luma %.1f), flattest %d (deviation %.1f), whitest %d (%.1f %% near-white)\n",
+                darkest.second, darkest.value, flattest.second, flattest.value, whitest_second.second,
+                100 * whitest_second.value);
 }
 
 }  // namespace
