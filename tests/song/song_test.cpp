@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -172,6 +173,10 @@ TEST_F(Song, SoundsLoudBrightWideAndClean)
     wav_sound sound;
     sound.samples.assign(walk.pcm.begin(), walk.pcm.begin() + std::ptrdiff_t(2 * end));
     song_measures m = measure_song(sound.samples, blocks);
+    std::printf("power below 60 Hz %.2f %%, below 250 Hz %.1f %%, above 2 kHz %.1f %%, above 6 kHz %.1f %%; median "
+                "centroid %.0f Hz; correlation %.3f, mono loss %.1f dB; %zu clicks; %d near twins, %d identical\n",
+                100 * m.below_60, 100 * m.below_250, 100 * m.above_2k, 100 * m.above_6k, m.median_centroid,
+                m.correlation, m.mono_loss_db, m.clicks.size(), m.near_twins, m.identical);
     EXPECT_LE(m.below_60, 0.08);
     EXPECT_LE(m.below_250, 0.40);
     EXPECT_GE(m.above_2k, 0.08);
