@@ -363,7 +363,8 @@ TEST(CaptionSpacing, NoTwoCaptionsComeNearAndNoFrameSaysMoreThanEightWords)
             if (here.words > m.words)
                 m = here;
 
-            for (const auto& [a, b] : near_pairs(r.codes[k], codes)) {
+            for (const std::pair<int, int>& pair : near_pairs(r.codes[k], codes)) {
+                const int a = pair.first, b = pair.second;  // clang 14's lambdas cannot take structured bindings
                 auto same = std::find_if(collisions.begin(), collisions.end(), [&](const collision& c) {
                     return c.a == a && c.b == b && c.scene == r.scenes[k] && r.ms[k] - c.last_ms <= 3000 / fps;
                 });
