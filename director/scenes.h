@@ -19,16 +19,3 @@ void scene_plasma_sequence(int32_t t, const music_position& music, uint32_t* scr
 void scene_tunnel(int32_t t, const music_position& music, uint32_t* screen);
 void scene_layer_lens(int32_t t, const music_position& music, uint32_t* screen);
 void scene_closing_layer(int32_t t, const music_position& music, uint32_t* screen);
-
-// A caption where a scene puts it: its slot and its top-left corner.
-struct placed_caption {
-    int caption;
-    int x, y;
-};
-// Calls `visit` with every set of captions a scene shows at once, side by
-// side (added or alpha-blended, at rest; the darkening shadows and backdrops
-// left out), as the scenes' tables and counters make them.
-using caption_set_visitor = void (*)(const placed_caption* set, int count, void* user);
-void opening_caption_sets(caption_set_visitor visit, void* user);
-void middle_caption_sets(caption_set_visitor visit, void* user);
-void closing_caption_sets(caption_set_visitor visit, void* user);

@@ -241,39 +241,3 @@ void scene_closing_layer(int32_t t, const music_position& /*music*/, uint32_t* s
     blit_add(caption_table[caption_closing_line], frame, int16_t(x), -18);
     apply_flash(flash, frame);
 }
-
-void closing_caption_sets(caption_set_visitor visit, void* user)
-{
-    placed_caption set[32];
-    // Orders 19 and 20, counted by c: the gliding captions at rest.
-    for (int32_t c = 0; c < 17; ++c) {
-        int n = 0;
-        auto add_shown = [&](const auto& table) {
-            for (const timed_caption& caption : table)
-                if (c > caption.threshold)
-                    set[n++] = {caption.index, caption.x, caption.y};
-        };
-        add_shown(tunnel_captions_early);
-        if (c > 5)
-            set[n++] = {caption_waving, 60, 20};
-        add_shown(tunnel_captions_middle);
-        if (c > 10)
-            set[n++] = {caption_six, 40, 82};
-        if (c > 12)
-            set[n++] = {caption_four, 40, 30};
-        if (c > 11)
-            set[n++] = {caption_k, 30, -38};
-        if (c > 13)
-            set[n++] = {caption_bang, 62, 95};
-        add_shown(tunnel_captions_late);
-        visit(set, n, user);
-    }
-    // Orders 21 and 22, counted from 0.
-    for (int32_t c = 0; c < 10; ++c) {
-        int n = 0;
-        for (const timed_caption& caption : name_captions)
-            if (c > caption.threshold)
-                set[n++] = {caption.alternates ? caption.index + c % 2 : caption.index, caption.x, caption.y};
-        visit(set, n, user);
-    }
-}

@@ -304,38 +304,3 @@ void scene_plasma_sequence(int32_t t, const music_position& music, uint32_t* scr
     if (music.music_order == 16 && music.music_row >= 56)
         adjust_brightness(int16_t(-32 * (music.music_row - 56)), frame);
 }
-
-namespace {
-
-bool shows_itself(blit_kind blit) { return blit == blit_kind::alpha || blit == blit_kind::add; }
-
-}  // namespace
-
-void middle_caption_sets(caption_set_visitor visit, void* user)
-{
-    placed_caption set[32];
-    // Orders 6 to 8: each count shows one group.
-    for (int32_t count = 0; count < 16; ++count) {
-        int n = 0;
-        for (const outline_caption& entry : outline_captions)
-            if (count < entry.shown_below && count > entry.shown_above && shows_itself(entry.placed.blit))
-                set[n++] = {entry.placed.caption, entry.placed.x, entry.placed.y};
-        visit(set, n, user);
-    }
-    // Orders 11 and 12: once all are revealed.
-    int n = 0;
-    for (const revealed_caption& entry : blob_captions)
-        if (shows_itself(entry.placed.blit))
-            set[n++] = {entry.placed.caption, entry.placed.x, entry.placed.y};
-    visit(set, n, user);
-    // Orders 15 and 16: the title, the revealed captions and each bottom line.
-    for (const single_caption& bottom : bottom_captions) {
-        n = 0;
-        set[n++] = {caption_big_name, big_name_x, 30};
-        for (const revealed_caption& entry : sphere_captions)
-            if (shows_itself(entry.placed.blit))
-                set[n++] = {entry.placed.caption, entry.placed.x, entry.placed.y};
-        set[n++] = {bottom.caption, 50, 195};
-        visit(set, n, user);
-    }
-}

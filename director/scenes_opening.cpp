@@ -112,13 +112,3 @@ void scene_zoomer_streaks(int32_t t, const music_position& /*music*/, uint32_t* 
         if (d.sync23_count > line.threshold)
             draw_caption({line.index, blit_kind::alpha, line.x, line.y}, frame);
 }
-
-void opening_caption_sets(caption_set_visitor visit, void* user)
-{
-    // The column grows line by line; the full column holds them all.
-    placed_caption set[sizeof caption_column / sizeof caption_column[0]];
-    int count = 0;
-    for (const auto& line : caption_column)
-        set[count++] = {line.index, line.x, line.y};
-    visit(set, count, user);
-}
