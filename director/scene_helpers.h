@@ -40,13 +40,18 @@ struct caption_placement {
     int16_t x, y;
 };
 
+// An image combined with the frame by `kind`, its top-left corner at (x, y).
+inline void blit_by_kind(blit_kind kind, const image& source, image frame, int16_t x, int16_t y)
+{
+    switch (kind) {
+    case blit_kind::alpha: blit_alpha(source, frame, x, y); break;
+    case blit_kind::add: blit_add(source, frame, x, y); break;
+    case blit_kind::subtract: blit_subtract(source, frame, x, y); break;
+    case blit_kind::multiply: blit_multiply(source, frame, x, y); break;
+    }
+}
+
 inline void draw_caption(const caption_placement& placed, image frame)
 {
-    const image& source = caption_table[placed.caption];
-    switch (placed.blit) {
-    case blit_kind::alpha: blit_alpha(source, frame, placed.x, placed.y); break;
-    case blit_kind::add: blit_add(source, frame, placed.x, placed.y); break;
-    case blit_kind::subtract: blit_subtract(source, frame, placed.x, placed.y); break;
-    case blit_kind::multiply: blit_multiply(source, frame, placed.x, placed.y); break;
-    }
+    blit_by_kind(placed.blit, caption_table[placed.caption], frame, placed.x, placed.y);
 }

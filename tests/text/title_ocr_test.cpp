@@ -11,6 +11,7 @@
 #include "base/image.h"
 #include "data/blocks.h"
 #include "director/pictures.h"
+#include "director/scene_helpers.h"
 #include "director/timeline.h"
 #include "imaging/blits.h"
 #include "imaging/image.h"
@@ -91,9 +92,6 @@ TEST(TitleOcr, TheLastTitleFrameReadsOddball)
     }
 }
 
-// How a scene puts a caption on the frame.
-enum class drawn { alpha, add, multiply };
-
 // A caption as its scene draws it on a plain ground, as a page for the engine
 // in `path`: dark grey under the alpha blit (the show's grounds are mostly
 // darker than its letters; the dark halos melt into it rather than read as a
@@ -101,18 +99,13 @@ enum class drawn { alpha, add, multiply };
 // caption's rows become 80 page rows, about 4 per glyph pixel, with a border
 // of about 20, and the recipe's stretch along one side (x2w, x2h) is undone:
 // the engine knows letters of book proportions.
-bool write_page(const std::string& path, const image& caption, drawn how, const char* text)
+bool write_page(const std::string& path, const image& caption, blit_kind how, const char* text)
 {
     const int pad = caption.height / 4 + 2;
     image canvas = image_create(int16_t(caption.width + 2 * pad), int16_t(caption.height + 2 * pad));
-    const uint32_t ground = how == drawn::alpha ? 0xFF404040u : how == drawn::add ? 0xFF000000u : 0xFFFFFFFFu;
+    const uint32_t ground = how == blit_kind::alpha ? 0xFF404040u : how == blit_kind::add ? 0xFF000000u : 0xFFFFFFFFu;
     std::fill_n(canvas.pixels, size_t(canvas.width) * canvas.height, ground);
-    if (how == drawn::alpha)
-        blit_alpha(caption, canvas, pad, pad);
-    else if (how == drawn::add)
-        blit_add(caption, canvas, pad, pad);
-    else
-        blit_multiply(caption, canvas, pad, pad);
+    blit_by_kind(how, caption, canvas, int16_t(pad), int16_t(pad));
     const double scale = 80.0 / caption.height;
     const double stretch = double(caption.height) / (font_glyph_height + 1) * (text_width(text) + 2) / caption.width;
     picture page;
@@ -167,7 +160,7 @@ bool reads_as(const std::string& both, const char* text)
 // Runs of caption slots and the text entries they show, `count` in step.
 struct caption_run {
     int slot, entry, count;
-    drawn how = drawn::alpha;
+    blit_kind how = blit_kind::alpha;
 };
 
 // Every caption a scene draws the right way up, from the director's tables;
@@ -175,15 +168,15 @@ struct caption_run {
 // (35, 38, 45, 46, 53), the single marks (102, 130) and the blank
 // ones.  54 and 98 are drawn through a gentle row wave, so they are read too.
 constexpr caption_run upright_captions[] = {
-    {16, 60, 2}, {67, 62, 3}, {85, 65, 7}, {93, 64, 1, drawn::multiply},  // the opening's column and banner
-    {24, 27, 1}, {34, 27, 1}, {26, 29, 1, drawn::add}, {27, 30, 1}, {29, 32, 1}, {30, 33, 1, drawn::add},
-    {31, 34, 2, drawn::multiply}, {33, 35, 1},                            // around the outline
-    {22, 14, 1, drawn::multiply}, {71, 16, 1}, {73, 17, 3}, {77, 20, 6}, {83, 18, 1}, {84, 26, 1},  // the bump scene
+    {16, 60, 2}, {67, 62, 3}, {85, 65, 7}, {93, 64, 1, blit_kind::multiply},  // the opening's column and banner
+    {24, 27, 1}, {34, 27, 1}, {26, 29, 1, blit_kind::add}, {27, 30, 1}, {29, 32, 1}, {30, 33, 1, blit_kind::add},
+    {31, 34, 2, blit_kind::multiply}, {33, 35, 1},                            // around the outline
+    {22, 14, 1, blit_kind::multiply}, {71, 16, 1}, {73, 17, 3}, {77, 20, 6}, {83, 18, 1}, {84, 26, 1},  // the bump scene
     {37, 36, 1}, {39, 38, 1}, {42, 41, 1}, {51, 50, 1},                   // the blob, the long line
     {54, 14, 1}, {64, 14, 1}, {55, 51, 1}, {57, 53, 3},                   // the sphere scene
-    {61, 56, 3, drawn::add}, {65, 59, 1, drawn::add}, {66, 59, 1, drawn::add},  // and its bottom line
+    {61, 56, 3, blit_kind::add}, {65, 59, 1, blit_kind::add}, {66, 59, 1, blit_kind::add},  // and its bottom line
     {94, 72, 4}, {98, 76, 3}, {101, 79, 1}, {103, 81, 3}, {106, 84, 2}, {109, 69, 1},  // the tunnel
-    {112, 86, 1}, {113, 86, 1}, {114, 88, 1}, {115, 88, 1}, {116, 89, 13, drawn::add},                // its names, the list, the closing line
+    {112, 86, 1}, {113, 86, 1}, {114, 88, 1}, {115, 88, 1}, {116, 89, 13, blit_kind::add},                // its names, the list, the closing line
 };
 
 TEST(CaptionOcr, EveryUprightCaptionReadsAsItsWords)
@@ -246,7 +239,7 @@ TEST(CaptionOcr, TheSphereScenesNameReadsWhenItShakesHardest)
         director.sequence_beats = 3;
         timeline_frame(t, music, screen);
         const std::string page = dir + "/wave_" + std::to_string(t) + ".png";
-        EXPECT_TRUE(write_page(page, waved, drawn::alpha, caption_text(14))) << page;
+        EXPECT_TRUE(write_page(page, waved, blit_kind::alpha, caption_text(14))) << page;
         list << page << '\n';
     }
     list.close();
